@@ -1,0 +1,72 @@
+# DLLs with plain, undecorated stdcall export names on both architectures.
+#
+# Each DLL keeps one .def file listing its exports in their x86 stdcall form
+# (NAME@bytes). On x64, where stdcall names carry no decoration, a copy with the
+# "@bytes" suffixes removed is generated. On x86 the linker strips the suffix
+# from the DLL's export table (--kill-at) and the import library is rebuilt with
+# dlltool -k, so callers still link against the decorated symbols.
+
+function(tw_export_names def_file out_var)
+    file(STRINGS "${def_file}" lines REGEX "^[ \t]*[A-Z0-9_]+@[0-9]+")
+    set(names "")
+    foreach(line IN LISTS lines)
+        string(REGEX REPLACE "^[ \t]*([A-Z0-9_]+)@.*$" "\\1" name "${line}")
+        list(APPEND names "${name}")
+    endforeach()
+    set(${out_var} "${names}" PARENT_SCOPE)
+endfunction()
+
+function(tw_add_dll target def_file)
+    add_library(${target} SHARED ${ARGN})
+    set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${target})
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+        file(READ "${def_file}" def_text)
+        string(REGEX REPLACE "@[0-9]+" "" def_text "${def_text}")
+        set(gen_def "${CMAKE_CURRENT_BINARY_DIR}/${target}.x64.def")
+        file(GENERATE OUTPUT "${gen_def}" CONTENT "${def_text}")
+        target_sources(${target} PRIVATE "${gen_def}")
+        set_source_files_properties("${gen_def}" PROPERTIES GENERATED TRUE)
+    else()
+        target_sources(${target} PRIVATE "${def_file}")
+        target_link_options(${target} PRIVATE -Wl,--kill-at)
+        add_custom_command(TARGET ${target} POST_BUILD
+            COMMAND ${CMAKE_DLLTOOL} -k -d "${def_file}" -D $<TARGET_FILE_NAME:${target}>
+                    -l $<TARGET_LINKER_FILE:${target}>
+            VERBATIM
+            COMMENT "Rebuilding the import library of ${target} for undecorated exports")
+    endif()
+    string(REPLACE ";" "," allowed "${TW_ALLOWED_DLLS}")
+    # Fail the build when the export table differs from the .def list or when the
+    # binary needs a DLL that Windows does not ship.
+    add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DBINARY=$<TARGET_FILE:${target}>
+                -DDEF=${def_file} "-DALLOWED_DLLS=${allowed}"
+                -P ${PROJECT_SOURCE_DIR}/cmake/check-binary.cmake
+        VERBATIM
+        COMMENT "Checking exports and imports of ${target}")
+endfunction()
+
+# Executables get the import check only.
+function(tw_check_imports target)
+    string(REPLACE ";" "," allowed "${TW_ALLOWED_DLLS}")
+    add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DBINARY=$<TARGET_FILE:${target}>
+                "-DALLOWED_DLLS=${allowed}"
+                -P ${PROJECT_SOURCE_DIR}/cmake/check-binary.cmake VERBATIM)
+endfunction()
+
+# Joins the export fragments exports/*.def of a library (one "NAME@bytes" line
+# per export, one fragment per concern) into one .def file at configure time.
+function(tw_join_def library dir out_var)
+    file(GLOB fragments CONFIGURE_DEPENDS "${dir}/*.def")
+    list(SORT fragments)
+    set(text "LIBRARY ${library}.dll\nEXPORTS\n")
+    foreach(f IN LISTS fragments)
+        file(READ "${f}" part)
+        string(APPEND text "${part}\n")
+    endforeach()
+    set(out "${CMAKE_CURRENT_BINARY_DIR}/${library}.def")
+    file(WRITE "${out}.tmp" "${text}")
+    configure_file("${out}.tmp" "${out}" COPYONLY)
+    set(${out_var} "${out}" PARENT_SCOPE)
+endfunction()

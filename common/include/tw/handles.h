@@ -1,0 +1,35 @@
+// One line per Win32 handle kind the deliverables own.
+#pragma once
+
+#include "tw/unique_any.h"
+
+#include <windows.h>
+
+namespace tw {
+
+namespace detail {
+inline void closeHandle(HANDLE h) { ::CloseHandle(h); }
+inline void closeKey(HKEY h) { ::RegCloseKey(h); }
+inline void deleteObject(HGDIOBJ h) { ::DeleteObject(h); }
+inline void destroyIcon(HICON h) { ::DestroyIcon(h); }
+inline void destroyMenu(HMENU h) { ::DestroyMenu(h); }
+inline void destroyWindow(HWND h) { ::DestroyWindow(h); }
+inline void findClose(HANDLE h) { ::FindClose(h); }
+inline void freeLibrary(HMODULE h) { ::FreeLibrary(h); }
+inline void localFree(HLOCAL h) { ::LocalFree(h); }
+} // namespace detail
+
+using unique_handle = unique_any<HANDLE, detail::closeHandle>;
+using unique_file = unique_any<HANDLE, detail::closeHandle, INVALID_HANDLE_VALUE>;
+using unique_find = unique_any<HANDLE, detail::findClose, INVALID_HANDLE_VALUE>;
+using unique_hkey = unique_any<HKEY, detail::closeKey>;
+using unique_hfont = unique_any<HFONT, detail::deleteObject>;
+using unique_hbrush = unique_any<HBRUSH, detail::deleteObject>;
+using unique_hbitmap = unique_any<HBITMAP, detail::deleteObject>;
+using unique_hicon = unique_any<HICON, detail::destroyIcon>;
+using unique_hmenu = unique_any<HMENU, detail::destroyMenu>;
+using unique_hwnd = unique_any<HWND, detail::destroyWindow>;
+using unique_hmodule = unique_any<HMODULE, detail::freeLibrary>;
+using unique_hlocal = unique_any<HLOCAL, detail::localFree>;
+
+} // namespace tw

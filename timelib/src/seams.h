@@ -1,0 +1,37 @@
+// The few platform effects that tests replace: reading the clock and the
+// millisecond counter (for deterministic wording and scheduling), setting the
+// clock (it must never move a test machine's clock) and message boxes (they
+// would block a test). Production binds each to the real Win32 call.
+#pragma once
+
+#include <windows.h>
+
+namespace zymdate {
+
+struct Seams {
+    void(WINAPI* getSystemTime)(LPSYSTEMTIME);
+    void(WINAPI* getLocalTime)(LPSYSTEMTIME);
+    DWORD(WINAPI* millisecondCounter)();
+    BOOL(WINAPI* setSystemTime)(const SYSTEMTIME*);
+    int(WINAPI* messageBox)(HWND, LPCSTR, LPCSTR, UINT);
+};
+
+// The seams in force for this module (the DLL and a white-box test each have their own).
+Seams& seams();
+
+// The real Win32 bindings.
+Seams realSeams();
+
+// Replaces some seams for the lifetime of a test and restores them after.
+class ScopedSeams {
+  public:
+    explicit ScopedSeams(const Seams& replacement) : saved_(seams()) { seams() = replacement; }
+    ~ScopedSeams() { seams() = saved_; }
+    ScopedSeams(const ScopedSeams&) = delete;
+    ScopedSeams& operator=(const ScopedSeams&) = delete;
+
+  private:
+    Seams saved_;
+};
+
+} // namespace zymdate

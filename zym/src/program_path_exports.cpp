@@ -1,0 +1,9 @@
+// APPPATH, EXENAME: thin adapters over program_path.
+#include "zym.h"
+
+#include "program_path.h"
+#include "tw/bstr.h"
+
+extern "C" BSTR WINAPI APPPATH(void) { return tw::makeBstr(zym::appPath()); }
+
+extern "C" BSTR WINAPI EXENAME(void) { return tw::makeBstr(zym::exeName()); }
