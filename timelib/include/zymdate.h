@@ -28,8 +28,8 @@ BSTR     WINAPI SETNEXTCHECKTIME(int32_t* minutes);
 
 /* calendar */
 int32_t  WINAPI CALDATETOJULIAN(uint32_t packedDate);
-/* Returns 0 for day numbers before 1721424 (1 January of year 1), which the
- * packed MMDDYYYY form cannot hold. */
+/* Returns 0 for day numbers before 1721424 (1 January of year 1) or after
+ * 5373484 (31 December 9999), which the packed MMDDYYYY form cannot hold. */
 uint32_t WINAPI JULIANTOCALDATE(int32_t julianDay);
 int32_t  WINAPI MODIFIEDJULIANDATE(uint32_t packedDate);
 int32_t  WINAPI ISLEAPYEAR(uint32_t year);

@@ -1,0 +1,90 @@
+// Exports of the calendar: thin adapters over calendar and calendar_locale.
+#include "zymdate.h"
+
+#include "calendar.h"
+#include "calendar_locale.h"
+
+#include "tw/bstr.h"
+
+#include <string_view>
+
+namespace {
+
+// Texts leave the library as new BSTRs; nothing may throw across the export.
+BSTR textResult(std::string_view text) noexcept {
+    try {
+        return tw::makeBstr(text);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+} // namespace
+
+extern "C" int32_t WINAPI CALDATETOJULIAN(uint32_t packedDate) {
+    return zymdate::calDateToJulian(packedDate);
+}
+
+extern "C" uint32_t WINAPI JULIANTOCALDATE(int32_t julianDay) {
+    return zymdate::julianToCalDate(julianDay);
+}
+
+extern "C" int32_t WINAPI MODIFIEDJULIANDATE(uint32_t packedDate) {
+    return zymdate::modifiedJulianDate(packedDate);
+}
+
+extern "C" int32_t WINAPI ISLEAPYEAR(uint32_t year) { return zymdate::isLeapYear(year) ? 1 : 0; }
+
+extern "C" int32_t WINAPI DAYSINMONTH(uint32_t month, uint32_t year) {
+    return zymdate::daysInMonth(month, year);
+}
+
+extern "C" BSTR WINAPI JULTODATE(int32_t julianDay) {
+    try {
+        return textResult(zymdate::julToDate(julianDay));
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+extern "C" int32_t WINAPI FIRSTSUNDAYOFAPRIL(int16_t year) {
+    return zymdate::firstSundayOfApril(year);
+}
+
+extern "C" int32_t WINAPI LASTSUNDAYOFMARCH(int16_t year) {
+    return zymdate::lastSundayOfMarch(year);
+}
+
+extern "C" int32_t WINAPI LASTSUNDAYOFOCTOBER(int16_t year) {
+    return zymdate::lastSundayOfOctober(year);
+}
+
+// A missing year reads as 0, like any other year without a usable answer.
+extern "C" int32_t WINAPI DATEOFFIRSTSUNDAYOFAPRIL(int16_t* year) {
+    try {
+        return zymdate::dateOfFirstSundayOfApril(year ? *year : int16_t{0});
+    } catch (...) {
+        return 0;
+    }
+}
+
+extern "C" int32_t WINAPI DATEOFLASTSUNDAYOFOCTOBER(int16_t* year) {
+    try {
+        return zymdate::dateOfLastSundayOfOctober(year ? *year : int16_t{0});
+    } catch (...) {
+        return 0;
+    }
+}
+
+extern "C" BSTR WINAPI GETMONTHNAME(int32_t month) {
+    return textResult(zymdate::monthAbbreviation(month));
+}
+
+// A missing flag means local time.
+extern "C" BSTR WINAPI DAYOFTHEWEEK(int32_t* useUtc) {
+    try {
+        return textResult(zymdate::dayOfTheWeek(useUtc != nullptr && *useUtc != 0));
+    } catch (...) {
+        return nullptr;
+    }
+}
