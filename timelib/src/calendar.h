@@ -28,9 +28,9 @@ CalendarDate unpackDate(uint32_t packed);
 uint32_t packDate(const CalendarDate& date);
 
 // Julian day number of a date, Julian calendar before 15 October 1582 and
-// Gregorian from then on. Month and day are not checked: any month 0..4300 and
-// day 0..99 (everything a packed date holds) and any year 0..65535 run through
-// the same formulas without overflow.
+// Gregorian from then on. Month and day are not checked: any year, month and
+// day of 0..65535 (which covers every packed date and every SYSTEMTIME) run
+// through the same formulas without overflow.
 int32_t julianDayOfDate(int32_t year, int32_t month, int32_t day);
 
 // The packed forms; 0 when the year digits are 0000.

@@ -4,6 +4,7 @@
 
 #include "calendar.h"
 #include "calendar_locale.h"
+#include "independent_calendar.h"
 #include "seams.h"
 #include "zymdate.h"
 
@@ -28,26 +29,8 @@ uint32_t packed(int year, int month, int day) {
 
 // --- an independent calendar for the checks below -------------------------
 
-// Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's
-// days_from_civil), and the Julian day number of 1970-01-01.
-int64_t daysFromCivil(int64_t y, int64_t m, int64_t d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-constexpr int64_t kJulianDayOf1970 = 2440588;
-
-int64_t gregorianJulianDay(int y, int m, int d) { return daysFromCivil(y, m, d) + kJulianDayOf1970; }
-
-// Sakamoto's weekday, 0 = Sunday.
-int sakamotoWeekday(int y, int m, int d) {
-    static const int t[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
-    y -= m < 3;
-    return (y + y / 4 - y / 100 + y / 400 + t[m - 1] + d) % 7;
-}
+int64_t gregorianJulianDay(int y, int m, int d) { return testcal::julianDay(y, m, d); }
+int sakamotoWeekday(int y, int m, int d) { return testcal::weekday(y, m, d); }
 
 struct Ymd {
     int y, m, d;

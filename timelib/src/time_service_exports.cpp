@@ -1,0 +1,19 @@
+// Exports of the time-service texts: thin adapters over time_service_clock.
+#include "zymdate.h"
+
+#include "time_service_clock.h"
+
+#include "tw/bstr.h"
+
+// Missing arguments read as flag 0 and advance 0 (so the default advance).
+extern "C" BSTR WINAPI STTONISTTIME(int32_t* leap, double* advance) {
+    try {
+        double localAdvance = 0;
+        double& adv = advance ? *advance : localAdvance;
+        return tw::makeBstr(zymdate::sysTimeToNistTime(leap ? *leap : 0, adv));
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+extern "C" uint32_t WINAPI RFC868TIME(void) { return zymdate::rfc868Time(); }

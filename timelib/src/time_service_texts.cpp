@@ -1,0 +1,129 @@
+#include "time_service_texts.h"
+
+#include "calendar.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+namespace zymdate {
+
+namespace {
+
+constexpr int32_t kSecondsPerDay = 86400;
+
+// At least two digits, as every date and time field of the line is written.
+std::string twoDigits(unsigned value) {
+    std::string s = std::to_string(value);
+    return s.size() < 2 ? "0" + s : s;
+}
+
+std::string zeroPadded(uint64_t value, size_t width) {
+    std::string s = std::to_string(value);
+    if (s.size() < width)
+        s.insert(0, width - s.size(), '0');
+    return s;
+}
+
+int32_t dayOfMonth(int32_t julianDay) { return gregorianDateOfDay(julianDay).day; }
+
+} // namespace
+
+std::string daylightSavingCode(const SYSTEMTIME& utc, ZoneTime zone) {
+    const auto year = static_cast<int16_t>(utc.wYear);
+    if (zone == ZoneTime::Daylight) {
+        if (utc.wMonth == 10) {
+            const int32_t changeDay = dayOfMonth(lastSundayOfOctober(year));
+            if (utc.wDay < changeDay)
+                return twoDigits(static_cast<unsigned>(changeDay - utc.wDay));
+        }
+        return "50";
+    }
+    if (zone == ZoneTime::Standard && utc.wMonth == 4) {
+        const int32_t changeDay = dayOfMonth(firstSundayOfApril(year));
+        if (utc.wDay < changeDay)
+            return twoDigits(static_cast<unsigned>(changeDay - utc.wDay));
+    }
+    return "00";
+}
+
+std::string advanceText(double advance) {
+    // Tenths as a 64-bit count; a double times 10 is exact in the 64-bit
+    // mantissa, so the rounding sees the true value. Beyond that range (and
+    // for infinities and NaN) the shortest fixed form is good enough.
+    if (!std::isfinite(advance) || std::fabs(advance) >= 1e17) {
+        char buffer[400];
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, advance,
+                                          std::chars_format::fixed, 1);
+        return std::string(buffer, result.ptr);
+    }
+    const long double tenths = std::round(static_cast<long double>(advance) * 10);
+    const auto count = static_cast<int64_t>(tenths);
+    const uint64_t magnitude = count < 0 ? 0 - static_cast<uint64_t>(count) : count;
+    std::string text = count < 0 ? "-" : "";
+    text += zeroPadded(magnitude / 10, 3);
+    text += '.';
+    text += static_cast<char>('0' + magnitude % 10);
+    return text;
+}
+
+std::string nistLine(const SYSTEMTIME& utc, ZoneTime zone, int32_t leap, double& advance,
+                     std::string_view ending) {
+    if (advance == 0)
+        advance = kDefaultAdvance;
+    // The modified Julian day from the date's fields rather than from its
+    // packed MMDDYYYY form, which holds years up to 9999 only.
+    const int32_t mjd =
+        utc.wYear == 0 ? 0 : julianDayOfDate(utc.wYear, utc.wMonth, utc.wDay) - kModifiedJulianOffset;
+    std::string line = std::to_string(mjd);
+    line += ' ';
+    line += twoDigits(utc.wYear % 100u);
+    line += '-';
+    line += twoDigits(utc.wMonth);
+    line += '-';
+    line += twoDigits(utc.wDay);
+    line += ' ';
+    line += twoDigits(utc.wHour);
+    line += ':';
+    line += twoDigits(utc.wMinute);
+    line += ':';
+    line += twoDigits(utc.wSecond);
+    line += ' ';
+    line += daylightSavingCode(utc, zone);
+    line += ' ';
+    line += std::to_string(leap);
+    line += ' ';
+    line += kNistHealthy;
+    line += ' ';
+    line += advanceText(advance);
+    line += ending;
+    return line;
+}
+
+uint32_t rfc868Value(const SYSTEMTIME& utc) {
+    const int64_t days = int64_t{dayNumberOfDate(utc.wYear, utc.wMonth, utc.wDay)} -
+                         dayNumberOfDate(1900, 1, 1);
+    const int64_t seconds =
+        days * kSecondsPerDay + utc.wHour * 3600 + utc.wMinute * 60 + utc.wSecond;
+    return static_cast<uint32_t>(static_cast<uint64_t>(seconds)); // low 32 bits
+}
+
+int32_t biasInEffect(int32_t bias, int32_t standardBias, int32_t daylightBias, ZoneTime zone) {
+    switch (zone) {
+    case ZoneTime::Daylight:
+        return bias + daylightBias;
+    case ZoneTime::Standard:
+        return bias + standardBias;
+    case ZoneTime::Unknown:
+        break;
+    }
+    return bias;
+}
+
+std::string inetZoneText(int32_t bias) {
+    const int64_t minutes = std::llabs(int64_t{bias});
+    const auto hhmm = static_cast<uint64_t>((minutes / 60) * 100 + minutes % 60);
+    return (bias >= 0 ? "-" : "+") + zeroPadded(hhmm, 4);
+}
+
+} // namespace zymdate

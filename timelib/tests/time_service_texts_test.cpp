@@ -1,0 +1,238 @@
+// The Daytime line in the NIST layout and the Time protocol value, built from
+// fixed times and zone states, and from the PC clock through the exports.
+#include <gtest/gtest.h>
+
+#include "independent_calendar.h"
+#include "seams.h"
+#include "time_service_clock.h"
+#include "time_service_texts.h"
+#include "zymdate.h"
+
+#include "tw/bstr.h"
+
+#include <cstdint>
+#include <limits>
+#include <string>
+
+namespace {
+
+using zymdate::ZoneTime;
+
+SYSTEMTIME utcTime(WORD year, WORD month, WORD day, WORD hour = 0, WORD minute = 0,
+                   WORD second = 0) {
+    SYSTEMTIME st{};
+    st.wYear = year;
+    st.wMonth = month;
+    st.wDay = day;
+    st.wHour = hour;
+    st.wMinute = minute;
+    st.wSecond = second;
+    return st;
+}
+
+std::string line(const SYSTEMTIME& t, ZoneTime zone, int32_t leap = 0, double advance = 716.2) {
+    return zymdate::nistLine(t, zone, leap, advance);
+}
+
+// Character positions of the layout, 1-based as servers document them.
+std::string field(const std::string& s, size_t first, size_t last) {
+    return s.size() >= last ? s.substr(first - 1, last - first + 1) : std::string("<short>");
+}
+
+// --- the Daytime line --------------------------------------------------------
+
+TEST(NistLine, StatedExample) {
+    const std::string s = line(utcTime(2002, 1, 15, 6, 21, 59), ZoneTime::Standard);
+    EXPECT_EQ(s, "52289 02-01-15 06:21:59 00 0 0 716.2 UTC(NIST) *");
+    EXPECT_EQ(field(s, 1, 5), "52289");
+    EXPECT_EQ(field(s, 7, 14), "02-01-15");
+    EXPECT_EQ(field(s, 16, 23), "06:21:59");
+    EXPECT_EQ(field(s, 25, 26), "00");
+    EXPECT_EQ(field(s, 28, 28), "0");
+    EXPECT_EQ(field(s, 30, 30), "0"); // health digit where the query reads it
+}
+
+// The TT field counts down the days to the change in the month of a change.
+TEST(NistLine, DaylightSavingCode) {
+    struct Case {
+        SYSTEMTIME utc;
+        ZoneTime zone;
+        const char* code;
+    } const cases[] = {
+        {utcTime(2002, 10, 20), ZoneTime::Daylight, "07"}, // last Sunday: 27th
+        {utcTime(2002, 10, 26), ZoneTime::Daylight, "01"},
+        {utcTime(2002, 10, 27), ZoneTime::Daylight, "50"}, // the day itself
+        {utcTime(2002, 10, 31), ZoneTime::Daylight, "50"},
+        {utcTime(2002, 10, 1), ZoneTime::Daylight, "26"},
+        {utcTime(2002, 9, 30), ZoneTime::Daylight, "50"},
+        {utcTime(2002, 4, 2), ZoneTime::Daylight, "50"},
+        {utcTime(2006, 10, 1), ZoneTime::Daylight, "28"},  // last Sunday: 29th
+        {utcTime(2002, 4, 2), ZoneTime::Standard, "05"},   // first Sunday: 7th
+        {utcTime(2002, 4, 7), ZoneTime::Standard, "00"},
+        {utcTime(2002, 4, 30), ZoneTime::Standard, "00"},
+        {utcTime(2001, 4, 1), ZoneTime::Standard, "00"},   // April starts on the Sunday
+        {utcTime(2002, 10, 20), ZoneTime::Standard, "00"},
+        {utcTime(2002, 10, 20), ZoneTime::Unknown, "00"},  // no zone information
+        {utcTime(2002, 4, 2), ZoneTime::Unknown, "00"},
+        {utcTime(2002, 7, 1), ZoneTime::Unknown, "00"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(zymdate::daylightSavingCode(c.utc, c.zone), c.code)
+            << c.utc.wYear << "-" << c.utc.wMonth << "-" << c.utc.wDay;
+        EXPECT_EQ(field(line(c.utc, c.zone), 25, 26), c.code);
+    }
+}
+
+TEST(NistLine, AdvanceAndFlag) {
+    double advance = 0;
+    const std::string s = zymdate::nistLine(utcTime(2002, 1, 15), ZoneTime::Unknown, 0, advance);
+    EXPECT_EQ(advance, 50.0) << "the caller's advance of 0 becomes the default";
+    EXPECT_NE(s.find(" 0 0 050.0 UTC(NIST) *"), std::string::npos) << s;
+
+    struct Case {
+        double advance;
+        const char* text;
+    } const cases[] = {{716.2, "716.2"},   {1234.5, "1234.5"}, {5, "005.0"},
+                       {0.04, "000.0"},    {99.96, "100.0"},   {12.34, "012.3"},
+                       {-3.5, "-003.5"},   {999.99, "1000.0"}, {1e20, "100000000000000000000.0"}};
+    for (const Case& c : cases)
+        EXPECT_EQ(zymdate::advanceText(c.advance), c.text) << c.advance;
+
+    EXPECT_EQ(field(line(utcTime(2002, 1, 15), ZoneTime::Unknown, 1), 28, 28), "1");
+    EXPECT_NE(line(utcTime(2002, 1, 15), ZoneTime::Unknown, -1).find(" 00 -1 0 "),
+              std::string::npos);
+}
+
+TEST(NistLine, EndingForServers) {
+    double advance = 716.2;
+    const std::string own = zymdate::nistLine(utcTime(2002, 1, 15), ZoneTime::Unknown, 0, advance);
+    const std::string served = zymdate::nistLine(utcTime(2002, 1, 15), ZoneTime::Unknown, 0,
+                                                 advance, zymdate::kNistServerLineEnding);
+    EXPECT_NE(own.substr(own.size() - 2), "* ") << "the library's own line is no server reply";
+    EXPECT_EQ(served.substr(served.size() - 2), "* ");
+    EXPECT_EQ(served, own + " ");
+}
+
+// Field 1 against an independent day count, for every day of two centuries.
+TEST(NistLine, ModifiedJulianDayEveryDay1900To2100) {
+    SYSTEMTIME t = utcTime(1900, 1, 1, 12);
+    for (int64_t mjd = testcal::modifiedJulianDay(1900, 1, 1);
+         mjd <= testcal::modifiedJulianDay(2100, 12, 31); ++mjd) {
+        const int64_t days = mjd - testcal::kModifiedJulianDayOf1970;
+        // civil_from_days, inverse of days_from_civil
+        const int64_t z = days + 719468;
+        const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+        const int64_t doe = z - era * 146097;
+        const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+        const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+        const int64_t mp = (5 * doy + 2) / 153;
+        t.wDay = static_cast<WORD>(doy - (153 * mp + 2) / 5 + 1);
+        t.wMonth = static_cast<WORD>(mp < 10 ? mp + 3 : mp - 9);
+        t.wYear = static_cast<WORD>(yoe + era * 400 + (t.wMonth <= 2));
+        const std::string s = line(t, ZoneTime::Unknown);
+        ASSERT_EQ(s.substr(0, s.find(' ')), std::to_string(mjd))
+            << t.wYear << "-" << t.wMonth << "-" << t.wDay;
+    }
+}
+
+// --- the Time protocol value -------------------------------------------------
+
+TEST(Rfc868Value, EpochWrapAndKnownTimes) {
+    EXPECT_EQ(zymdate::rfc868Value(utcTime(1900, 1, 1)), 0u);
+    EXPECT_EQ(zymdate::rfc868Value(utcTime(1900, 1, 1, 0, 0, 1)), 1u);
+    EXPECT_EQ(zymdate::rfc868Value(utcTime(2002, 1, 15, 6, 21, 59)), 3220064519u);
+    EXPECT_EQ(zymdate::rfc868Value(utcTime(2036, 2, 7, 6, 28, 15)), 0xFFFFFFFFu);
+    EXPECT_EQ(zymdate::rfc868Value(utcTime(2036, 2, 7, 6, 28, 16)), 0u);
+    EXPECT_EQ(zymdate::rfc868Value(utcTime(2036, 2, 7, 6, 28, 17)), 1u);
+}
+
+TEST(Rfc868Value, EveryMonthAgainstIndependentDayCount) {
+    const int64_t epoch = testcal::daysFromCivil(1900, 1, 1);
+    for (WORD year = 1601; year <= 9999; year += 7)
+        for (WORD month = 1; month <= 12; ++month) {
+            const int64_t seconds =
+                (testcal::daysFromCivil(year, month, 28) - epoch) * 86400 + 23 * 3600 + 59 * 60 + 58;
+            ASSERT_EQ(zymdate::rfc868Value(utcTime(year, month, 28, 23, 59, 58)),
+                      static_cast<uint32_t>(seconds))
+                << year << "-" << month;
+        }
+}
+
+// --- from the PC clock -------------------------------------------------------
+
+DWORD priorityWhileReadingClock = 0;
+void WINAPI fixedUtcClock(LPSYSTEMTIME st) {
+    priorityWhileReadingClock = ::GetPriorityClass(::GetCurrentProcess());
+    *st = utcTime(2002, 1, 15, 6, 21, 59);
+}
+
+TEST(NistClock, ReadsTheClockAtHighPriority) {
+    zymdate::Seams s = zymdate::seams();
+    s.getSystemTime = fixedUtcClock;
+    zymdate::ScopedSeams scoped(s);
+    ::SetPriorityClass(::GetCurrentProcess(), BELOW_NORMAL_PRIORITY_CLASS);
+    double advance = 716.2;
+    const std::string text = zymdate::sysTimeToNistTime(0, advance);
+    EXPECT_EQ(priorityWhileReadingClock, static_cast<DWORD>(HIGH_PRIORITY_CLASS));
+    EXPECT_EQ(::GetPriorityClass(::GetCurrentProcess()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
+    // The main test run has TZ=UTC: no daylight rules, so TT is 00.
+    EXPECT_EQ(text, "52289 02-01-15 06:21:59 00 0 0 716.2 UTC(NIST) *");
+    EXPECT_EQ(zymdate::rfc868Time(), 3220064519u);
+}
+
+TEST(NistClock, ZoneIds) {
+    EXPECT_EQ(zymdate::zoneTimeFromId(TIME_ZONE_ID_UNKNOWN), ZoneTime::Unknown);
+    EXPECT_EQ(zymdate::zoneTimeFromId(TIME_ZONE_ID_STANDARD), ZoneTime::Standard);
+    EXPECT_EQ(zymdate::zoneTimeFromId(TIME_ZONE_ID_DAYLIGHT), ZoneTime::Daylight);
+    EXPECT_EQ(zymdate::zoneTimeFromId(TIME_ZONE_ID_INVALID), ZoneTime::Unknown);
+}
+
+std::string take(BSTR b) {
+    tw::unique_bstr owned(b);
+    return tw::fromBstr(owned.get());
+}
+
+std::string twoDigits(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
+
+// The export's line read back by the layout's field positions.
+TEST(NistClock, ExportLineParsesByFieldPositions) {
+    int32_t leap = 0;
+    double advance = 0;
+    SYSTEMTIME before{}, after{};
+    ::GetSystemTime(&before);
+    const std::string s = take(STTONISTTIME(&leap, &advance));
+    ::GetSystemTime(&after);
+    EXPECT_EQ(advance, 50.0);
+    ASSERT_GE(s.size(), 44u) << s;
+    bool matchesAClockReading = false;
+    for (const SYSTEMTIME& t : {before, after}) {
+        const std::string date =
+            twoDigits(t.wYear % 100) + "-" + twoDigits(t.wMonth) + "-" + twoDigits(t.wDay);
+        if (field(s, 1, 5) == std::to_string(testcal::modifiedJulianDay(t.wYear, t.wMonth, t.wDay)) &&
+            field(s, 7, 14) == date && field(s, 16, 17) == twoDigits(t.wHour))
+            matchesAClockReading = true;
+    }
+    EXPECT_TRUE(matchesAClockReading) << s;
+    EXPECT_EQ(field(s, 6, 6), " ");
+    EXPECT_EQ(field(s, 18, 18), ":");
+    EXPECT_EQ(field(s, 21, 21), ":");
+    EXPECT_EQ(field(s, 25, 26), "00") << "TZ=UTC has no daylight rules";
+    EXPECT_EQ(field(s, 28, 28), "0");
+    EXPECT_EQ(field(s, 30, 30), "0");
+    EXPECT_EQ(s.substr(31), "050.0 UTC(NIST) *");
+    EXPECT_NE(s.substr(s.size() - 2), "* ");
+
+    EXPECT_EQ(take(STTONISTTIME(nullptr, nullptr)).substr(26), " 0 0 050.0 UTC(NIST) *");
+}
+
+TEST(Rfc868Clock, ExportNearIndependentCount) {
+    FILETIME ft{};
+    ::GetSystemTimeAsFileTime(&ft);
+    const uint64_t units = (uint64_t{ft.dwHighDateTime} << 32) | ft.dwLowDateTime;
+    // 1 January 1900 is 9,435,484,800 seconds after 1 January 1601.
+    const auto expected = static_cast<uint32_t>(units / 10'000'000 - 9'435'484'800ull);
+    const uint32_t value = RFC868TIME();
+    EXPECT_LE(value - expected, 2u) << value << " vs " << expected; // unsigned: wraps alike
+}
+
+} // namespace
