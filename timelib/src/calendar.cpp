@@ -20,15 +20,17 @@ static_assert(std::numeric_limits<Extended>::digits >= 53);
 static_assert(std::numeric_limits<Extended>::digits == 64, "x87 extended precision expected");
 #endif
 
-constexpr Extended kMonthFactor = 30.6001f;    // 30.600099563598633
-constexpr Extended kCentury122 = 122.1f;       // 122.0999984741211
-constexpr Extended kMonthFactorShort = 30.6f;  // 30.600000381469727
-constexpr Extended kMonthRounding = 0.2f;      // 0.20000000298023224
+constexpr Extended kMonthFactor = 30.6001f;   // 30.600099563598633
+constexpr Extended kCentury122 = 122.1f;      // 122.0999984741211
+constexpr Extended kMonthFactorShort = 30.6f; // 30.600000381469727
+constexpr Extended kMonthRounding = 0.2f;     // 0.20000000298023224
 constexpr Extended kJulianYear = 365.25L;
 
 static_assert(sizeof(int32_t) == 4 && sizeof(int64_t) == 8);
 
-int64_t floorToInt(Extended x) { return static_cast<int64_t>(std::floor(x)); }
+int64_t floorToInt(Extended x) {
+    return static_cast<int64_t>(std::floor(x));
+}
 
 int64_t floorDiv(int64_t a, int64_t b) {
     const int64_t q = a / b;
@@ -43,7 +45,9 @@ constexpr int32_t kSunday = 6;
 constexpr std::array<std::string_view, 12> kMonthAbbreviations = {
     "JAN", "FEB", "MAR", "APR", "MAY", "JUN", "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 } // namespace
 
@@ -92,8 +96,7 @@ uint32_t julianToCalDate(int32_t julianDay) {
     const int64_t j = julianDay;
     int64_t a = j;
     if (j >= kGregorianReformDay) {
-        const int64_t alpha =
-            floorToInt((static_cast<Extended>(j - 1867216) - 0.25L) / 36524.25L);
+        const int64_t alpha = floorToInt((static_cast<Extended>(j - 1867216) - 0.25L) / 36524.25L);
         a = j + 1 + alpha - floorToInt(static_cast<Extended>(alpha) * 0.25L);
     }
     const int64_t b = a + 1524;
@@ -138,10 +141,9 @@ int32_t dayNumberOfDate(int32_t year, int32_t month, int32_t day) {
     }
     // y ÷ 100 and y ÷ 400 truncate, as they always have; for years before 1
     // that shifts the leap rule, but only Gregorian years from 1 on matter.
-    const int64_t jd = floorToInt(kJulianYear * static_cast<Extended>(y + 4712)) - y / 100 +
-                       y / 400 +
-                       floorToInt(kMonthFactorShort * static_cast<Extended>(m - 1) + kMonthRounding) +
-                       day;
+    const int64_t jd =
+        floorToInt(kJulianYear * static_cast<Extended>(y + 4712)) - y / 100 + y / 400 +
+        floorToInt(kMonthFactorShort * static_cast<Extended>(m - 1) + kMonthRounding) + day;
     return static_cast<int32_t>(jd);
 }
 

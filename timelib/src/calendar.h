@@ -59,8 +59,10 @@ int32_t firstSundayOfApril(int16_t year);
 int32_t lastSundayOfMarch(int16_t year);
 int32_t lastSundayOfOctober(int16_t year);
 
-// The Gregorian date of a day number by pure integer arithmetic; defined for
-// every 32-bit day number (years from about -5.9 million to +5.9 million).
+// The Gregorian date of a day number by pure integer arithmetic, right from
+// day -32044 (1 March 4801 BC) up to the largest 32-bit day number; before
+// that the truncating divisions give meaningless fields, always with a
+// negative year. Never overflows.
 CalendarDate gregorianDateOfDay(int32_t julianDay);
 
 // "JAN".."DEC", or empty outside 1..12.

@@ -33,7 +33,9 @@ extern "C" int32_t WINAPI MODIFIEDJULIANDATE(uint32_t packedDate) {
     return zymdate::modifiedJulianDate(packedDate);
 }
 
-extern "C" int32_t WINAPI ISLEAPYEAR(uint32_t year) { return zymdate::isLeapYear(year) ? 1 : 0; }
+extern "C" int32_t WINAPI ISLEAPYEAR(uint32_t year) {
+    return zymdate::isLeapYear(year) ? 1 : 0;
+}
 
 extern "C" int32_t WINAPI DAYSINMONTH(uint32_t month, uint32_t year) {
     return zymdate::daysInMonth(month, year);

@@ -54,8 +54,8 @@ std::string dayOfTheWeek(bool useUtc) {
     SYSTEMTIME now{};
     (useUtc ? seams().getSystemTime : seams().getLocalTime)(&now);
     // The locale lists Monday first (SDAYNAME1) and Sunday last (SDAYNAME7).
-    const LCTYPE item = now.wDayOfWeek == 0 ? LOCALE_SDAYNAME7
-                                            : LOCALE_SDAYNAME1 - 1 + now.wDayOfWeek;
+    const LCTYPE item =
+        now.wDayOfWeek == 0 ? LOCALE_SDAYNAME7 : LOCALE_SDAYNAME1 - 1 + now.wDayOfWeek;
     const LCID locale = useUtc ? LOCALE_SYSTEM_DEFAULT : 0;
     char buffer[kTextCapacity] = {};
     if (::GetLocaleInfoA(locale, item, buffer, kTextCapacity) == 0)

@@ -1,10 +1,16 @@
 #include "time_service_clock.h"
 
+#include "formatting.h"
 #include "seams.h"
 
 namespace zymdate {
 
 namespace {
+
+constexpr const char* kInetDatePicture = "ddd',' d MMM yyyy";
+constexpr const char* kInetTimePicture = "HH':'mm':'ss";
+constexpr std::string_view kNextCheckDatePicture = "MM-dd-yyyy";
+constexpr double kSecondsPerDay = 86400.0;
 
 // Raises the whole process to high priority and returns it to normal, as the
 // time query does, even when building the text fails.
@@ -42,6 +48,34 @@ uint32_t rfc868Time() {
     SYSTEMTIME now{};
     seams().getSystemTime(&now);
     return rfc868Value(now);
+}
+
+std::string inetText(const SYSTEMTIME& local, int32_t bias) {
+    return formatDatePart(local, 0, kInetDatePicture) + ' ' +
+           formatTimePart(local, 0, kInetTimePicture) + ' ' + inetZoneText(bias);
+}
+
+std::string inetTime() {
+    SYSTEMTIME now{};
+    seams().getLocalTime(&now);
+    TIME_ZONE_INFORMATION zone{};
+    const DWORD zoneId = ::GetTimeZoneInformation(&zone);
+    return inetText(
+        now, biasInEffect(zone.Bias, zone.StandardBias, zone.DaylightBias, zoneTimeFromId(zoneId)));
+}
+
+std::string nextCheckText(const SYSTEMTIME& local, int32_t minutes) {
+    // Through the text, which drops the milliseconds, as the stored value does.
+    std::string timePicture(kDefaultTimePicture);
+    std::string datePicture(kNextCheckDatePicture);
+    const double now = strToVbDate(formatTime(local, timePicture, datePicture));
+    return vbDateToStr(now + minutes * 60.0 / kSecondsPerDay);
+}
+
+std::string setNextCheckTime(int32_t minutes) {
+    SYSTEMTIME now{};
+    seams().getLocalTime(&now);
+    return nextCheckText(now, minutes);
 }
 
 } // namespace zymdate

@@ -16,4 +16,23 @@ extern "C" BSTR WINAPI STTONISTTIME(int32_t* leap, double* advance) {
     }
 }
 
-extern "C" uint32_t WINAPI RFC868TIME(void) { return zymdate::rfc868Time(); }
+extern "C" uint32_t WINAPI RFC868TIME(void) {
+    return zymdate::rfc868Time();
+}
+
+extern "C" BSTR WINAPI INETTIME(void) {
+    try {
+        return tw::makeBstr(zymdate::inetTime());
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+// Missing minutes read as 0: the current time.
+extern "C" BSTR WINAPI SETNEXTCHECKTIME(int32_t* minutes) {
+    try {
+        return tw::makeBstr(zymdate::setNextCheckTime(minutes ? *minutes : 0));
+    } catch (...) {
+        return nullptr;
+    }
+}

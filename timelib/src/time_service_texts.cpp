@@ -25,7 +25,9 @@ std::string zeroPadded(uint64_t value, size_t width) {
     return s;
 }
 
-int32_t dayOfMonth(int32_t julianDay) { return gregorianDateOfDay(julianDay).day; }
+int32_t dayOfMonth(int32_t julianDay) {
+    return gregorianDateOfDay(julianDay).day;
+}
 
 } // namespace
 
@@ -53,8 +55,8 @@ std::string advanceText(double advance) {
     // for infinities and NaN) the shortest fixed form is good enough.
     if (!std::isfinite(advance) || std::fabs(advance) >= 1e17) {
         char buffer[400];
-        const auto result = std::to_chars(buffer, buffer + sizeof buffer, advance,
-                                          std::chars_format::fixed, 1);
+        const auto result =
+            std::to_chars(buffer, buffer + sizeof buffer, advance, std::chars_format::fixed, 1);
         return std::string(buffer, result.ptr);
     }
     const long double tenths = std::round(static_cast<long double>(advance) * 10);
@@ -74,7 +76,8 @@ std::string nistLine(const SYSTEMTIME& utc, ZoneTime zone, int32_t leap, double&
     // The modified Julian day from the date's fields rather than from its
     // packed MMDDYYYY form, which holds years up to 9999 only.
     const int32_t mjd =
-        utc.wYear == 0 ? 0 : julianDayOfDate(utc.wYear, utc.wMonth, utc.wDay) - kModifiedJulianOffset;
+        utc.wYear == 0 ? 0
+                       : julianDayOfDate(utc.wYear, utc.wMonth, utc.wDay) - kModifiedJulianOffset;
     std::string line = std::to_string(mjd);
     line += ' ';
     line += twoDigits(utc.wYear % 100u);
@@ -101,8 +104,8 @@ std::string nistLine(const SYSTEMTIME& utc, ZoneTime zone, int32_t leap, double&
 }
 
 uint32_t rfc868Value(const SYSTEMTIME& utc) {
-    const int64_t days = int64_t{dayNumberOfDate(utc.wYear, utc.wMonth, utc.wDay)} -
-                         dayNumberOfDate(1900, 1, 1);
+    const int64_t days =
+        int64_t{dayNumberOfDate(utc.wYear, utc.wMonth, utc.wDay)} - dayNumberOfDate(1900, 1, 1);
     const int64_t seconds =
         days * kSecondsPerDay + utc.wHour * 3600 + utc.wMinute * 60 + utc.wSecond;
     return static_cast<uint32_t>(static_cast<uint64_t>(seconds)); // low 32 bits

@@ -4,8 +4,8 @@
 
 #include "calendar.h"
 #include "calendar_locale.h"
-#include "independent_calendar.h"
 #include "seams.h"
+#include "time_support.h"
 #include "zymdate.h"
 
 #include "tw/bstr.h"
@@ -29,8 +29,21 @@ uint32_t packed(int year, int month, int day) {
 
 // --- an independent calendar for the checks below -------------------------
 
-int64_t gregorianJulianDay(int y, int m, int d) { return testcal::julianDay(y, m, d); }
-int sakamotoWeekday(int y, int m, int d) { return testcal::weekday(y, m, d); }
+using zymdate::test::daysFromCivil;
+
+// Julian day number of 1 January 1970.
+constexpr int64_t kJulianDayOf1970 = 2440588;
+
+int64_t gregorianJulianDay(int y, int m, int d) {
+    return daysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d)) + kJulianDayOf1970;
+}
+
+// Sakamoto's weekday, 0 = Sunday: a second independent opinion on weekdays.
+int sakamotoWeekday(int y, int m, int d) {
+    static const int t[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+    y -= m < 3;
+    return (y + y / 4 - y / 100 + y / 400 + t[m - 1] + d) % 7;
+}
 
 struct Ymd {
     int y, m, d;
@@ -46,8 +59,8 @@ int monthLength(const Ymd& t) {
     static const int lengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (t.m != 2)
         return lengths[t.m - 1];
-    const bool leap = usesGregorian(t) ? (t.y % 4 == 0 && (t.y % 100 != 0 || t.y % 400 == 0))
-                                       : t.y % 4 == 0;
+    const bool leap =
+        usesGregorian(t) ? (t.y % 4 == 0 && (t.y % 100 != 0 || t.y % 400 == 0)) : t.y % 4 == 0;
     return leap ? 29 : 28;
 }
 
@@ -85,13 +98,12 @@ TEST(CalendarDayNumbers, KnownDatesBothWays) {
         uint32_t packedDate;
         int32_t julianDay;
     } const cases[] = {
-        {1012000, 2451545},  // 1 January 2000
-        {10151582, 2299161}, // first Gregorian day
-        {10041582, 2299160}, // last Julian day, the day before
-        {3011900, 2415080},  // 1900 is no Gregorian leap year...
-        {2281900, 2415079},  // ...so 28 February is the day before 1 March
-        {3012100, 2488129},
-        {1010001, 1721424}, // 1 January of year 1
+        {1012000, 2451545},                      // 1 January 2000
+        {10151582, 2299161},                     // first Gregorian day
+        {10041582, 2299160},                     // last Julian day, the day before
+        {3011900, 2415080},                      // 1900 is no Gregorian leap year...
+        {2281900, 2415079},                      // ...so 28 February is the day before 1 March
+        {3012100, 2488129},  {1010001, 1721424}, // 1 January of year 1
         {12319999, 5373484},
     };
     for (const Case& c : cases) {
@@ -124,8 +136,9 @@ TEST(CalendarDayNumbers, SweepEveryDayOfYears1To9999) {
         const uint32_t want = packed(expected.y, expected.m, expected.d);
         const uint32_t got = zymdate::julianToCalDate(j);
         const int32_t back = zymdate::calDateToJulian(want);
-        const bool gregorianAgrees = !usesGregorian(expected) ||
-                                     zymdate::dayNumberOfDate(expected.y, expected.m, expected.d) == j;
+        const bool gregorianAgrees =
+            !usesGregorian(expected) ||
+            zymdate::dayNumberOfDate(expected.y, expected.m, expected.d) == j;
         if ((got != want || back != j || !gregorianAgrees) && ++mismatches <= 10)
             ADD_FAILURE() << "day " << j << ": expected " << want << ", julianToCalDate " << got
                           << ", calDateToJulian " << back;
@@ -170,10 +183,14 @@ TEST(CalendarDayNumbers, GregorianDateOfDayMatchesCivilCalendar) {
         ASSERT_GE(d.day, 1);
         ASSERT_LE(d.day, 31);
     }
-    for (int32_t j : {std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()}) {
+    for (int32_t j : {-32044, 0, std::numeric_limits<int32_t>::max()}) {
         const zymdate::CalendarDate d = zymdate::gregorianDateOfDay(j);
         EXPECT_EQ(gregorianJulianDay(d.year, d.month, d.day), j) << j;
     }
+    // Earlier days have no meaningful fields, but always a negative year, by
+    // which the long date refuses them.
+    for (int32_t j : {-32045, -1000000, std::numeric_limits<int32_t>::min()})
+        EXPECT_LT(zymdate::gregorianDateOfDay(j).year, 0) << j;
 }
 
 // --- leap years and month lengths -----------------------------------------
@@ -207,9 +224,9 @@ TEST(CalendarMonthLengths, Table) {
 TEST(CalendarMonthLengths, AgreeWithDayNumbersEveryYear) {
     for (int year = 1; year <= 9999; ++year) {
         for (int month = 1; month <= 12; ++month) {
-            const int64_t length = gregorianJulianDay(month == 12 ? year + 1 : year,
-                                                      month == 12 ? 1 : month + 1, 1) -
-                                   gregorianJulianDay(year, month, 1);
+            const int64_t length =
+                gregorianJulianDay(month == 12 ? year + 1 : year, month == 12 ? 1 : month + 1, 1) -
+                gregorianJulianDay(year, month, 1);
             ASSERT_EQ(zymdate::daysInMonth(month, year), length) << year << "-" << month;
         }
         ASSERT_EQ(zymdate::isLeapYear(year), zymdate::daysInMonth(2, year) == 29) << year;
@@ -231,8 +248,8 @@ int lastSundayDay(int year, int month, int length) {
 }
 
 TEST(CalendarSundays, StatedYears) {
-    EXPECT_EQ(FIRSTSUNDAYOFAPRIL(2001), 2452001); // 1 April 2001, itself a Sunday
-    EXPECT_EQ(LASTSUNDAYOFMARCH(2024), 2460401);  // 31 March 2024, itself a Sunday
+    EXPECT_EQ(FIRSTSUNDAYOFAPRIL(2001), 2452001);  // 1 April 2001, itself a Sunday
+    EXPECT_EQ(LASTSUNDAYOFMARCH(2024), 2460401);   // 31 March 2024, itself a Sunday
     EXPECT_EQ(LASTSUNDAYOFOCTOBER(2026), 2461339); // 25 October 2026
 }
 
@@ -284,8 +301,8 @@ TEST(CalendarTexts, MonthNames) {
                                  "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
     for (int32_t m = 1; m <= 12; ++m)
         EXPECT_EQ(take(GETMONTHNAME(m)), names[m - 1]);
-    for (int32_t m : {0, 13, -1, std::numeric_limits<int32_t>::min(),
-                      std::numeric_limits<int32_t>::max()})
+    for (int32_t m :
+         {0, 13, -1, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()})
         EXPECT_EQ(take(GETMONTHNAME(m)), "") << m;
 }
 
@@ -308,11 +325,11 @@ TEST(CalendarTexts, DayOfMonthFromLongDates) {
         {"Sunday, April 02, 2000", 2},
         {"Sunday, April 2, 2000", 2},
         {"Sunday, October 25, 2026", 25},
-        {"Sunday,   October 31", 31},      // blanks before the field, no third field
-        {"x, \"Oct, 27\", 2002", 27},      // quoted field keeps its comma
-        {"Sunday, 7, 2002", 7},            // field shorter than two characters
-        {"Sunday, April, 2000", 0},        // no number at the end of the field
-        {"Sunday April 02 2000", 0},       // no second field at all
+        {"Sunday,   October 31", 31}, // blanks before the field, no third field
+        {"x, \"Oct, 27\", 2002", 27}, // quoted field keeps its comma
+        {"Sunday, 7, 2002", 7},       // field shorter than two characters
+        {"Sunday, April, 2000", 0},   // no number at the end of the field
+        {"Sunday April 02 2000", 0},  // no second field at all
         {"", 0},
     };
     for (const Case& c : cases)
@@ -328,40 +345,33 @@ TEST(CalendarTexts, LeadingNumber) {
 
 // --- today's weekday -----------------------------------------------------------
 
-SYSTEMTIME fixedUtc{2002, 1, 2, 15, 6, 21, 59, 0};  // a Tuesday
-SYSTEMTIME fixedLocal{2002, 1, 1, 14, 23, 0, 0, 0}; // still Monday west of UTC
-void WINAPI fakeUtc(LPSYSTEMTIME st) { *st = fixedUtc; }
-void WINAPI fakeLocal(LPSYSTEMTIME st) { *st = fixedLocal; }
-
 TEST(CalendarWeekday, NamesTheClocksWeekday) {
-    zymdate::Seams s = zymdate::seams();
-    s.getSystemTime = fakeUtc;
-    s.getLocalTime = fakeLocal;
-    zymdate::ScopedSeams scoped(s);
+    // Late on Monday west of UTC is already Tuesday in UTC.
+    zymdate::test::FixedClock clock(zymdate::test::civilTime(2002, 1, 15, 3),
+                                    zymdate::test::civilTime(2002, 1, 14, 22));
     EXPECT_EQ(zymdate::dayOfTheWeek(true), "Tuesday");
     EXPECT_EQ(zymdate::dayOfTheWeek(false), "Monday");
-    const char* const names[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                 "Thursday", "Friday", "Saturday"};
-    for (WORD dow = 0; dow < 7; ++dow) {
-        fixedLocal.wDayOfWeek = dow;
-        EXPECT_EQ(zymdate::dayOfTheWeek(false), names[dow]);
+    for (unsigned day = 1; day <= 7; ++day) { // 1 April 2001 was a Sunday
+        zymdate::test::gFixedLocal = zymdate::test::civilTime(2001, 4, day);
+        EXPECT_EQ(zymdate::dayOfTheWeek(false), zymdate::test::weekdayName(day - 1));
     }
 }
 
 TEST(CalendarWeekday, ExportReadsTheRealClock) {
-    const char* const names[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                 "Thursday", "Friday", "Saturday"};
+    using zymdate::test::weekdayName;
     SYSTEMTIME before{}, after{};
     int32_t useUtc = 1;
     ::GetSystemTime(&before);
     const std::string name = take(DAYOFTHEWEEK(&useUtc));
     ::GetSystemTime(&after);
-    EXPECT_TRUE(name == names[before.wDayOfWeek] || name == names[after.wDayOfWeek]) << name;
+    EXPECT_TRUE(name == weekdayName(before.wDayOfWeek) || name == weekdayName(after.wDayOfWeek))
+        << name;
     useUtc = 0;
     ::GetLocalTime(&before);
     const std::string local = take(DAYOFTHEWEEK(&useUtc));
     ::GetLocalTime(&after);
-    EXPECT_TRUE(local == names[before.wDayOfWeek] || local == names[after.wDayOfWeek]) << local;
+    EXPECT_TRUE(local == weekdayName(before.wDayOfWeek) || local == weekdayName(after.wDayOfWeek))
+        << local;
 }
 
 } // namespace

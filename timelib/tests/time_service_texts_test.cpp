@@ -2,10 +2,10 @@
 // fixed times and zone states, and from the PC clock through the exports.
 #include <gtest/gtest.h>
 
-#include "independent_calendar.h"
 #include "seams.h"
 #include "time_service_clock.h"
 #include "time_service_texts.h"
+#include "time_support.h"
 #include "zymdate.h"
 
 #include "tw/bstr.h"
@@ -17,6 +17,14 @@
 namespace {
 
 using zymdate::ZoneTime;
+using zymdate::test::daysFromCivil;
+
+// Modified Julian days count from 17 November 1858, 40587 days before 1970.
+constexpr int64_t kModifiedJulianDayOf1970 = 40587;
+
+int64_t modifiedJulianDay(int y, unsigned m, unsigned d) {
+    return daysFromCivil(y, m, d) + kModifiedJulianDayOf1970;
+}
 
 SYSTEMTIME utcTime(WORD year, WORD month, WORD day, WORD hour = 0, WORD minute = 0,
                    WORD second = 0) {
@@ -66,13 +74,13 @@ TEST(NistLine, DaylightSavingCode) {
         {utcTime(2002, 10, 1), ZoneTime::Daylight, "26"},
         {utcTime(2002, 9, 30), ZoneTime::Daylight, "50"},
         {utcTime(2002, 4, 2), ZoneTime::Daylight, "50"},
-        {utcTime(2006, 10, 1), ZoneTime::Daylight, "28"},  // last Sunday: 29th
-        {utcTime(2002, 4, 2), ZoneTime::Standard, "05"},   // first Sunday: 7th
+        {utcTime(2006, 10, 1), ZoneTime::Daylight, "28"}, // last Sunday: 29th
+        {utcTime(2002, 4, 2), ZoneTime::Standard, "05"},  // first Sunday: 7th
         {utcTime(2002, 4, 7), ZoneTime::Standard, "00"},
         {utcTime(2002, 4, 30), ZoneTime::Standard, "00"},
-        {utcTime(2001, 4, 1), ZoneTime::Standard, "00"},   // April starts on the Sunday
+        {utcTime(2001, 4, 1), ZoneTime::Standard, "00"}, // April starts on the Sunday
         {utcTime(2002, 10, 20), ZoneTime::Standard, "00"},
-        {utcTime(2002, 10, 20), ZoneTime::Unknown, "00"},  // no zone information
+        {utcTime(2002, 10, 20), ZoneTime::Unknown, "00"}, // no zone information
         {utcTime(2002, 4, 2), ZoneTime::Unknown, "00"},
         {utcTime(2002, 7, 1), ZoneTime::Unknown, "00"},
     };
@@ -92,9 +100,9 @@ TEST(NistLine, AdvanceAndFlag) {
     struct Case {
         double advance;
         const char* text;
-    } const cases[] = {{716.2, "716.2"},   {1234.5, "1234.5"}, {5, "005.0"},
-                       {0.04, "000.0"},    {99.96, "100.0"},   {12.34, "012.3"},
-                       {-3.5, "-003.5"},   {999.99, "1000.0"}, {1e20, "100000000000000000000.0"}};
+    } const cases[] = {{716.2, "716.2"}, {1234.5, "1234.5"}, {5, "005.0"},
+                       {0.04, "000.0"},  {99.96, "100.0"},   {12.34, "012.3"},
+                       {-3.5, "-003.5"}, {999.99, "1000.0"}, {1e20, "100000000000000000000.0"}};
     for (const Case& c : cases)
         EXPECT_EQ(zymdate::advanceText(c.advance), c.text) << c.advance;
 
@@ -115,23 +123,13 @@ TEST(NistLine, EndingForServers) {
 
 // Field 1 against an independent day count, for every day of two centuries.
 TEST(NistLine, ModifiedJulianDayEveryDay1900To2100) {
-    SYSTEMTIME t = utcTime(1900, 1, 1, 12);
-    for (int64_t mjd = testcal::modifiedJulianDay(1900, 1, 1);
-         mjd <= testcal::modifiedJulianDay(2100, 12, 31); ++mjd) {
-        const int64_t days = mjd - testcal::kModifiedJulianDayOf1970;
-        // civil_from_days, inverse of days_from_civil
-        const int64_t z = days + 719468;
-        const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-        const int64_t doe = z - era * 146097;
-        const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-        const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-        const int64_t mp = (5 * doy + 2) / 153;
-        t.wDay = static_cast<WORD>(doy - (153 * mp + 2) / 5 + 1);
-        t.wMonth = static_cast<WORD>(mp < 10 ? mp + 3 : mp - 9);
-        t.wYear = static_cast<WORD>(yoe + era * 400 + (t.wMonth <= 2));
+    for (int64_t days = daysFromCivil(1900, 1, 1); days <= daysFromCivil(2100, 12, 31); ++days) {
+        const zymdate::test::CivilDate d = zymdate::test::civilFromDays(days);
+        const SYSTEMTIME t = utcTime(static_cast<WORD>(d.year), static_cast<WORD>(d.month),
+                                     static_cast<WORD>(d.day), 12);
         const std::string s = line(t, ZoneTime::Unknown);
-        ASSERT_EQ(s.substr(0, s.find(' ')), std::to_string(mjd))
-            << t.wYear << "-" << t.wMonth << "-" << t.wDay;
+        ASSERT_EQ(s.substr(0, s.find(' ')), std::to_string(days + kModifiedJulianDayOf1970))
+            << d.year << "-" << d.month << "-" << d.day;
     }
 }
 
@@ -147,11 +145,11 @@ TEST(Rfc868Value, EpochWrapAndKnownTimes) {
 }
 
 TEST(Rfc868Value, EveryMonthAgainstIndependentDayCount) {
-    const int64_t epoch = testcal::daysFromCivil(1900, 1, 1);
+    const int64_t epoch = daysFromCivil(1900, 1, 1);
     for (WORD year = 1601; year <= 9999; year += 7)
         for (WORD month = 1; month <= 12; ++month) {
             const int64_t seconds =
-                (testcal::daysFromCivil(year, month, 28) - epoch) * 86400 + 23 * 3600 + 59 * 60 + 58;
+                (daysFromCivil(year, month, 28) - epoch) * 86400 + 23 * 3600 + 59 * 60 + 58;
             ASSERT_EQ(zymdate::rfc868Value(utcTime(year, month, 28, 23, 59, 58)),
                       static_cast<uint32_t>(seconds))
                 << year << "-" << month;
@@ -192,7 +190,9 @@ std::string take(BSTR b) {
     return tw::fromBstr(owned.get());
 }
 
-std::string twoDigits(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
+std::string twoDigits(int v) {
+    return (v < 10 ? "0" : "") + std::to_string(v);
+}
 
 // The export's line read back by the layout's field positions.
 TEST(NistClock, ExportLineParsesByFieldPositions) {
@@ -208,7 +208,7 @@ TEST(NistClock, ExportLineParsesByFieldPositions) {
     for (const SYSTEMTIME& t : {before, after}) {
         const std::string date =
             twoDigits(t.wYear % 100) + "-" + twoDigits(t.wMonth) + "-" + twoDigits(t.wDay);
-        if (field(s, 1, 5) == std::to_string(testcal::modifiedJulianDay(t.wYear, t.wMonth, t.wDay)) &&
+        if (field(s, 1, 5) == std::to_string(modifiedJulianDay(t.wYear, t.wMonth, t.wDay)) &&
             field(s, 7, 14) == date && field(s, 16, 17) == twoDigits(t.wHour))
             matchesAClockReading = true;
     }
