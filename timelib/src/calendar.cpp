@@ -202,6 +202,11 @@ std::string_view monthAbbreviation(int32_t month) {
     return kMonthAbbreviations[static_cast<size_t>(month - 1)];
 }
 
+namespace {
+
+// The field'th (0-based) comma-separated field. Blanks at the start of a
+// field are skipped; a field that opens with a double quote runs to the
+// closing quote, commas included.
 std::string_view commaSeparatedField(std::string_view text, int field) {
     size_t pos = 0;
     for (int index = 0;; ++index) {
@@ -228,6 +233,8 @@ std::string_view commaSeparatedField(std::string_view text, int field) {
     }
 }
 
+// The number a text starts with, after leading blanks: sign, digits and an
+// optional fraction; 0 when the text does not start with a number.
 double leadingNumber(std::string_view text) {
     size_t pos = 0;
     while (pos < text.size() && isBlank(text[pos]))
@@ -249,6 +256,8 @@ double leadingNumber(std::string_view text) {
     }
     return sign * value;
 }
+
+} // namespace
 
 int32_t dayOfMonthFromLongDate(std::string_view longDate) {
     std::string_view field = commaSeparatedField(longDate, 1);

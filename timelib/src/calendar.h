@@ -73,13 +73,4 @@ std::string_view monthAbbreviation(int32_t month);
 // second comma-separated field; 0 when there is none.
 int32_t dayOfMonthFromLongDate(std::string_view longDate);
 
-// The field'th (0-based) comma-separated field. Blanks at the start of a
-// field are skipped; a field that opens with a double quote runs to the
-// closing quote, commas included.
-std::string_view commaSeparatedField(std::string_view text, int field);
-
-// The number a text starts with, after leading blanks: sign, digits and an
-// optional fraction; 0 when the text does not start with a number.
-double leadingNumber(std::string_view text);
-
 } // namespace zymdate

@@ -10,7 +10,6 @@
 
 #include "tw/bstr.h"
 
-#include <array>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -334,13 +333,6 @@ TEST(CalendarTexts, DayOfMonthFromLongDates) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(zymdate::dayOfMonthFromLongDate(c.text), c.day) << c.text;
-}
-
-TEST(CalendarTexts, LeadingNumber) {
-    EXPECT_EQ(zymdate::leadingNumber(" 7"), 7.0);
-    EXPECT_EQ(zymdate::leadingNumber("-3x"), -3.0);
-    EXPECT_EQ(zymdate::leadingNumber("2.5"), 2.5);
-    EXPECT_EQ(zymdate::leadingNumber("x2"), 0.0);
 }
 
 // --- today's weekday -----------------------------------------------------------

@@ -178,13 +178,6 @@ TEST(NistClock, ReadsTheClockAtHighPriority) {
     EXPECT_EQ(zymdate::rfc868Time(), 3220064519u);
 }
 
-TEST(NistClock, ZoneIds) {
-    EXPECT_EQ(zymdate::zoneTimeFromId(TIME_ZONE_ID_UNKNOWN), ZoneTime::Unknown);
-    EXPECT_EQ(zymdate::zoneTimeFromId(TIME_ZONE_ID_STANDARD), ZoneTime::Standard);
-    EXPECT_EQ(zymdate::zoneTimeFromId(TIME_ZONE_ID_DAYLIGHT), ZoneTime::Daylight);
-    EXPECT_EQ(zymdate::zoneTimeFromId(TIME_ZONE_ID_INVALID), ZoneTime::Unknown);
-}
-
 std::string take(BSTR b) {
     tw::unique_bstr owned(b);
     return tw::fromBstr(owned.get());
