@@ -22,9 +22,15 @@ namespace {
 
 // handles.h cannot be compiled yet (its INVALID_HANDLE_VALUE kinds), so the few
 // kinds needed here are spelled out.
-void destroyIcon(HICON h) { DestroyIcon(h); }
-void deleteBitmap(HBITMAP h) { DeleteObject(h); }
-void freeLibrary(HMODULE h) { FreeLibrary(h); }
+void destroyIcon(HICON h) {
+    DestroyIcon(h);
+}
+void deleteBitmap(HBITMAP h) {
+    DeleteObject(h);
+}
+void freeLibrary(HMODULE h) {
+    FreeLibrary(h);
+}
 using unique_hicon = tw::unique_any<HICON, destroyIcon>;
 using unique_hbitmap = tw::unique_any<HBITMAP, deleteBitmap>;
 using unique_hmodule = tw::unique_any<HMODULE, freeLibrary>;
@@ -32,8 +38,8 @@ using unique_hmodule = tw::unique_any<HMODULE, freeLibrary>;
 constexpr std::uint16_t kWaveFormatPcm = 1; // WAVE_FORMAT_PCM, from mmreg.h
 
 // Every icon the windows and dialogs load by number.
-constexpr int kIconIds[] = {1024, 1032, 1033, 1034, 1036, 1037, 1051, 1052, 1053, 1054, 1055,
-                            1056, 1057, 1058, 1059, 1060, 1061, 1062, 1063, 1064};
+constexpr int kIconIds[] = {1024, 1032, 1033, 1034, 1036, 1037, 1051, 1052, 1053, 1054,
+                            1055, 1056, 1057, 1058, 1059, 1060, 1061, 1062, 1063, 1064};
 
 struct SoundName {
     const char* name;
@@ -51,17 +57,22 @@ std::optional<Bytes> resource(LPCSTR name, LPCSTR type) {
     HGLOBAL loaded = LoadResource(self, info);
     if (!loaded)
         return std::nullopt;
-    return Bytes(static_cast<const std::uint8_t*>(LockResource(loaded)), SizeofResource(self, info));
+    return Bytes(static_cast<const std::uint8_t*>(LockResource(loaded)),
+                 SizeofResource(self, info));
 }
 
-std::uint16_t u16(Bytes b, size_t at) { return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8); }
-std::uint32_t u32(Bytes b, size_t at) { return u16(b, at) | static_cast<std::uint32_t>(u16(b, at + 2)) << 16; }
+std::uint16_t u16(Bytes b, size_t at) {
+    return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
+}
+std::uint32_t u32(Bytes b, size_t at) {
+    return u16(b, at) | static_cast<std::uint32_t>(u16(b, at + 2)) << 16;
+}
 
 // ------------------------------------------------------------------------ icons
 
 // One entry of an RT_GROUP_ICON directory (GRPICONDIRENTRY, 14 bytes).
 struct GroupEntry {
-    int width;  // 0 in the file means 256
+    int width; // 0 in the file means 256
     int height;
     int bitCount;
     std::uint32_t bytes;
@@ -81,7 +92,9 @@ std::vector<GroupEntry> groupEntries(Bytes group) {
     return out;
 }
 
-bool isPng(Bytes image) { return image.size() > 8 && std::memcmp(image.data(), "\x89PNG\r\n\x1a\n", 8) == 0; }
+bool isPng(Bytes image) {
+    return image.size() > 8 && std::memcmp(image.data(), "\x89PNG\r\n\x1a\n", 8) == 0;
+}
 
 // The image the system picks for a size, as LoadImage does it.
 std::optional<GroupEntry> pick(Bytes group, int size) {
@@ -96,8 +109,8 @@ std::optional<GroupEntry> pick(Bytes group, int size) {
 // Width and height of the colour bitmap of an icon made from one RT_ICON image.
 std::pair<int, int> iconBitmapSize(Bytes image, int size) {
     unique_hicon icon(CreateIconFromResourceEx(const_cast<PBYTE>(image.data()),
-                                                   static_cast<DWORD>(image.size()), TRUE, 0x00030000,
-                                                   size, size, LR_DEFAULTCOLOR));
+                                               static_cast<DWORD>(image.size()), TRUE, 0x00030000,
+                                               size, size, LR_DEFAULTCOLOR));
     if (!icon)
         return {0, 0};
     ICONINFO info{};
@@ -146,8 +159,8 @@ TEST_P(Icon, HasSixteenAndThirtyTwoPixelImages) {
         const auto image = resource(MAKEINTRESOURCEA(chosen->id), RT_ICON);
         ASSERT_TRUE(image);
         EXPECT_EQ(iconBitmapSize(*image, size), std::make_pair(size, size));
-        unique_hicon loaded(static_cast<HICON>(
-            LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(GetParam()), IMAGE_ICON, size, size, 0)));
+        unique_hicon loaded(static_cast<HICON>(LoadImageA(
+            GetModuleHandleA(nullptr), MAKEINTRESOURCEA(GetParam()), IMAGE_ICON, size, size, 0)));
         EXPECT_TRUE(loaded);
     }
 }
@@ -197,7 +210,8 @@ TEST(IconSet, EverySixteenPixelImageIsDifferent) {
         ASSERT_TRUE(chosen) << id;
         const auto image = resource(MAKEINTRESOURCEA(chosen->id), RT_ICON);
         ASSERT_TRUE(image) << id;
-        EXPECT_TRUE(seen.emplace(image->begin(), image->end()).second) << id << " repeats another icon";
+        EXPECT_TRUE(seen.emplace(image->begin(), image->end()).second)
+            << id << " repeats another icon";
     }
 }
 
@@ -267,7 +281,8 @@ std::optional<Wave> parseWave(Bytes file) {
             wave.blockAlign = u16(body, 12);
             wave.bits = u16(body, 14);
             if (wave.channels < 1 || (wave.bits != 8 && wave.bits != 16) ||
-                wave.blockAlign != wave.channels * wave.bits / 8 || wave.byteRate != wave.rate * wave.blockAlign)
+                wave.blockAlign != wave.channels * wave.bits / 8 ||
+                wave.byteRate != wave.rate * wave.blockAlign)
                 return std::nullopt;
             haveFormat = true;
         } else if (std::memcmp(file.data() + at, "data", 4) == 0) {
@@ -287,7 +302,8 @@ std::basic_string<std::uint8_t> sampleWave() {
     auto put16 = [&](unsigned v) { f.push_back(v & 0xFF), f.push_back(v >> 8 & 0xFF); };
     auto put32 = [&](std::uint32_t v) { put16(v & 0xFFFF), put16(v >> 16); };
     put("RIFF"), put32(36 + 8), put("WAVE");
-    put("fmt "), put32(16), put16(kWaveFormatPcm), put16(1), put32(22050), put32(44100), put16(2), put16(16);
+    put("fmt "), put32(16), put16(kWaveFormatPcm), put16(1), put32(22050), put32(44100), put16(2),
+        put16(16);
     put("data"), put32(8), put32(0), put32(0);
     return f;
 }
@@ -302,8 +318,12 @@ TEST(WaveReader, AcceptsAGoodFileAndRefusesBrokenOnes) {
         std::uint8_t value;
     };
     const Case broken[] = {
-        {"not RIFF", 0, 'X'},          {"not WAVE", 8, 'X'},        {"RIFF size wrong", 4, 0},
-        {"not PCM", 20, 3},            {"byte rate wrong", 28, 0},  {"data past the end", 40, 9},
+        {"not RIFF", 0, 'X'},
+        {"not WAVE", 8, 'X'},
+        {"RIFF size wrong", 4, 0},
+        {"not PCM", 20, 3},
+        {"byte rate wrong", 28, 0},
+        {"data past the end", 40, 9},
         {"format chunk renamed", 12, 'X'},
     };
     for (const Case& c : broken) {
@@ -367,18 +387,19 @@ BOOL CALLBACK countName(HMODULE, LPCSTR, LPSTR, LONG_PTR count) {
 // linker which of them the loader sees.
 TEST(Manifest, IsTheProgramsOwnAndTheOnlyOne) {
     int count = 0;
-    EnumResourceNamesA(GetModuleHandleA(nullptr), RT_MANIFEST, countName, reinterpret_cast<LONG_PTR>(&count));
+    EnumResourceNamesA(GetModuleHandleA(nullptr), RT_MANIFEST, countName,
+                       reinterpret_cast<LONG_PTR>(&count));
     EXPECT_EQ(count, 1);
     const std::string text = manifestText();
     ASSERT_FALSE(text.empty());
     EXPECT_EQ(text.rfind("<?xml", 0), 0u);
-    for (const char* part : {
-             R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")",
-             R"(level="asInvoker")",
-             R"(<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true</dpiAware>)",
-             "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", // Windows 7
-             "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", // Windows 10 and 11
-         })
+    for (
+        const char* part : {
+            R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")", R"(level="asInvoker")",
+            R"(<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true</dpiAware>)",
+            "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", // Windows 7
+            "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", // Windows 10 and 11
+        })
         EXPECT_NE(text.find(part), std::string::npos) << part;
 }
 
@@ -392,9 +413,11 @@ TEST(Manifest, BringsInCommonControlsSix) {
     char buffer[MAX_PATH] = "";
     ASSERT_GT(GetModuleFileNameA(comctl.get(), buffer, MAX_PATH), 0u);
     std::string path = buffer;
-    std::transform(path.begin(), path.end(), path.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    std::transform(path.begin(), path.end(), path.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
     EXPECT_NE(path.find("\\winsxs\\"), std::string::npos) << path;
-    EXPECT_NE(path.find("microsoft.windows.common-controls_6595b64144ccf1df_6."), std::string::npos) << path;
+    EXPECT_NE(path.find("microsoft.windows.common-controls_6595b64144ccf1df_6."), std::string::npos)
+        << path;
 }
 
 // ------------------------------------------------------------------- versions
@@ -407,7 +430,7 @@ std::string besideThisProgram(const char* name) {
 }
 
 struct VersionCase {
-    const char* file;            // beside the test program; nullptr = the test program
+    const char* file; // beside the test program; nullptr = the test program
     const char* originalName;
     DWORD fileType;
 };
@@ -440,16 +463,17 @@ TEST_P(Version, SaysTickwellOnePointFifty) {
     EXPECT_EQ(fixed->dwFileType, GetParam().fileType);
 
     WORD* translation = nullptr;
-    ASSERT_TRUE(VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
-                               &len));
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\VarFileInfo\\Translation",
+                               reinterpret_cast<void**>(&translation), &len));
     ASSERT_GE(len, 4u);
     char prefix[64];
     wsprintfA(prefix, "\\StringFileInfo\\%04x%04x\\", translation[0], translation[1]);
     auto text = [&](const char* key) -> std::string {
         char* value = nullptr;
         UINT chars = 0;
-        if (!VerQueryValueA(block.data(), (std::string(prefix) + key).c_str(), reinterpret_cast<void**>(&value),
-                            &chars) || !value)
+        if (!VerQueryValueA(block.data(), (std::string(prefix) + key).c_str(),
+                            reinterpret_cast<void**>(&value), &chars) ||
+            !value)
             return "<missing>";
         return value;
     };
@@ -467,10 +491,11 @@ const VersionCase kVersionCases[] = {
     {nullptr, "tickwell.exe", VFT_APP}, // the program's resources, linked into this test
 };
 
-INSTANTIATE_TEST_SUITE_P(Resources, Version, ::testing::ValuesIn(kVersionCases), [](const auto& info) {
-    std::string name = info.param.file ? info.param.file : "program";
-    std::replace(name.begin(), name.end(), '.', '_');
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Resources, Version, ::testing::ValuesIn(kVersionCases),
+                         [](const auto& info) {
+                             std::string name = info.param.file ? info.param.file : "program";
+                             std::replace(name.begin(), name.end(), '.', '_');
+                             return name;
+                         });
 
 } // namespace
