@@ -5,7 +5,12 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 namespace tw {
+
+// The bits of INVALID_HANDLE_VALUE, for the kinds whose "no handle" value it is.
+constexpr std::uintptr_t kInvalidHandleBits = ~std::uintptr_t{0};
 
 namespace detail {
 inline void closeHandle(HANDLE h) { ::CloseHandle(h); }
@@ -20,8 +25,8 @@ inline void localFree(HLOCAL h) { ::LocalFree(h); }
 } // namespace detail
 
 using unique_handle = unique_any<HANDLE, detail::closeHandle>;
-using unique_file = unique_any<HANDLE, detail::closeHandle, INVALID_HANDLE_VALUE>;
-using unique_find = unique_any<HANDLE, detail::findClose, INVALID_HANDLE_VALUE>;
+using unique_file = unique_any<HANDLE, detail::closeHandle, kInvalidHandleBits>;
+using unique_find = unique_any<HANDLE, detail::findClose, kInvalidHandleBits>;
 using unique_hkey = unique_any<HKEY, detail::closeKey>;
 using unique_hfont = unique_any<HFONT, detail::deleteObject>;
 using unique_hbrush = unique_any<HBRUSH, detail::deleteObject>;
