@@ -1,0 +1,14 @@
+#include "file_exists.h"
+
+#include <windows.h>
+
+namespace zym {
+
+bool fileExists(const std::string& path) {
+    if (path.empty())
+        return false;
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+} // namespace zym
