@@ -20,6 +20,9 @@ constexpr std::size_t kLargestValueBuffer = 64u << 20;
 
 std::string getIniData(const std::string& file, const std::string& section, const std::string& key,
                        const std::string& defaultValue) {
+    // The profile API takes a bare or empty name as a file in the Windows folder.
+    if (file.empty())
+        return defaultValue;
     std::vector<char> buffer(kInitialValueBuffer);
     for (;;) {
         // An empty default lets a missing key and an empty value look alike: both get ours.
@@ -38,6 +41,10 @@ std::string getIniData(const std::string& file, const std::string& section, cons
 
 bool writeIniData(const std::string& file, const std::string& section, const std::string& key,
                   const std::string& value) {
+    // An empty file name would land in the Windows folder; an empty section or key
+    // could never be read back.
+    if (file.empty() || section.empty() || key.empty())
+        return false;
     const std::string stored = iniStoredForm(value);
     return ::WritePrivateProfileStringA(section.c_str(), key.c_str(), stored.c_str(),
                                         file.c_str()) != FALSE;

@@ -22,6 +22,8 @@ std::optional<HKEY> predefinedRoot(std::int32_t root) {
 
 bool saveSetting(HKEY root, const std::string& keyPath, const std::string& name,
                  const std::string& data) {
+    if (keyPath.empty())
+        return false;
     tw::unique_hkey key;
     if (::RegCreateKeyExA(root, keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
                           nullptr, key.put(), nullptr) != ERROR_SUCCESS)
@@ -33,6 +35,8 @@ bool saveSetting(HKEY root, const std::string& keyPath, const std::string& name,
 }
 
 bool deleteRegValue(HKEY root, const std::string& keyPath, const std::string& name) {
+    if (keyPath.empty())
+        return false;
     tw::unique_hkey key;
     const LONG opened = ::RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_SET_VALUE, key.put());
     if (opened == ERROR_FILE_NOT_FOUND)

@@ -15,12 +15,13 @@ namespace zym {
 std::optional<HKEY> predefinedRoot(std::int32_t root);
 
 // Creates or replaces the REG_SZ value name under root\keyPath, creating the key
-// path as needed. False when the system refused.
+// path as needed. False when the system refused or keyPath is empty: values
+// directly under a root key are no one's settings.
 bool saveSetting(HKEY root, const std::string& keyPath, const std::string& name,
                  const std::string& data);
 
 // Removes the value name under root\keyPath. A missing value or key is no error;
-// false only when the system refused the removal.
+// false when the system refused the removal or keyPath is empty.
 bool deleteRegValue(HKEY root, const std::string& keyPath, const std::string& name);
 
 } // namespace zym

@@ -1,0 +1,99 @@
+// GETLASTERRORDESCRIPTION: socket layer numbers in our words, Windows codes in the
+// system's, a clear fallback for the rest.
+#include "error_text.h"
+#include "socket_error_text.h"
+#include "test_support.h"
+#include "zym.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+using zymtest::take;
+
+std::string lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+bool endsCleanly(const std::string& text) {
+    return !text.empty() && text.back() != '\r' && text.back() != '\n' && text.back() != ' ';
+}
+
+// The time query appends these to its failure messages; they must win over the
+// Windows codes of the same numbers (24 is also ERROR_BAD_LENGTH, 57 a network
+// adapter error), or the user would read about the wrong problem.
+TEST(ErrorDescription, SocketLayerNumbersHaveTheirOwnTexts) {
+    const struct {
+        int32_t number;
+        const char* text;
+    } cases[] = {
+        {7, "Out of memory"},
+        {24, "No data arrived from the time server within the time-out"},
+        {52, "Bad connection number"},
+        {55, "The connection slot is already in use by another query"},
+        {57, "The connection could not be made or was broken (host not found, refused or reset)"},
+        {61, "The time server sent more data than a time reply can hold"},
+        {62, "The time server took too long to finish its reply"},
+        {68, "The Windows sockets library could not be started or is not version 2"},
+        {70, "The socket operation is still in progress"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(take(GETLASTERRORDESCRIPTION(c.number, 0)), c.text) << c.number;
+}
+
+TEST(ErrorDescription, WindowsCodesGetTheSystemTextWithoutLineBreak) {
+    const struct {
+        int32_t code;
+        const char* word; // in the Windows and the Wine wording alike
+    } cases[] = {
+        {ERROR_ACCESS_DENIED, "denied"},
+        {ERROR_PRIVILEGE_NOT_HELD, "privilege"},
+        {ERROR_FILE_NOT_FOUND, "file"},
+        {ERROR_INVALID_PARAMETER, "parameter"},
+    };
+    for (const auto& c : cases) {
+        const std::string text = take(GETLASTERRORDESCRIPTION(c.code, 0));
+        EXPECT_NE(lower(text).find(c.word), std::string::npos) << c.code << ": " << text;
+        EXPECT_TRUE(endsCleanly(text)) << c.code << ": [" << text << "]";
+        EXPECT_EQ(text.find("Unknown error"), std::string::npos) << c.code;
+    }
+}
+
+TEST(ErrorDescription, CodesWithoutSystemTextGetTheFallback) {
+    for (int32_t code : {12345, 987654, -5})
+        EXPECT_EQ(take(GETLASTERRORDESCRIPTION(code, 0)), "Unknown error " + std::to_string(code));
+}
+
+TEST(ErrorDescription, TheReservedArgumentChangesNothing) {
+    EXPECT_EQ(take(GETLASTERRORDESCRIPTION(57, 1)), take(GETLASTERRORDESCRIPTION(57, 0)));
+    EXPECT_EQ(take(GETLASTERRORDESCRIPTION(5, -1)), take(GETLASTERRORDESCRIPTION(5, 0)));
+}
+
+// Only the socket layer's own numbers are taken over; their neighbours stay Windows codes.
+TEST(SocketErrorText, NeighbouringNumbersAreNotTheSocketLayers) {
+    for (int32_t number : {0, 6, 8, 23, 25, 53, 56, 58, 60, 63, 67, 69, 71, 10061, -57})
+        EXPECT_FALSE(zym::socketErrorText(number).has_value()) << number;
+}
+
+TEST(ErrorTextTrim, TrailingBreaksAndBlanksGoInnerOnesStay) {
+    const struct {
+        const char* raw;
+        const char* trimmed;
+    } cases[] = {
+        {"Access is denied.\r\n", "Access is denied."},
+        {"Two lines.\r\nSecond line.\r\n\r\n", "Two lines.\r\nSecond line."},
+        {"Blanks after. \t \r\n ", "Blanks after."},
+        {"Nothing to trim", "Nothing to trim"},
+        {"\r\n \r\n", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(zym::trimMessageEnd(c.raw), c.trimmed) << "[" << c.raw << "]";
+}
+
+} // namespace

@@ -1,0 +1,137 @@
+// GETINIDATA / WRITEINIDATA over real initialization files in a temp folder.
+#include "test_support.h"
+#include "zym.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using zymtest::bstr;
+using zymtest::take;
+
+class IniData : public ::testing::Test {
+  protected:
+    std::string read(const std::string& section, const std::string& key,
+                     const std::string& defaultValue, const std::string& file) {
+        auto f = bstr(file), s = bstr(section), k = bstr(key), d = bstr(defaultValue);
+        BSTR fb = f.get(), sb = s.get(), kb = k.get(), db = d.get();
+        return take(GETINIDATA(&fb, &sb, &kb, &db));
+    }
+    std::string read(const std::string& section, const std::string& key,
+                     const std::string& defaultValue) {
+        return read(section, key, defaultValue, path_);
+    }
+    int32_t write(const std::string& section, const std::string& key, const std::string& value,
+                  const std::string& file) {
+        auto f = bstr(file), s = bstr(section), k = bstr(key), v = bstr(value);
+        BSTR fb = f.get(), sb = s.get(), kb = k.get(), vb = v.get();
+        return WRITEINIDATA(&fb, &sb, &kb, &vb);
+    }
+    int32_t write(const std::string& section, const std::string& key, const std::string& value) {
+        return write(section, key, value, path_);
+    }
+
+    zymtest::TempFolder folder_;
+    std::string path_ = folder_.file("Tickwell.ini");
+};
+
+// Values the profile API would alter if stored naively (blanks trimmed, quotes
+// stripped, long values cut at a fixed buffer) must all come back byte for byte.
+TEST_F(IniData, EveryValueReadsBackUnchanged) {
+    std::string longValue;
+    for (int i = 0; longValue.size() < 5000; ++i)
+        longValue += "segment " + std::to_string(i) + " = x; ";
+    const std::string values[] = {
+        "720",
+        "time.example.org (main)",
+        "a=b=c",
+        "  two leading blanks",
+        "two trailing blanks  ",
+        " both ",
+        "\"quoted\"",
+        "'single quoted'",
+        "\"",
+        "'",
+        "\"unbalanced",
+        "unbalanced'",
+        "semi;colon #hash [bracket]",
+        "tab\tinside",
+        std::string(1023, 'k'),
+        std::string(1024, 'k'),
+        std::string(1025, 'k'),
+        longValue,
+    };
+    int n = 0;
+    for (const std::string& value : values) {
+        const std::string key = "Key " + std::to_string(++n);
+        EXPECT_EQ(write("General", key, value), 1);
+        EXPECT_EQ(read("General", key, "default"), value) << "value of length " << value.size();
+    }
+    // And again after all writes, so that no later write disturbed an earlier key.
+    n = 0;
+    for (const std::string& value : values)
+        EXPECT_EQ(read("General", "Key " + std::to_string(++n), "default"), value);
+}
+
+// Other tools read the same file: ordinary values are stored as they are.
+TEST_F(IniData, PlainValuesAreStoredWithoutQuotes) {
+    write("Network", "CurrentNISTServer", "time.example.org");
+    write("Network", "Padded", " x ");
+    const std::string content = zymtest::readFile(path_);
+    EXPECT_NE(content.find("CurrentNISTServer=time.example.org"), std::string::npos) << content;
+    EXPECT_NE(content.find("Padded=\" x \""), std::string::npos) << content;
+}
+
+TEST_F(IniData, AbsentOrEmptyGivesTheDefault) {
+    ASSERT_TRUE(zymtest::writeFile(path_, "[General]\r\nInterval=720\r\nEmpty=\r\nBlank=   \r\n"));
+    struct Case {
+        const char* what;
+        std::string file, section, key;
+    } cases[] = {
+        {"missing file", folder_.file("absent.ini"), "General", "Interval"},
+        {"missing file in missing folder", folder_.file("no\\such\\absent.ini"), "General",
+         "Interval"},
+        {"missing section", path_, "Network", "Interval"},
+        {"missing key", path_, "General", "Time Port"},
+        {"empty value", path_, "General", "Empty"},
+        {"blank value", path_, "General", "Blank"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(read(c.section, c.key, "fallback", c.file), "fallback") << c.what;
+    EXPECT_EQ(read("General", "Interval", "fallback"), "720") << "the present key still reads";
+    EXPECT_EQ(read("General", "Time Port", ""), "") << "an empty default is the empty text";
+}
+
+TEST_F(IniData, FileSectionAndKeyAreCreatedAsNeeded) {
+    ASSERT_EQ(::GetFileAttributesA(path_.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(write("General", "Interval", "720"), 1);
+    EXPECT_NE(::GetFileAttributesA(path_.c_str()), INVALID_FILE_ATTRIBUTES) << "file created";
+
+    EXPECT_EQ(write("General", "Tray Icon", "3"), 1);         // new key, existing section
+    EXPECT_EQ(write("TimeServers", "Server1", "a.example"), 1); // new section
+    EXPECT_EQ(write("General", "Interval", "1440"), 1);       // replaced value
+
+    EXPECT_EQ(read("General", "Interval", ""), "1440");
+    EXPECT_EQ(read("General", "Tray Icon", ""), "3");
+    EXPECT_EQ(read("TimeServers", "Server1", ""), "a.example");
+    EXPECT_EQ(read("TimeServers", "Interval", "none"), "none") << "keys belong to their section";
+}
+
+TEST_F(IniData, WritingAnEmptyValueKeepsTheKeyAndReadsTheDefault) {
+    write("Network", "Proxy Server address", "proxy.example");
+    EXPECT_EQ(write("Network", "Proxy Server address", ""), 1);
+    EXPECT_EQ(read("Network", "Proxy Server address", "default"), "default");
+    EXPECT_NE(zymtest::readFile(path_).find("Proxy Server address="), std::string::npos)
+        << "an empty write must not delete the key";
+}
+
+TEST_F(IniData, NullArgumentsAreEmptyTexts) {
+    BSTR none = nullptr;
+    EXPECT_EQ(take(GETINIDATA(nullptr, nullptr, nullptr, nullptr)), "");
+    auto d = bstr("fallback");
+    BSTR db = d.get();
+    EXPECT_EQ(take(GETINIDATA(&none, &none, &none, &db)), "fallback");
+    EXPECT_EQ(WRITEINIDATA(nullptr, nullptr, nullptr, nullptr), 0) << "no file to write";
+}
+
+} // namespace
