@@ -2,6 +2,7 @@
 
 #include "dialog_template.h"
 #include "seams.h"
+#include "tw/handles.h"
 
 #include <commctrl.h>
 
@@ -112,6 +113,7 @@ class AboutDialog {
     INT_PTR onInit() {
         ::SetWindowTextA(window_, aboutCaption(content_.programName).c_str());
         setText(kProgramName, content_.programName);
+        emboldenProgramName();
         setText(kVersion, content_.version);
         setText(kCredit1, content_.credit1);
         setText(kCredit2, content_.credit2);
@@ -175,6 +177,19 @@ class AboutDialog {
                        SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
+    // The name stands out in the dialog's own face, bold.
+    void emboldenProgramName() {
+        auto dialogFont = reinterpret_cast<HFONT>(::SendMessageA(window_, WM_GETFONT, 0, 0));
+        LOGFONTA face{};
+        if (dialogFont == nullptr || ::GetObjectA(dialogFont, sizeof(face), &face) == 0)
+            return;
+        face.lfWeight = FW_BOLD;
+        nameFont_.reset(::CreateFontIndirectA(&face));
+        if (nameFont_)
+            ::SendDlgItemMessageA(window_, kProgramName, WM_SETFONT,
+                                  reinterpret_cast<WPARAM>(nameFont_.get()), FALSE);
+    }
+
     void setText(int id, const std::string& text) {
         ::SetDlgItemTextA(window_, id, text.c_str());
     }
@@ -182,6 +197,7 @@ class AboutDialog {
     const AboutContent& content_;
     const bool asLink_;
     HWND window_ = nullptr;
+    tw::unique_hfont nameFont_; // outlives the dialog's controls: run() returns after them
 };
 
 } // namespace
