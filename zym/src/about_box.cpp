@@ -118,8 +118,7 @@ class AboutDialog {
         setText(kCredit1, content_.credit1);
         setText(kCredit2, content_.credit2);
         const std::string& address = content_.webAddress;
-        setText(kWebAddress,
-                asLink_ ? "<a href=\"" + address + "\">" + address + "</a>" : address);
+        setText(kWebAddress, asLink_ ? "<a href=\"" + address + "\">" + address + "</a>" : address);
         if (content_.icon != nullptr)
             ::SendDlgItemMessageA(window_, kIcon, STM_SETICON,
                                   reinterpret_cast<WPARAM>(content_.icon), 0);
@@ -171,8 +170,8 @@ class AboutDialog {
                           &monitor);
         if (!ownerShown)
             anchor = monitor.rcWork;
-        const POINT at = centredPosition(box.right - box.left, box.bottom - box.top, anchor,
-                                         monitor.rcWork);
+        const POINT at =
+            centredPosition(box.right - box.left, box.bottom - box.top, anchor, monitor.rcWork);
         ::SetWindowPos(window_, nullptr, at.x, at.y, 0, 0,
                        SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -190,9 +189,7 @@ class AboutDialog {
                                   reinterpret_cast<WPARAM>(nameFont_.get()), FALSE);
     }
 
-    void setText(int id, const std::string& text) {
-        ::SetDlgItemTextA(window_, id, text.c_str());
-    }
+    void setText(int id, const std::string& text) { ::SetDlgItemTextA(window_, id, text.c_str()); }
 
     const AboutContent& content_;
     const bool asLink_;
@@ -202,7 +199,9 @@ class AboutDialog {
 
 } // namespace
 
-std::string aboutCaption(const std::string& programName) { return "About " + programName; }
+std::string aboutCaption(const std::string& programName) {
+    return "About " + programName;
+}
 
 bool showAboutBox(HWND owner, const AboutContent& content, WebAddressStyle style) {
     const bool asLink = style == WebAddressStyle::LinkWhenAvailable &&

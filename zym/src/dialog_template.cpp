@@ -42,13 +42,27 @@ class TemplateWriter {
 void writeClass(TemplateWriter& out, ControlKind kind) {
     WORD atom = 0;
     switch (kind) {
-    case ControlKind::Button: atom = kButtonAtom; break;
-    case ControlKind::Edit: atom = kEditAtom; break;
-    case ControlKind::Static: atom = kStaticAtom; break;
-    case ControlKind::ListBox: atom = kListBoxAtom; break;
-    case ControlKind::ScrollBar: atom = kScrollBarAtom; break;
-    case ControlKind::ComboBox: atom = kComboBoxAtom; break;
-    case ControlKind::Link: out.text(kLinkClass); return;
+    case ControlKind::Button:
+        atom = kButtonAtom;
+        break;
+    case ControlKind::Edit:
+        atom = kEditAtom;
+        break;
+    case ControlKind::Static:
+        atom = kStaticAtom;
+        break;
+    case ControlKind::ListBox:
+        atom = kListBoxAtom;
+        break;
+    case ControlKind::ScrollBar:
+        atom = kScrollBarAtom;
+        break;
+    case ControlKind::ComboBox:
+        atom = kComboBoxAtom;
+        break;
+    case ControlKind::Link:
+        out.text(kLinkClass);
+        return;
     }
     out.word(kAtomMarker);
     out.word(atom);
@@ -94,8 +108,10 @@ POINT centredPosition(int width, int height, const RECT& anchor, const RECT& wor
     int x = anchor.left + (anchor.right - anchor.left - width) / 2;
     int y = anchor.top + (anchor.bottom - anchor.top - height) / 2;
     // Keep it reachable: inside the work area, its caption visible first of all.
-    x = std::max(std::min(x, static_cast<int>(workArea.right) - width), static_cast<int>(workArea.left));
-    y = std::max(std::min(y, static_cast<int>(workArea.bottom) - height), static_cast<int>(workArea.top));
+    x = std::max(std::min(x, static_cast<int>(workArea.right) - width),
+                 static_cast<int>(workArea.left));
+    y = std::max(std::min(y, static_cast<int>(workArea.bottom) - height),
+                 static_cast<int>(workArea.top));
     return POINT{x, y};
 }
 

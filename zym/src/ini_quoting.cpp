@@ -4,8 +4,12 @@ namespace zym {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isQuote(char c) { return c == '"' || c == '\''; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool isQuote(char c) {
+    return c == '"' || c == '\'';
+}
 
 // True when the reader would change the value: blanks it trims, or quotes it strips.
 bool readerWouldAlter(std::string_view value) {

@@ -6,8 +6,7 @@
 #include "registry_value.h"
 #include "tw/bstr.h"
 
-extern "C" int32_t WINAPI SAVESETTING(int32_t* root, BSTR keyPath, BSTR valueName,
-                                      BSTR valueData) {
+extern "C" int32_t WINAPI SAVESETTING(int32_t* root, BSTR keyPath, BSTR valueName, BSTR valueData) {
     return zym::atEdge<int32_t>(0, [&] {
         const auto key = root ? zym::predefinedRoot(*root) : std::nullopt;
         if (!key)
@@ -24,8 +23,7 @@ extern "C" int32_t WINAPI DELETEREGVALUE(int32_t root, BSTR* keyPath, BSTR* valu
         const auto key = zym::predefinedRoot(root);
         if (!key)
             return 0;
-        return zym::deleteRegValue(*key, tw::fromBstrRef(keyPath), tw::fromBstrRef(valueName))
-                   ? 1
-                   : 0;
+        return zym::deleteRegValue(*key, tw::fromBstrRef(keyPath), tw::fromBstrRef(valueName)) ? 1
+                                                                                               : 0;
     });
 }

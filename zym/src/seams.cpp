@@ -4,7 +4,9 @@
 
 namespace zym {
 
-Seams realSeams() { return Seams{::ShellExecuteA}; }
+Seams realSeams() {
+    return Seams{::ShellExecuteA};
+}
 
 Seams& seams() {
     static Seams current = realSeams();

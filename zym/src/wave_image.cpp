@@ -6,8 +6,8 @@ namespace zym {
 
 namespace {
 
-constexpr std::size_t kChunkHeaderSize = 8; // four-letter id, 32-bit little-endian size
-constexpr std::size_t kRiffHeaderSize = 12; // "RIFF", size, "WAVE"
+constexpr std::size_t kChunkHeaderSize = 8;        // four-letter id, 32-bit little-endian size
+constexpr std::size_t kRiffHeaderSize = 12;        // "RIFF", size, "WAVE"
 constexpr std::uint32_t kSmallestFormatChunk = 14; // WAVEFORMAT without the bit count
 
 std::uint32_t readLe32(const std::uint8_t* p) {
@@ -15,7 +15,9 @@ std::uint32_t readLe32(const std::uint8_t* p) {
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
-bool hasId(const std::uint8_t* p, const char (&id)[5]) { return std::memcmp(p, id, 4) == 0; }
+bool hasId(const std::uint8_t* p, const char (&id)[5]) {
+    return std::memcmp(p, id, 4) == 0;
+}
 
 } // namespace
 

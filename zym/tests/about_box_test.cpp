@@ -138,7 +138,9 @@ void pressEscape(HWND, const Sighting& seen) {
     }
 }
 
-void useCloseBox(HWND box, const Sighting&) { ::PostMessageA(box, WM_SYSCOMMAND, SC_CLOSE, 0); }
+void useCloseBox(HWND box, const Sighting&) {
+    ::PostMessageA(box, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
 
 struct AboutTexts {
     std::string programName, version, credit1, credit2, webAddress;
@@ -301,8 +303,8 @@ TEST_P(AboutBoxAddress, ClickingTheAddressOpensIt) {
     EXPECT_EQ(shellOpens, 1);
     EXPECT_EQ(openedVerb, "open");
     EXPECT_EQ(openedAddress, content.webAddress);
-    const bool linkExpected = GetParam() == zym::WebAddressStyle::LinkWhenAvailable &&
-                              linkClassRegistered();
+    const bool linkExpected =
+        GetParam() == zym::WebAddressStyle::LinkWhenAvailable && linkClassRegistered();
     EXPECT_EQ(addressClass, linkExpected ? "SysLink" : "Static");
 }
 

@@ -37,24 +37,31 @@ TEST(DialogTemplate, TheDialogManagerBuildsExactlyTheTable) {
         {201, ControlKind::Static, L"A", 5, 6, 40, 10, SS_LEFT},
         {202, ControlKind::Edit, L"BC", 50, 6, 60, 12, ES_AUTOHSCROLL | WS_BORDER},
         {203, ControlKind::Button, L"Check me", 5, 22, 70, 10, BS_AUTOCHECKBOX | WS_TABSTOP},
-        {204, ControlKind::ListBox, L"", 5, 36, 60, 30, LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL},
+        {204, ControlKind::ListBox, L"", 5, 36, 60, 30,
+         LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL},
         {205, ControlKind::ComboBox, L"", 70, 36, 60, 60, CBS_DROPDOWNLIST},
         {206, ControlKind::ScrollBar, L"", 135, 36, 10, 30, SBS_VERT},
         {IDOK, ControlKind::Button, L"OK", 70, 80, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP},
     };
-    const DialogFrame frame{L"Built in code", DS_MODALFRAME | WS_POPUP | WS_CAPTION, 10, 20, 160, 100,
-                            L"MS Shell Dlg", 8};
+    const DialogFrame frame{L"Built in code",
+                            DS_MODALFRAME | WS_POPUP | WS_CAPTION,
+                            10,
+                            20,
+                            160,
+                            100,
+                            L"MS Shell Dlg",
+                            8};
     const std::vector<WORD> bytes = zym::buildDialogTemplate(frame, controls);
 
-    HWND dialog = ::CreateDialogIndirectParamW(
-        ::GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()), nullptr,
-        quietProcedure, 0);
+    HWND dialog = ::CreateDialogIndirectParamW(::GetModuleHandleW(nullptr),
+                                               reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()),
+                                               nullptr, quietProcedure, 0);
     ASSERT_NE(dialog, nullptr) << "error " << ::GetLastError();
     EXPECT_EQ(windowText(dialog), "Built in code");
     EXPECT_NE(::SendMessageA(dialog, WM_GETFONT, 0, 0), 0) << "the face name was applied";
 
-    const char* const classes[] = {"Static", "Edit", "Button", "ListBox", "ComboBox", "ScrollBar",
-                                   "Button"};
+    const char* const classes[] = {"Static",   "Edit",      "Button", "ListBox",
+                                   "ComboBox", "ScrollBar", "Button"};
     int index = 0;
     for (const DialogControl& c : controls) {
         SCOPED_TRACE(c.id);
@@ -98,11 +105,11 @@ TEST(DialogTemplate, LinkRowsUseTheSysLinkClass) {
         {301, ControlKind::Link, L"<a>x</a>", 5, 5, 80, 10, 0},
         {302, ControlKind::Static, L"after", 5, 20, 80, 10, 0},
     };
-    const std::vector<WORD> bytes = zym::buildDialogTemplate(
-        {L"", WS_POPUP, 0, 0, 100, 40, L"", 0}, controls);
-    HWND dialog = ::CreateDialogIndirectParamW(
-        ::GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()), nullptr,
-        quietProcedure, 0);
+    const std::vector<WORD> bytes =
+        zym::buildDialogTemplate({L"", WS_POPUP, 0, 0, 100, 40, L"", 0}, controls);
+    HWND dialog = ::CreateDialogIndirectParamW(::GetModuleHandleW(nullptr),
+                                               reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()),
+                                               nullptr, quietProcedure, 0);
     ASSERT_NE(dialog, nullptr) << "error " << ::GetLastError();
     EXPECT_EQ(className(::GetDlgItem(dialog, 301)), "SysLink");
     EXPECT_EQ(windowText(::GetDlgItem(dialog, 302)), "after");

@@ -69,11 +69,6 @@ TEST(ErrorDescription, CodesWithoutSystemTextGetTheFallback) {
         EXPECT_EQ(take(GETLASTERRORDESCRIPTION(code, 0)), "Unknown error " + std::to_string(code));
 }
 
-TEST(ErrorDescription, TheReservedArgumentChangesNothing) {
-    EXPECT_EQ(take(GETLASTERRORDESCRIPTION(57, 1)), take(GETLASTERRORDESCRIPTION(57, 0)));
-    EXPECT_EQ(take(GETLASTERRORDESCRIPTION(5, -1)), take(GETLASTERRORDESCRIPTION(5, 0)));
-}
-
 // Only the socket layer's own numbers are taken over; their neighbours stay Windows codes.
 TEST(SocketErrorText, NeighbouringNumbersAreNotTheSocketLayers) {
     for (int32_t number : {0, 6, 8, 23, 25, 53, 56, 58, 60, 63, 67, 69, 71, 10061, -57})

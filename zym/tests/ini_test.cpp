@@ -107,9 +107,9 @@ TEST_F(IniData, FileSectionAndKeyAreCreatedAsNeeded) {
     EXPECT_EQ(write("General", "Interval", "720"), 1);
     EXPECT_NE(::GetFileAttributesA(path_.c_str()), INVALID_FILE_ATTRIBUTES) << "file created";
 
-    EXPECT_EQ(write("General", "Tray Icon", "3"), 1);         // new key, existing section
+    EXPECT_EQ(write("General", "Tray Icon", "3"), 1);           // new key, existing section
     EXPECT_EQ(write("TimeServers", "Server1", "a.example"), 1); // new section
-    EXPECT_EQ(write("General", "Interval", "1440"), 1);       // replaced value
+    EXPECT_EQ(write("General", "Interval", "1440"), 1);         // replaced value
 
     EXPECT_EQ(read("General", "Interval", ""), "1440");
     EXPECT_EQ(read("General", "Tray Icon", ""), "3");

@@ -15,7 +15,9 @@ constexpr int32_t kCurrentUser = static_cast<int32_t>(0x80000001u);
 constexpr int32_t kLocalMachine = static_cast<int32_t>(0x80000002u);
 constexpr const char* kTestKey = "Software\\TickwellTest";
 
-HKEY rootHandle(int32_t root) { return reinterpret_cast<HKEY>(static_cast<INT_PTR>(root)); }
+HKEY rootHandle(int32_t root) {
+    return reinterpret_cast<HKEY>(static_cast<INT_PTR>(root));
+}
 
 // The REG_SZ value as the registry holds it, or nothing when it is absent or not REG_SZ.
 std::optional<std::string> readText(int32_t root, const std::string& keyPath,
@@ -81,7 +83,8 @@ TEST(RegistryValue, DeleteInAMissingKeyIsNoError) {
 }
 
 TEST(RegistryValue, DeleteLeavesTheOtherValues) {
-    const std::string keyPath = std::string(kTestKey) + "\\Keep" + std::to_string(::GetCurrentProcessId());
+    const std::string keyPath =
+        std::string(kTestKey) + "\\Keep" + std::to_string(::GetCurrentProcessId());
     ASSERT_EQ(save(kCurrentUser, keyPath, "First", "1"), 1);
     ASSERT_EQ(save(kCurrentUser, keyPath, "Second", "2"), 1);
     EXPECT_EQ(remove(kCurrentUser, keyPath, "First"), 1);
@@ -98,8 +101,8 @@ TEST(RegistryRoot, ThirtyTwoBitRootsBecomeThePredefinedHandles) {
         std::uint32_t value;
         HKEY key;
     } cases[] = {
-        {0x80000000u, HKEY_CLASSES_ROOT}, {0x80000001u, HKEY_CURRENT_USER},
-        {0x80000002u, HKEY_LOCAL_MACHINE}, {0x80000003u, HKEY_USERS},
+        {0x80000000u, HKEY_CLASSES_ROOT},   {0x80000001u, HKEY_CURRENT_USER},
+        {0x80000002u, HKEY_LOCAL_MACHINE},  {0x80000003u, HKEY_USERS},
         {0x80000005u, HKEY_CURRENT_CONFIG},
     };
     for (const auto& c : cases)

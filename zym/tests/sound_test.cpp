@@ -34,7 +34,9 @@ void appendChunk(Bytes& bytes, const char* id, std::uint32_t declaredSize, std::
     put32(bytes, at + 4, declaredSize);
 }
 
-void sealRiff(Bytes& bytes) { put32(bytes, 4, static_cast<std::uint32_t>(bytes.size() - 8)); }
+void sealRiff(Bytes& bytes) {
+    put32(bytes, 4, static_cast<std::uint32_t>(bytes.size() - 8));
+}
 
 Bytes riffWave() {
     Bytes bytes(12, 0);
@@ -52,7 +54,9 @@ Bytes validWave(std::uint32_t dataSize = 16) {
     return bytes;
 }
 
-bool playable(const Bytes& bytes) { return zym::isPlayableWave(bytes); }
+bool playable(const Bytes& bytes) {
+    return zym::isPlayableWave(bytes);
+}
 
 TEST(WaveImage, WellFormedImagesPass) {
     EXPECT_TRUE(playable(validWave()));

@@ -45,7 +45,9 @@ class TempFolder {
 };
 
 // An owned byte BSTR holding text (NULL for the empty text, as callers pass it).
-inline tw::unique_bstr bstr(std::string_view text) { return tw::unique_bstr(tw::makeBstr(text)); }
+inline tw::unique_bstr bstr(std::string_view text) {
+    return tw::unique_bstr(tw::makeBstr(text));
+}
 
 // The text of a BSTR an export returned; frees it.
 inline std::string take(BSTR returned) {
@@ -60,7 +62,8 @@ inline bool writeFile(const std::string& path, std::string_view text) {
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;
-    const BOOL ok = ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    const BOOL ok =
+        ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     ::CloseHandle(file);
     return ok && written == text.size();
 }
