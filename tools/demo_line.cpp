@@ -1,41 +1,27 @@
 #include "demo_line.h"
 
-#include <windows.h>
+#include "time_service_clock.h"
+#include "time_service_texts.h"
 
-#include <cstdint>
-#include <cstdio>
+#include <windows.h>
 
 namespace tw::demo {
 
-namespace {
-
-// 17 November 1858 (modified Julian day 0) as a FILETIME count of days since 1601.
-constexpr int64_t kDaysFrom1601ToMjd0 = 94'187;
-constexpr int64_t kUnitsPerDay = 864'000'000'000;
-constexpr int64_t kUnitsFrom1601To1900 = 94'354'848'000'000'000;
-
-int64_t nowUnits(SYSTEMTIME& now) {
-    ::GetSystemTime(&now);
-    FILETIME ft{};
-    ::SystemTimeToFileTime(&now, &ft);
-    return static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
-}
-
-} // namespace
-
 std::string daytimeLine() {
     SYSTEMTIME now{};
-    const int64_t units = nowUnits(now);
-    const long long mjd = units / kUnitsPerDay - kDaysFrom1601ToMjd0;
-    char line[96];
-    std::snprintf(line, sizeof(line), "\n%05lld %02u-%02u-%02u %02u:%02u:%02u 00 0 0 050.0 UTC(NIST) * \n",
-                  mjd, now.wYear % 100u, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
-    return line;
+    ::GetSystemTime(&now);
+    TIME_ZONE_INFORMATION zone{};
+    const auto zoneTime = zymdate::zoneTimeFromId(::GetTimeZoneInformation(&zone));
+    double advance = 0; // the library writes its default advance
+    // Real servers end the line with the on-time marker and a space, and wrap it in LFs.
+    return "\n" + zymdate::nistLine(now, zoneTime, 0, advance, zymdate::kNistServerLineEnding) +
+           "\n";
 }
 
 std::string timeProtocolBytes() {
     SYSTEMTIME now{};
-    const auto seconds = static_cast<uint32_t>((nowUnits(now) - kUnitsFrom1601To1900) / 10'000'000);
+    ::GetSystemTime(&now);
+    const uint32_t seconds = zymdate::rfc868Value(now);
     return std::string{static_cast<char>(seconds >> 24), static_cast<char>(seconds >> 16),
                        static_cast<char>(seconds >> 8), static_cast<char>(seconds)};
 }

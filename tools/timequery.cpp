@@ -3,6 +3,9 @@
 //
 //   timequery HOST [PORT] [TIMEOUT]   query a time server (port 13, time-out 10 s by default)
 //   timequery --demo [--rfc868]       start a local time server on 127.0.0.1 and query it
+//   timequery --nist | --rfc868 | --inet
+//                                     print this PC's time as a Daytime line, a Time
+//                                     protocol value or an Internet date
 #include "demo_line.h"
 #include "scripted_server.h"
 #include "tw/bstr.h"
@@ -20,10 +23,14 @@ namespace {
 int usage() {
     std::fputs("usage: timequery HOST [PORT] [TIMEOUT]\n"
                "       timequery --demo [--rfc868]\n"
+               "       timequery --nist | --rfc868 | --inet\n"
                "  HOST     time server name or address (a note after a space is ignored)\n"
                "  PORT     TCP port, 13 (Daytime) by default; 37 is the Time protocol\n"
                "  TIMEOUT  seconds to wait for data, 10 by default, 0 for no limit\n"
-               "  --demo   query a time server started on 127.0.0.1 that serves this PC's clock\n",
+               "  --demo   query a time server started on 127.0.0.1 that serves this PC's clock\n"
+               "  --nist, --rfc868, --inet   print this PC's UTC time as a Daytime line in the\n"
+               "           NIST layout, as a Time protocol value, or its local time as an\n"
+               "           Internet date\n",
                stderr);
     return 2;
 }
@@ -59,10 +66,30 @@ int query(const std::string& host, int32_t port, int32_t timeout) {
 
 } // namespace
 
+int printOwnTime(const std::string& form) {
+    if (form == "--nist") {
+        int32_t leap = 0;
+        double advance = 0;
+        tw::unique_bstr line(::STTONISTTIME(&leap, &advance));
+        std::printf("%s\n", tw::fromBstr(line.get()).c_str());
+    } else if (form == "--rfc868") {
+        const uint32_t value = ::RFC868TIME();
+        std::printf("%lu (bytes on the wire: %02X %02X %02X %02X)\n",
+                    static_cast<unsigned long>(value), (value >> 24) & 0xFFu,
+                    (value >> 16) & 0xFFu, (value >> 8) & 0xFFu, value & 0xFFu);
+    } else {
+        tw::unique_bstr date(::INETTIME());
+        std::printf("%s\n", tw::fromBstr(date.get()).c_str());
+    }
+    return 0;
+}
+
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty())
         return usage();
+    if (args.size() == 1 && (args[0] == "--nist" || args[0] == "--rfc868" || args[0] == "--inet"))
+        return printOwnTime(args[0]);
 
     if (args[0] == "--demo") {
         const bool rfc868 = args.size() > 1 && args[1] == "--rfc868";
