@@ -1,0 +1,30 @@
+// The program's calls into zym.dll and zymdate.dll, each wrapped once so the
+// rest of the program deals in std::string and owns no BSTR by hand.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace tickwell::lib {
+
+// zym
+std::string appPath();
+std::string exeName();
+std::string iniRead(const std::string& file, const std::string& section, const std::string& key,
+                    const std::string& defaultValue);
+void iniWrite(const std::string& file, const std::string& section, const std::string& key,
+              const std::string& value);
+void saveRegistryText(int32_t root, const std::string& keyPath, const std::string& name,
+                      const std::string& data);
+void deleteRegistryValue(int32_t root, const std::string& keyPath, const std::string& name);
+
+// zymdate
+std::string formatTime(const SYSTEMTIME& time, const std::string& timePicture,
+                       const std::string& datePicture);
+double strToVbDate(const std::string& text);
+std::string vbDateToStr(double variantDate);
+std::string timestamp();
+
+} // namespace tickwell::lib

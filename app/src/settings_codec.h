@@ -1,0 +1,41 @@
+// How settings are written as text and read back, the display pictures of a
+// time style, the tray icon rotation and the default server list. No Win32.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace tickwell {
+
+// Decimal text, no sign space, no leading zeros ("720", "-1").
+std::string encodeInt(long long value);
+
+// Leading blanks skipped, the longest leading number taken (sign, digits,
+// fraction, exponent), nothing readable gives 0; rounded half to even and
+// held within the 32-bit range.
+int decodeInt(std::string_view text);
+
+struct Pictures {
+    std::string date;
+    std::string time;
+};
+Pictures picturesForStyle(int timeStyle);
+
+// The tray icon number after one start with rotation on: 1, 2, ..., 9, then 1
+// again; a number outside the fourteen icons also starts again at 1.
+int rotatedTrayIcon(int trayIcon);
+
+// "Server0" .. "Server13": public Daytime servers of the national time service.
+// "Server3", the default current server, is the name that rotates over them all.
+inline constexpr std::array<std::string_view, 14> kDefaultServers = {
+    "time-a-g.nist.gov",   "time-b-g.nist.gov",    "time-c-g.nist.gov",
+    "time.nist.gov",       "time-d-g.nist.gov",    "time-e-g.nist.gov",
+    "time-a-wwv.nist.gov", "time-b-wwv.nist.gov",  "time-c-wwv.nist.gov",
+    "time-d-wwv.nist.gov", "time-a-b.nist.gov",    "time-b-b.nist.gov",
+    "utcnist.colorado.edu", "utcnist2.colorado.edu",
+};
+
+std::string serverKey(int n);
+
+} // namespace tickwell

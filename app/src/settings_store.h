@@ -1,0 +1,37 @@
+// Reading and writing "Tickwell.ini" beside the program, and the registry
+// value that starts the program with Windows.
+#pragma once
+
+#include "settings.h"
+
+#include <cstdint>
+#include <string>
+
+namespace tickwell {
+
+inline constexpr char kIniFileName[] = "Tickwell.ini";
+inline constexpr int32_t kHkeyLocalMachine = static_cast<int32_t>(0x80000002u);
+inline constexpr char kRunKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+inline constexpr char kRunValueName[] = "Tickwell";
+
+// Fills settings() from the file beside the program; on a first start writes
+// the file with every default and the default servers. Never fails.
+void LoadSettings();
+// The same for any settings record and file (iniPath is set from the argument).
+void loadSettings(Settings& s, const std::string& iniPath);
+
+// Writes the settings the options dialog changes (not "Tray Icon", "Time Next
+// Checked" or existing server keys); the default servers when the list is empty.
+void SaveSettings();
+void saveSettings(const Settings& s);
+
+// The three keys written at shutdown: "Show Status bar", "Tray Icon", "Time Next Checked".
+void writeShutdownSettings(const Settings& s);
+
+// The local date and time `minutes` from now, in the form VBDATETOSTR gives.
+std::string NextCheckText(int minutes);
+
+// Creates (start with Windows on) or removes (off) the Run entry.
+void applyRunEntry(const Settings& s);
+
+} // namespace tickwell

@@ -1,0 +1,286 @@
+// The settings file: first start, reading back, the server list, encodings,
+// the writes of the options dialog and of shutdown, and the Run entry.
+#include <gtest/gtest.h>
+
+#include "seams.h"
+#include "settings_codec.h"
+#include "settings_store.h"
+#include "temp_folder.h"
+#include "tw/bstr.h"
+#include "zymdate.h"
+
+#include <cmath>
+#include <string>
+
+namespace tickwell {
+namespace {
+
+using testing::iniKeys;
+using testing::iniValue;
+using testing::TempFolder;
+
+TEST(SettingsCodec, IntegersReadLikeTheFileWasHandEdited) {
+    struct Case {
+        const char* stored;
+        int value;
+    } cases[] = {
+        {"720", 720}, {"2.5", 2},      {"3.5", 4},      {"-2.5", -2},   {"  42abc", 42},
+        {"abc", 0},   {"", 0},         {"-1", -1},      {"+7", 7},      {"1e3", 1000},
+        {"12e", 12},  {".5", 0},       {"1.5", 2},      {"0.51", 1},    {"99999999999", 2147483647},
+        {"-", 0},     {"\t 5", 5},     {"5 6", 5},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(decodeInt(c.stored), c.value) << '"' << c.stored << '"';
+}
+
+TEST(SettingsCodec, TrayIconRotation) {
+    struct Case {
+        int stored, next;
+    } cases[] = {{1, 2}, {3, 4}, {8, 9}, {9, 1}, {10, 11}, {13, 14}, {14, 1}, {40, 1}, {0, 1}, {-5, 1}};
+    for (const auto& c : cases)
+        EXPECT_EQ(rotatedTrayIcon(c.stored), c.next) << c.stored;
+}
+
+TEST(SettingsCodec, PicturesFollowTheTimeStyle) {
+    EXPECT_EQ(picturesForStyle(0).date, "dddd',' MMMM dd',' yyyy");
+    EXPECT_EQ(picturesForStyle(0).time, "hh:mm:ss tt");
+    for (int style : {1, 5, -1}) {
+        EXPECT_EQ(picturesForStyle(style).date, "dd MMMM yyyy") << style;
+        EXPECT_EQ(picturesForStyle(style).time, "HH:mm:ss") << style;
+    }
+}
+
+const char* const kSaveKeysGeneral[] = {
+    "Show Splash Screen", "Show Status bar", "Use Sounds", "Stay on top", "Run in System Tray",
+    "Log events", "Auto-set time", "Interval", "Start with Windows", "Rotate Icons in SysTray"};
+
+TEST(SettingsFile, FirstStartWritesEveryDefaultAndTheServers) {
+    TempFolder folder;
+    const std::string ini = folder.file("Tickwell.ini");
+    Settings s;
+    loadSettings(s, ini);
+
+    const struct {
+        const char* section;
+        const char* key;
+        const char* value;
+    } expected[] = {
+        {"General", "Show Splash Screen", "1"}, {"General", "Show Status bar", "1"},
+        {"General", "Use Sounds", "1"},         {"General", "Stay on top", "0"},
+        {"General", "Run in System Tray", "0"}, {"General", "Log events", "1"},
+        {"General", "Auto-set time", "0"},      {"General", "Interval", "720"},
+        {"General", "Start with Windows", "0"}, {"General", "Rotate Icons in SysTray", "1"},
+        {"Network", "Time Port", "13"},         {"Network", "Network Timeout", "30"},
+        {"Network", "Use Proxy Server", "0"},   {"Network", "Proxy Port", "80"},
+        {"Network", "Connection Retry", "1"},   {"Network", "Wait for connection", "0"},
+        {"Format", "Display NIST Time", "1"},   {"Format", "Display LOCAL Time", "0"},
+        {"Format", "Time Style", "0"},
+    };
+    for (const auto& e : expected)
+        EXPECT_EQ(iniValue(ini, e.section, e.key), e.value) << e.key;
+    EXPECT_EQ(iniValue(ini, "Network", "Proxy Server address"), "");
+    EXPECT_EQ(iniKeys(ini, "TimeServers").size(), 14u);
+    for (int n = 0; n <= 13; ++n)
+        EXPECT_EQ(iniValue(ini, "TimeServers", serverKey(n)), kDefaultServers[n]);
+
+    EXPECT_EQ(s.serverCount, 13);
+    EXPECT_EQ(s.serverList[1], kDefaultServers[1]);
+    EXPECT_EQ(s.serverList[13], kDefaultServers[13]);
+    // The first save stored an empty current server; reading it back gives the
+    // third entry, not the empty text.
+    EXPECT_EQ(s.currentServer, "time.nist.gov");
+    EXPECT_EQ(s.currentServer, s.serverList[3]);
+
+    Settings again;
+    loadSettings(again, ini);
+    EXPECT_EQ(again.serverCount, 13);
+    EXPECT_EQ(again.currentServer, s.currentServer);
+    EXPECT_EQ(again.interval, 720);
+    EXPECT_EQ(again.timePort, 13);
+    EXPECT_EQ(again.networkTimeout, 30);
+}
+
+TEST(SettingsFile, StoredValuesAreReadWithSplashForcedOn) {
+    TempFolder folder;
+    const std::string ini = folder.file("Tickwell.ini");
+    ::WritePrivateProfileStringA("General", "Show Splash Screen", "0", ini.c_str());
+    ::WritePrivateProfileStringA("General", "Interval", "ten", ini.c_str());
+    ::WritePrivateProfileStringA("General", "Time Next Checked", "12/7/2026 10:00:00", ini.c_str());
+    ::WritePrivateProfileStringA("Network", "Time Port", "37", ini.c_str());
+    ::WritePrivateProfileStringA("Network", "CurrentNISTServer", "my.server (note)", ini.c_str());
+    ::WritePrivateProfileStringA("Format", "Time Style", "5", ini.c_str());
+    ::WritePrivateProfileStringA("TimeServers", "Server1", "a.example", ini.c_str());
+    Settings s;
+    loadSettings(s, ini);
+    EXPECT_EQ(s.showSplashScreen, 1);
+    EXPECT_EQ(s.interval, 0);
+    EXPECT_EQ(s.nextCheckText, "12/7/2026 10:00:00");
+    EXPECT_EQ(s.timePort, 37);
+    EXPECT_EQ(s.currentServer, "my.server (note)");
+    EXPECT_EQ(s.datePicture, "dd MMMM yyyy");
+    EXPECT_EQ(s.timePicture, "HH:mm:ss");
+    EXPECT_EQ(s.serverCount, 1);
+    saveSettings(s);
+    EXPECT_EQ(iniValue(ini, "General", "Show Splash Screen"), "1");
+}
+
+TEST(SettingsFile, ListWithAGapAtTheStartIsReplacedByTheDefaults) {
+    TempFolder folder;
+    const std::string ini = folder.file("Tickwell.ini");
+    ::WritePrivateProfileStringA("TimeServers", "Server0", "old0", ini.c_str());
+    ::WritePrivateProfileStringA("TimeServers", "Server2", "old2", ini.c_str());
+    Settings s;
+    loadSettings(s, ini);
+    EXPECT_EQ(iniValue(ini, "TimeServers", "Server0"), kDefaultServers[0]);
+    EXPECT_EQ(iniValue(ini, "TimeServers", "Server2"), kDefaultServers[2]);
+    EXPECT_EQ(s.serverCount, 13);
+    EXPECT_EQ(s.serverList[2], kDefaultServers[2]);
+}
+
+TEST(SettingsFile, TwentyFiveServersAreAllReadAndNoMore) {
+    TempFolder folder;
+    const std::string ini = folder.file("Tickwell.ini");
+    for (int n = 1; n <= 26; ++n)
+        ::WritePrivateProfileStringA("TimeServers", serverKey(n).c_str(),
+                                     ("host" + std::to_string(n)).c_str(), ini.c_str());
+    Settings s;
+    loadSettings(s, ini);
+    EXPECT_EQ(s.serverCount, 25);
+    EXPECT_EQ(s.serverList[25], "host25");
+    EXPECT_EQ(s.currentServer, "host3");
+}
+
+TEST(SettingsFile, TrayIconAdvancesOnlyWithTrayAndRotationOn) {
+    struct Case {
+        const char* tray;
+        const char* rotate;
+        const char* stored;
+        int inMemory;
+    } cases[] = {
+        {"1", "1", "9", 1}, {"1", "1", "3", 4}, {"1", "1", "14", 1},
+        {"1", "0", "3", 3}, {"0", "1", "3", 3},
+    };
+    for (const auto& c : cases) {
+        TempFolder folder;
+        const std::string ini = folder.file("Tickwell.ini");
+        ::WritePrivateProfileStringA("General", "Run in System Tray", c.tray, ini.c_str());
+        ::WritePrivateProfileStringA("General", "Rotate Icons in SysTray", c.rotate, ini.c_str());
+        ::WritePrivateProfileStringA("General", "Tray Icon", c.stored, ini.c_str());
+        Settings s;
+        loadSettings(s, ini);
+        EXPECT_EQ(s.trayIcon, c.inMemory) << c.tray << c.rotate << c.stored;
+        // Not written at start: only at shutdown.
+        EXPECT_EQ(iniValue(ini, "General", "Tray Icon"), c.stored);
+    }
+}
+
+TEST(SettingsFile, UnwritableFolderEndsWithTheDefaultsInMemory) {
+    Settings s;
+    loadSettings(s, "C:\\no-such-folder-for-tickwell\\deeper\\Tickwell.ini");
+    EXPECT_EQ(s.serverCount, 13);
+    EXPECT_EQ(s.serverList[1], kDefaultServers[1]);
+    EXPECT_EQ(s.currentServer, "time.nist.gov");
+}
+
+TEST(SettingsFile, SaveLeavesTrayIconNextCheckAndServersAlone) {
+    TempFolder folder;
+    const std::string ini = folder.file("Tickwell.ini");
+    ::WritePrivateProfileStringA("General", "Tray Icon", "7", ini.c_str());
+    ::WritePrivateProfileStringA("General", "Time Next Checked", "sentinel", ini.c_str());
+    ::WritePrivateProfileStringA("TimeServers", "Server1", "kept.example", ini.c_str());
+    Settings s;
+    s.iniPath = ini;
+    s.serverCount = 1;
+    s.trayIcon = 3;
+    s.nextCheckText = "other";
+    s.serverList[1] = "changed.example";
+    s.currentServer = "kept.example";
+    saveSettings(s);
+    EXPECT_EQ(iniValue(ini, "General", "Tray Icon"), "7");
+    EXPECT_EQ(iniValue(ini, "General", "Time Next Checked"), "sentinel");
+    EXPECT_EQ(iniKeys(ini, "TimeServers"), std::vector<std::string>{"Server1"});
+    EXPECT_EQ(iniValue(ini, "TimeServers", "Server1"), "kept.example");
+    EXPECT_EQ(iniValue(ini, "Network", "CurrentNISTServer"), "kept.example");
+    for (const char* key : kSaveKeysGeneral)
+        EXPECT_NE(iniValue(ini, "General", key), "<missing>") << key;
+}
+
+TEST(SettingsFile, ShutdownWritesExactlyThreeKeys) {
+    TempFolder folder;
+    const std::string ini = folder.file("Tickwell.ini");
+    Settings s;
+    s.iniPath = ini;
+    s.showStatusBar = 0;
+    s.trayIcon = 12;
+    s.nextCheckText = "12/8/2026 07:00:00";
+    writeShutdownSettings(s);
+    EXPECT_EQ(iniKeys(ini, "General"),
+              (std::vector<std::string>{"Show Status bar", "Tray Icon", "Time Next Checked"}));
+    EXPECT_TRUE(iniKeys(ini, "Network").empty());
+    EXPECT_EQ(iniValue(ini, "General", "Show Status bar"), "0");
+    EXPECT_EQ(iniValue(ini, "General", "Tray Icon"), "12");
+    EXPECT_EQ(iniValue(ini, "General", "Time Next Checked"), "12/8/2026 07:00:00");
+}
+
+double parsed(const std::string& text) {
+    tw::unique_bstr b(tw::makeBstr(text));
+    return ::STRTOVBDATE(b.get());
+}
+
+SYSTEMTIME fixedLocal;
+void WINAPI fixedLocalTime(LPSYSTEMTIME out) { *out = fixedLocal; }
+
+TEST(NextCheck, MinutesFromNowToTheSecond) {
+    fixedLocal = SYSTEMTIME{2026, 12, 1, 7, 23, 59, 30, 999};
+    Seams fake = seams();
+    fake.getLocalTime = fixedLocalTime;
+    ScopedSeams scoped(fake);
+
+    const double now = parsed(NextCheckText(0));
+    const double dayLater = parsed(NextCheckText(1440));
+    const double halfHour = parsed(NextCheckText(30));
+    SYSTEMTIME nowSecond = fixedLocal;
+    nowSecond.wMilliseconds = 0;
+    double expected = 0;
+    ::SystemTimeToVariantTime(&nowSecond, &expected);
+    EXPECT_NEAR(now, expected, 0.5 / 86400);
+    EXPECT_NEAR(dayLater - now, 1.0, 0.5 / 86400);
+    EXPECT_NEAR(halfHour - now, 30.0 / 1440, 0.5 / 86400);
+}
+
+TEST(NextCheck, RealClockGivesNow) {
+    SYSTEMTIME local{};
+    ::GetLocalTime(&local);
+    double expected = 0;
+    ::SystemTimeToVariantTime(&local, &expected);
+    EXPECT_NEAR(parsed(NextCheckText(0)), expected, 3.0 / 86400);
+}
+
+std::string runValue() {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKeyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return "<no key>";
+    char data[1024] = {};
+    DWORD size = sizeof(data), type = 0;
+    const LONG rc = ::RegQueryValueExA(key, kRunValueName, nullptr, &type,
+                                       reinterpret_cast<BYTE*>(data), &size);
+    ::RegCloseKey(key);
+    return rc == ERROR_SUCCESS ? std::string(data) : "<absent>";
+}
+
+TEST(RunEntry, CreatedWithTheMinimizeSwitchAndRemoved) {
+    char exe[MAX_PATH];
+    ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    Settings s;
+    s.startWithWindows = 1;
+    applyRunEntry(s);
+    EXPECT_EQ(runValue(), std::string(exe) + " -minimize");
+    s.startWithWindows = 0;
+    applyRunEntry(s);
+    EXPECT_EQ(runValue(), "<absent>");
+    applyRunEntry(s); // absent already: no harm
+    EXPECT_EQ(runValue(), "<absent>");
+}
+
+} // namespace
+} // namespace tickwell

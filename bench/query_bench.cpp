@@ -1,0 +1,133 @@
+// How much the time query costs over a bare connect-read-close of the same
+// reply, and how far its delay correction lands from the truth, on loopback.
+//
+//   query_bench [RUNS]     (run under scripts/winerun; results go to stdout)
+#include "scripted_server.h"
+#include "tw/bstr.h"
+#include "zymdate.h"
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kLine = "\n52289 02-01-15 06:21:59 00 0 0 716.2 UTC(NIST) * \n";
+
+double nowMs() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        ::QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER c;
+    ::QueryPerformanceCounter(&c);
+    return static_cast<double>(c.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+bool bareExchange(uint16_t port) {
+    const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+    a.sin_port = ::htons(port);
+    bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof(a)) == 0;
+    char buffer[1600];
+    int n;
+    while (ok && (n = ::recv(s, buffer, sizeof(buffer), 0)) > 0) {
+    }
+    ::closesocket(s);
+    return ok;
+}
+
+bool query(uint16_t port, SYSTEMTIME& time) {
+    BSTR server = tw::makeBstr("127.0.0.1");
+    BSTR message = nullptr;
+    int32_t p = port;
+    double delay = 0;
+    const int32_t result = ::CHECKATOMICTIME(&server, &p, 10, &delay, &time, &message);
+    ::SysFreeString(server);
+    ::SysFreeString(message);
+    return result == 1;
+}
+
+double msSince2002Line(const SYSTEMTIME& t) {
+    SYSTEMTIME base{2002, 1, 0, 15, 6, 21, 59, 0};
+    FILETIME a, b;
+    ::SystemTimeToFileTime(&base, &a);
+    ::SystemTimeToFileTime(&t, &b);
+    const auto u = [](const FILETIME& f) {
+        return static_cast<long long>((static_cast<unsigned long long>(f.dwHighDateTime) << 32) |
+                                      f.dwLowDateTime);
+    };
+    return static_cast<double>(u(b) - u(a)) / 10'000.0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int runs = argc > 1 ? std::max(5, std::atoi(argv[1])) : 101;
+    WSADATA data;
+    ::WSAStartup(MAKEWORD(2, 2), &data);
+
+    // 1. Overhead: the query against a bare exchange of the same reply.
+    tw::testserver::ScriptedServer server({tw::testserver::send(kLine)});
+    std::vector<double> bare, full, ratio;
+    for (int i = 0; i < runs; ++i) {
+        double t = nowMs();
+        bareExchange(server.port());
+        const double b = nowMs() - t;
+        SYSTEMTIME time{};
+        t = nowMs();
+        if (!query(server.port(), time)) {
+            std::fprintf(stderr, "query failed\n");
+            return 1;
+        }
+        const double f = nowMs() - t;
+        bare.push_back(b);
+        full.push_back(f);
+        ratio.push_back(f / std::max(b, 1e-3));
+    }
+    std::printf("runs: %d\n", runs);
+    std::printf("bare connect-read-close: median %.3f ms\n", median(bare));
+    std::printf("CHECKATOMICTIME:         median %.3f ms\n", median(full));
+    std::printf("ratio (per run, median): %.2f\n", median(ratio));
+
+    // 2. Correction error: the server stamps its reply at the moment it sends it,
+    //    after holding the connection for `hold` ms. The ideal correction is the
+    //    time from that moment until the query returns.
+    for (int hold : {0, 50, 200}) {
+        std::atomic<double> sentAt{0};
+        tw::testserver::ScriptedServer delayed(
+            {tw::testserver::pause(hold), tw::testserver::sendFn([&sentAt] {
+                 sentAt = nowMs();
+                 return kLine;
+             })});
+        std::vector<double> errors;
+        const int n = std::max(5, runs / 10);
+        for (int i = 0; i < n; ++i) {
+            SYSTEMTIME time{};
+            if (!query(delayed.port(), time))
+                return 1;
+            const double returned = nowMs();
+            const double applied = msSince2002Line(time);
+            const double ideal = returned - sentAt.load();
+            errors.push_back(applied - ideal);
+        }
+        std::printf("server holds %3d ms: correction error median %+.1f ms (n=%d)\n", hold,
+                    median(errors), n);
+    }
+    ::WSACleanup();
+    return 0;
+}

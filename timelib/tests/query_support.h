@@ -1,0 +1,58 @@
+// Calling CHECKATOMICTIME as a program would, and reading what it hands back.
+#pragma once
+
+#include "tw/bstr.h"
+#include "zymdate.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace zymdate::testing {
+
+struct QueryCall {
+    int32_t result = -1;
+    std::string server;
+    std::string message;
+    double delay = -1;
+    SYSTEMTIME time{};
+};
+
+inline QueryCall callCheckAtomicTime(const std::string& server, int32_t port, int32_t timeout) {
+    QueryCall call;
+    BSTR serverText = tw::makeBstr(server);
+    BSTR message = nullptr;
+    call.result = ::CHECKATOMICTIME(&serverText, &port, timeout, &call.delay, &call.time, &message);
+    call.server = tw::fromBstr(serverText);
+    call.message = tw::fromBstr(message);
+    ::SysFreeString(serverText);
+    ::SysFreeString(message);
+    return call;
+}
+
+// Milliseconds from `from` to `to`, both UTC records.
+inline long long millisecondsBetween(const SYSTEMTIME& from, const SYSTEMTIME& to) {
+    FILETIME a{}, b{};
+    ::SystemTimeToFileTime(&from, &a);
+    ::SystemTimeToFileTime(&to, &b);
+    const auto units = [](const FILETIME& f) {
+        return static_cast<long long>((static_cast<unsigned long long>(f.dwHighDateTime) << 32) |
+                                      f.dwLowDateTime);
+    };
+    return (units(b) - units(a)) / 10'000;
+}
+
+inline SYSTEMTIME utc(WORD y, WORD mo, WORD d, WORD h, WORD mi, WORD s, WORD ms = 0) {
+    SYSTEMTIME st{};
+    st.wYear = y;
+    st.wMonth = mo;
+    st.wDay = d;
+    st.wHour = h;
+    st.wMinute = mi;
+    st.wSecond = s;
+    st.wMilliseconds = ms;
+    return st;
+}
+
+} // namespace zymdate::testing

@@ -1,0 +1,261 @@
+// The time query against real sockets: a scripted server on 127.0.0.1 plays
+// every kind of server, good and bad, and the export is called as a program would.
+#include <gtest/gtest.h>
+
+#include "query_support.h"
+#include "scripted_server.h"
+#include "seams.h"
+#include "socket_layer.h"
+#include "time_query.h"
+#include "zym.h"
+
+#include <string>
+
+namespace zymdate {
+namespace {
+
+using namespace tw::testserver;
+using testing::callCheckAtomicTime;
+using testing::millisecondsBetween;
+using testing::utc;
+
+const std::string kLine = "52289 02-01-15 06:21:59 00 0 0 716.2 UTC(NIST) * ";
+const std::string kSentLine = "\n" + kLine + "\n"; // as real servers send it
+
+std::string withHealth(char digit) {
+    std::string line = kLine;
+    line[29] = digit;
+    return line;
+}
+
+std::string errorText(int n) {
+    tw::unique_bstr text(::GETLASTERRORDESCRIPTION(n, 0));
+    return tw::fromBstr(text.get());
+}
+
+// The correction: half the exchange time less 5 ms, which in whole milliseconds is
+// always delay - 5, whatever the parity of the exchange time.
+void expectCorrected(const testing::QueryCall& call, const SYSTEMTIME& received) {
+    ASSERT_EQ(call.result, 1) << call.message;
+    EXPECT_GE(call.delay, 0);
+    EXPECT_EQ(call.delay, static_cast<long long>(call.delay)) << "delay is whole milliseconds";
+    EXPECT_EQ(millisecondsBetween(received, call.time), static_cast<long long>(call.delay) - 5);
+}
+
+TEST(Query, DaytimeLineWithLineFeedsIsAccepted) {
+    ScriptedServer server({send(kSentLine)});
+    const auto call = callCheckAtomicTime("127.0.0.1", server.port(), 5);
+    expectCorrected(call, utc(2002, 1, 15, 6, 21, 59));
+    EXPECT_EQ(call.message, kLine);
+    EXPECT_EQ(call.server, "127.0.0.1");
+}
+
+TEST(Query, HealthDigitDecides) {
+    struct Case {
+        char digit;
+        bool accepted;
+        std::string message;
+    } cases[] = {
+        {'0', true, ""},
+        {'3', true, ""},
+        {'9', true, ""},
+        {'x', true, ""},
+        {'1', false, "127.0.0.1 appears to be unhealthy, please check again in 10 minutes or more"},
+        {'2', false, "127.0.0.1 is very unhealthy, please try another server"},
+    };
+    for (const auto& c : cases) {
+        ScriptedServer server({send("\n" + withHealth(c.digit) + "\n")});
+        const auto call = callCheckAtomicTime("127.0.0.1", server.port(), 5);
+        EXPECT_EQ(call.result, c.accepted ? 1 : 0) << c.digit;
+        if (c.accepted)
+            expectCorrected(call, utc(2002, 1, 15, 6, 21, 59));
+        else
+            EXPECT_EQ(call.message, c.message);
+    }
+}
+
+TEST(Query, LineWithoutTheOnTimeMarkerSpaceIsRefused) {
+    const std::string line = "52289 02-01-15 06:21:59 00 0 0 716.2 UTC(NIST) *";
+    ScriptedServer server({send("\n" + line + "\n")});
+    const auto call = callCheckAtomicTime("127.0.0.1", server.port(), 5);
+    EXPECT_EQ(call.result, 0);
+    EXPECT_EQ(call.message,
+              "Network delays are preventing time from being received on time\r\n" + line);
+}
+
+TEST(Query, DaytimeLineWithAnUnreadableDateIsRefused) {
+    ScriptedServer server({send("hello there, this is not a time line at all * ")});
+    const auto call = callCheckAtomicTime("127.0.0.1", server.port(), 5);
+    EXPECT_EQ(call.result, 0);
+    EXPECT_NE(call.message.find("127.0.0.1"), std::string::npos) << call.message;
+}
+
+TEST(Query, TimeProtocolValuesAreTakenFromTheBytesAsReceived) {
+    struct Case {
+        std::string bytes;
+        SYSTEMTIME received;
+    } cases[] = {
+        {std::string("\xE8\x3D\x52\x80", 4), utc(2023, 6, 21, 10, 42, 8)},
+        {std::string("\x00\x00\x00\x00", 4), utc(1900, 1, 1, 0, 0, 0)},
+        {std::string("\xFF\xFF\xFF\xFF", 4), utc(2036, 2, 7, 6, 28, 15)},
+        // 0x0A3D520A seconds: 0x0A bytes at the start, end and middle stay as they are.
+        {std::string("\x0A\x3D\x52\x0A", 4), utc(1905, 6, 12, 7, 40, 58)},
+        {std::string("\xE8\x0A\x0A\x80", 4), utc(2023, 5, 13, 13, 9, 20)},
+    };
+    for (const auto& c : cases) {
+        ScriptedServer server({send(c.bytes)});
+        const auto call = callCheckAtomicTime("127.0.0.1", server.port(), 5);
+        expectCorrected(call, c.received);
+    }
+}
+
+TEST(Query, TimeProtocolMessageIsTheReceivedTimeInTheDefaultPictures) {
+    ScriptedServer server({send(std::string("\xE8\x3D\x52\x80", 4))});
+    const auto call = callCheckAtomicTime("127.0.0.1", server.port(), 5);
+    ASSERT_EQ(call.result, 1);
+    EXPECT_EQ(call.message, "Wednesday, June 21, 2023 10:42:08 AM");
+}
+
+TEST(Query, EmptyAndShortRepliesAreFailuresNamingTheServer) {
+    for (const std::string& bytes : {std::string(), std::string("\n"), std::string("ab")}) {
+        ScriptedServer server({send(bytes)});
+        const auto call = callCheckAtomicTime("127.0.0.1", server.port(), 5);
+        EXPECT_EQ(call.result, 0) << bytes.size();
+        EXPECT_NE(call.message.find("127.0.0.1"), std::string::npos) << call.message;
+    }
+}
+
+TEST(Query, ReplyLongerThanOneReceiveIsJoinedBeforeItIsJudged) {
+    const std::string body(3000, 'x');
+    ScriptedServer server({send(body.substr(0, 1000)), pause(50), send(body.substr(1000))});
+    const auto call = callCheckAtomicTime("127.0.0.1", server.port(), 5);
+    EXPECT_EQ(call.result, 0);
+    EXPECT_EQ(call.message,
+              "Network delays are preventing time from being received on time\r\n" + body);
+}
+
+TEST(Query, ReceiveFailuresAreWordedWithTheErrorNumber) {
+    struct Case {
+        const char* what;
+        std::vector<Step> script;
+        int timeout;
+        int error;
+    } cases[] = {
+        {"endless stream", {stream(std::string(4096, '7'), 64u << 20)}, 5, net::kReplyTooLarge},
+        {"silent server", {hold()}, 1, net::kTimedOut},
+        {"line, then holds the connection", {send(kSentLine), hold()}, 1, net::kTimedOut},
+        {"drips slower than the exchange allows", {drip(kSentLine, 150)}, 1,
+         net::kExchangeTooLong},
+    };
+    for (auto& c : cases) {
+        ScriptedServer server(c.script);
+        const auto call = callCheckAtomicTime("127.0.0.1", server.port(), c.timeout);
+        EXPECT_EQ(call.result, 0) << c.what;
+        EXPECT_EQ(call.message, "Error  " + std::to_string(c.error) + " " + errorText(c.error))
+            << c.what;
+        server.stop();
+    }
+}
+
+TEST(Query, ResetConnectionIsAFailure) {
+    ScriptedServer server({reset()});
+    const auto call = callCheckAtomicTime("127.0.0.1", server.port(), 5);
+    EXPECT_EQ(call.result, 0);
+    // Windows reports the reset to recv; Wine's socket layer may show it as a
+    // close without data. Either way no time is taken from it.
+    const std::string resetText =
+        "Error  " + std::to_string(net::kConnectionFailed) + " " + errorText(net::kConnectionFailed);
+    EXPECT_TRUE(call.message == resetText ||
+                call.message == "127.0.0.1 closed the connection without sending a time")
+        << call.message;
+}
+
+TEST(Query, ConnectionFailuresNameTheServer) {
+    const auto refused = callCheckAtomicTime("127.0.0.1", refusedPort(), 5);
+    EXPECT_EQ(refused.result, 0);
+    EXPECT_EQ(refused.message, "Could not establish connection to 127.0.0.1");
+
+    const auto unresolved = callCheckAtomicTime("no-such-host.invalid", 13, 5);
+    EXPECT_EQ(unresolved.result, 0);
+    EXPECT_EQ(unresolved.message, "Could not establish connection to no-such-host.invalid");
+
+    const auto empty = callCheckAtomicTime("(local note)", 13, 5);
+    EXPECT_EQ(empty.result, 0);
+    EXPECT_EQ(empty.server, "");
+    EXPECT_EQ(empty.message, "Could not establish connection to ");
+}
+
+TEST(Query, ServerNameIsHandedBackCleaned) {
+    ScriptedServer server({send(kSentLine)});
+    const auto call = callCheckAtomicTime("  localhost (the test server)", server.port(), 5);
+    EXPECT_EQ(call.result, 1) << call.message;
+    EXPECT_EQ(call.server, "localhost");
+}
+
+TEST(Query, KnownServerDelayShowsInDelayAndCorrection) {
+    ScriptedServer server({pause(300), send(kSentLine)});
+    const auto call = callCheckAtomicTime("127.0.0.1", server.port(), 5);
+    expectCorrected(call, utc(2002, 1, 15, 6, 21, 59));
+    EXPECT_GE(call.delay, 150) << "half of at least 300 ms";
+}
+
+TEST(Query, NoTimeOutWaitsAsLongAsTheServerTakes) {
+    ScriptedServer server({pause(1500), send(kSentLine)});
+    const auto call = callCheckAtomicTime("127.0.0.1", server.port(), 0);
+    expectCorrected(call, utc(2002, 1, 15, 6, 21, 59));
+}
+
+TEST(Query, PriorityIsNormalAfterSuccessAndFailure) {
+    ScriptedServer good({send(kSentLine)});
+    callCheckAtomicTime("127.0.0.1", good.port(), 5);
+    EXPECT_EQ(::GetPriorityClass(::GetCurrentProcess()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
+    callCheckAtomicTime("127.0.0.1", refusedPort(), 5);
+    EXPECT_EQ(::GetPriorityClass(::GetCurrentProcess()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
+}
+
+// White-box: a scripted millisecond counter makes the exchange time exact.
+DWORD counterValues[2];
+int counterReads = 0;
+DWORD WINAPI scriptedCounter() { return counterValues[counterReads++ % 2]; }
+
+TEST(QueryCorrection, HalfTheExchangeTimeLessFiveMilliseconds) {
+    struct Case {
+        DWORD t0, t1;
+        double delay;
+        SYSTEMTIME corrected;
+    } cases[] = {
+        {1000, 1101, 50, utc(2002, 1, 15, 6, 22, 0, 45)},      // +45.5 ms
+        {1000, 1000, 0, utc(2002, 1, 15, 6, 21, 59, 995)},     // -5 ms
+        {1000, 1001, 0, utc(2002, 1, 15, 6, 21, 59, 995)},     // -4.5 ms
+        {0xFFFFFFF0u, 0x50, 48, utc(2002, 1, 15, 6, 22, 0, 43)}, // the counter wrapped
+    };
+    for (const auto& c : cases) {
+        Seams fake = seams();
+        fake.millisecondCounter = scriptedCounter;
+        ScopedSeams scoped(fake);
+        counterValues[0] = c.t0;
+        counterValues[1] = c.t1;
+        counterReads = 0;
+        ScriptedServer server({send("52289 02-01-15 06:22:00 00 0 0 716.2 UTC(NIST) * ")});
+        const QueryOutcome out = checkAtomicTime("127.0.0.1", server.port(), 5);
+        ASSERT_TRUE(out.ok) << out.message;
+        EXPECT_EQ(out.delay, c.delay);
+        EXPECT_EQ(millisecondsBetween(c.corrected, out.serverTime), 0)
+            << out.serverTime.wMinute << ":" << out.serverTime.wSecond << "."
+            << out.serverTime.wMilliseconds;
+    }
+}
+
+TEST(QuerySlot, OnlyOneQueryAtATime) {
+    ScriptedServer holding({hold()});
+    net::Connection first;
+    ASSERT_EQ(first.open("127.0.0.1", holding.port()), net::kOk);
+    const QueryOutcome second = checkAtomicTime("127.0.0.1", holding.port(), 1);
+    EXPECT_FALSE(second.ok);
+    EXPECT_EQ(second.message.rfind("Error ( 55)", 0), 0u) << second.message;
+    first.close();
+    holding.stop();
+}
+
+} // namespace
+} // namespace zymdate

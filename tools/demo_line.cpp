@@ -1,0 +1,29 @@
+#include "demo_line.h"
+
+#include "time_service_clock.h"
+#include "time_service_texts.h"
+
+#include <windows.h>
+
+namespace tw::demo {
+
+std::string daytimeLine() {
+    SYSTEMTIME now{};
+    ::GetSystemTime(&now);
+    TIME_ZONE_INFORMATION zone{};
+    const auto zoneTime = zymdate::zoneTimeFromId(::GetTimeZoneInformation(&zone));
+    double advance = 0; // the library writes its default advance
+    // Real servers end the line with the on-time marker and a space, and wrap it in LFs.
+    return "\n" + zymdate::nistLine(now, zoneTime, 0, advance, zymdate::kNistServerLineEnding) +
+           "\n";
+}
+
+std::string timeProtocolBytes() {
+    SYSTEMTIME now{};
+    ::GetSystemTime(&now);
+    const uint32_t seconds = zymdate::rfc868Value(now);
+    return std::string{static_cast<char>(seconds >> 24), static_cast<char>(seconds >> 16),
+                       static_cast<char>(seconds >> 8), static_cast<char>(seconds)};
+}
+
+} // namespace tw::demo

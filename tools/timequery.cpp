@@ -1,0 +1,121 @@
+// timequery: asks a time server for UTC through zymdate.dll, as Tickwell does,
+// and prints what the library hands back.
+//
+//   timequery HOST [PORT] [TIMEOUT]   query a time server (port 13, time-out 10 s by default)
+//   timequery --demo [--rfc868]       start a local time server on 127.0.0.1 and query it
+//   timequery --nist | --rfc868 | --inet
+//                                     print this PC's time as a Daytime line, a Time
+//                                     protocol value or an Internet date
+#include "demo_line.h"
+#include "scripted_server.h"
+#include "tw/bstr.h"
+#include "zymdate.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+int usage() {
+    std::fputs("usage: timequery HOST [PORT] [TIMEOUT]\n"
+               "       timequery --demo [--rfc868]\n"
+               "       timequery --nist | --rfc868 | --inet\n"
+               "  HOST     time server name or address (a note after a space is ignored)\n"
+               "  PORT     TCP port, 13 (Daytime) by default; 37 is the Time protocol\n"
+               "  TIMEOUT  seconds to wait for data, 10 by default, 0 for no limit\n"
+               "  --demo   query a time server started on 127.0.0.1 that serves this PC's clock\n"
+               "  --nist, --rfc868, --inet   print this PC's UTC time as a Daytime line in the\n"
+               "           NIST layout, as a Time protocol value, or its local time as an\n"
+               "           Internet date\n",
+               stderr);
+    return 2;
+}
+
+bool parseNumber(const char* text, long low, long high, int32_t& out) {
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || value < low || value > high)
+        return false;
+    out = static_cast<int32_t>(value);
+    return true;
+}
+
+int query(const std::string& host, int32_t port, int32_t timeout) {
+    BSTR server = tw::makeBstr(host);
+    BSTR message = nullptr;
+    double delay = 0;
+    SYSTEMTIME time{};
+    const int32_t result = ::CHECKATOMICTIME(&server, &port, timeout, &delay, &time, &message);
+
+    std::printf("result:  %d\n", result);
+    std::printf("server:  %s\n", tw::fromBstr(server).c_str());
+    if (result == 1) {
+        std::printf("time:    %04u-%02u-%02u %02u:%02u:%02u.%03u UTC\n", time.wYear, time.wMonth,
+                    time.wDay, time.wHour, time.wMinute, time.wSecond, time.wMilliseconds);
+        std::printf("delay:   %.0f ms\n", delay);
+    }
+    std::printf("message: %s\n", tw::fromBstr(message).c_str());
+    ::SysFreeString(server);
+    ::SysFreeString(message);
+    return result == 1 ? 0 : 1;
+}
+
+} // namespace
+
+int printOwnTime(const std::string& form) {
+    if (form == "--nist") {
+        int32_t leap = 0;
+        double advance = 0;
+        tw::unique_bstr line(::STTONISTTIME(&leap, &advance));
+        std::printf("%s\n", tw::fromBstr(line.get()).c_str());
+    } else if (form == "--rfc868") {
+        const uint32_t value = ::RFC868TIME();
+        std::printf("%lu (bytes on the wire: %02X %02X %02X %02X)\n",
+                    static_cast<unsigned long>(value), (value >> 24) & 0xFFu,
+                    (value >> 16) & 0xFFu, (value >> 8) & 0xFFu, value & 0xFFu);
+    } else {
+        tw::unique_bstr date(::INETTIME());
+        std::printf("%s\n", tw::fromBstr(date.get()).c_str());
+    }
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty())
+        return usage();
+    if (args.size() == 1 && (args[0] == "--nist" || args[0] == "--rfc868" || args[0] == "--inet"))
+        return printOwnTime(args[0]);
+
+    if (args[0] == "--demo") {
+        const bool rfc868 = args.size() > 1 && args[1] == "--rfc868";
+        tw::testserver::ScriptedServer server({tw::testserver::sendFn(
+            rfc868 ? tw::demo::timeProtocolBytes : tw::demo::daytimeLine)});
+        if (!server.listening()) {
+            std::fputs("timequery: could not start the local time server on 127.0.0.1\n", stderr);
+            return 1;
+        }
+        std::printf("local time server on 127.0.0.1:%u (%s)\n", server.port(),
+                    rfc868 ? "Time protocol" : "Daytime, NIST layout");
+        return query("127.0.0.1", server.port(), 10);
+    }
+    if (args[0].rfind("--", 0) == 0 || args.size() > 3)
+        return usage();
+
+    int32_t port = 13, timeout = 10;
+    if (args.size() > 1 && !parseNumber(args[1].c_str(), 1, 65535, port)) {
+        std::fprintf(stderr, "timequery: the port must be a number from 1 to 65535, not \"%s\"\n",
+                     args[1].c_str());
+        return 2;
+    }
+    if (args.size() > 2 && !parseNumber(args[2].c_str(), 0, 86400, timeout)) {
+        std::fprintf(stderr, "timequery: the time-out must be seconds from 0 to 86400, not \"%s\"\n",
+                     args[2].c_str());
+        return 2;
+    }
+    return query(args[0], port, timeout);
+}
