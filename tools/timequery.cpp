@@ -1,18 +1,23 @@
 // timequery: asks a time server for UTC through zymdate.dll, as Tickwell does,
 // and prints what the library hands back.
 //
-//   timequery HOST [PORT] [TIMEOUT]   query a time server (port 13, time-out 10 s by default)
-//   timequery --demo [--rfc868]       start a local time server on 127.0.0.1 and query it
+//   timequery HOST [PORT] [TIMEOUT] [--log]
+//                                     query a time server (port 13, time-out 10 s by default)
+//   timequery --demo [--rfc868] [--log]
+//                                     start a local time server on 127.0.0.1 and query it
+//   --log appends the outcome to tickwell.log beside the program, as Tickwell does.
 //   timequery --nist | --rfc868 | --inet
 //                                     print this PC's time as a Daytime line, a Time
 //                                     protocol value or an Internet date
 #include "demo_line.h"
+#include "event_log.h"
 #include "scripted_server.h"
 #include "tw/bstr.h"
 #include "zymdate.h"
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -21,13 +26,14 @@
 namespace {
 
 int usage() {
-    std::fputs("usage: timequery HOST [PORT] [TIMEOUT]\n"
-               "       timequery --demo [--rfc868]\n"
+    std::fputs("usage: timequery HOST [PORT] [TIMEOUT] [--log]\n"
+               "       timequery --demo [--rfc868] [--log]\n"
                "       timequery --nist | --rfc868 | --inet\n"
                "  HOST     time server name or address (a note after a space is ignored)\n"
                "  PORT     TCP port, 13 (Daytime) by default; 37 is the Time protocol\n"
                "  TIMEOUT  seconds to wait for data, 10 by default, 0 for no limit\n"
                "  --demo   query a time server started on 127.0.0.1 that serves this PC's clock\n"
+               "  --log    append the outcome to tickwell.log beside this program\n"
                "  --nist, --rfc868, --inet   print this PC's UTC time as a Daytime line in the\n"
                "           NIST layout, as a Time protocol value, or its local time as an\n"
                "           Internet date\n",
@@ -44,6 +50,8 @@ bool parseNumber(const char* text, long low, long high, int32_t& out) {
     return true;
 }
 
+bool logOutcome = false;
+
 int query(const std::string& host, int32_t port, int32_t timeout) {
     BSTR server = tw::makeBstr(host);
     BSTR message = nullptr;
@@ -59,6 +67,8 @@ int query(const std::string& host, int32_t port, int32_t timeout) {
         std::printf("delay:   %.0f ms\n", delay);
     }
     std::printf("message: %s\n", tw::fromBstr(message).c_str());
+    if (logOutcome)
+        tickwell::LogEvent(tw::fromBstr(message));
     ::SysFreeString(server);
     ::SysFreeString(message);
     return result == 1 ? 0 : 1;
@@ -86,6 +96,13 @@ int printOwnTime(const std::string& form) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty())
+        return usage();
+    const auto logSwitch = std::find(args.begin(), args.end(), "--log");
+    if (logSwitch != args.end()) {
+        logOutcome = true;
+        args.erase(logSwitch);
+    }
     if (args.empty())
         return usage();
     if (args.size() == 1 && (args[0] == "--nist" || args[0] == "--rfc868" || args[0] == "--inet"))

@@ -2,7 +2,7 @@
 // links the same resource object. Each check names what the program would get
 // wrong at run time: an icon the tray cannot show at 16 pixels, a splash of the
 // wrong size, a sound the player rejects, a version read as 1.05.
-#include "tw/unique_any.h"
+#include "tw/handles.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -20,20 +20,9 @@
 
 namespace {
 
-// handles.h cannot be compiled yet (its INVALID_HANDLE_VALUE kinds), so the few
-// kinds needed here are spelled out.
-void destroyIcon(HICON h) {
-    DestroyIcon(h);
-}
-void deleteBitmap(HBITMAP h) {
-    DeleteObject(h);
-}
-void freeLibrary(HMODULE h) {
-    FreeLibrary(h);
-}
-using unique_hicon = tw::unique_any<HICON, destroyIcon>;
-using unique_hbitmap = tw::unique_any<HBITMAP, deleteBitmap>;
-using unique_hmodule = tw::unique_any<HMODULE, freeLibrary>;
+using tw::unique_hbitmap;
+using tw::unique_hicon;
+using tw::unique_hmodule;
 
 constexpr std::uint16_t kWaveFormatPcm = 1; // WAVE_FORMAT_PCM, from mmreg.h
 
