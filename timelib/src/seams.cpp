@@ -1,11 +1,14 @@
 #include "seams.h"
 
+#include "clock_setter.h"
+
 #include <mmsystem.h>
 
 namespace zymdate {
 
 Seams realSeams() {
-    return Seams{::GetSystemTime, ::GetLocalTime, ::timeGetTime, ::SetSystemTime, ::MessageBoxA};
+    return Seams{::GetSystemTime, ::GetLocalTime, ::timeGetTime,
+                 ::SetSystemTime, ::MessageBoxA,  enableSystemTimePrivilege};
 }
 
 Seams& seams() {

@@ -1,7 +1,8 @@
 // The few platform effects that tests replace: reading the clock and the
 // millisecond counter (for deterministic wording and scheduling), setting the
-// clock (it must never move a test machine's clock) and message boxes (they
-// would block a test). Production binds each to the real Win32 call.
+// clock and enabling its privilege (it must never move a test machine's clock,
+// and Wine never refuses the privilege) and message boxes (they would block a
+// test). Production binds each to the real Win32 call.
 #pragma once
 
 #include <windows.h>
@@ -14,6 +15,7 @@ struct Seams {
     DWORD(WINAPI* millisecondCounter)();
     BOOL(WINAPI* setSystemTime)(const SYSTEMTIME*);
     int(WINAPI* messageBox)(HWND, LPCSTR, LPCSTR, UINT);
+    BOOL(WINAPI* enableTimePrivilege)();
 };
 
 // The seams in force for this module (the DLL and a white-box test each have their own).

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace zymdate::test {
@@ -56,6 +57,43 @@ inline SYSTEMTIME civilTime(int y, unsigned mo, unsigned d, unsigned h = 0, unsi
     st.wSecond = static_cast<WORD>(s);
     st.wMilliseconds = static_cast<WORD>(ms);
     return st;
+}
+
+// Milliseconds since 1 January 1970 of a record, and the record of such a count
+// (with its day of the week): time arithmetic done without the platform.
+inline int64_t millisecondsSince1970(const SYSTEMTIME& t) {
+    return ((daysFromCivil(t.wYear, t.wMonth, t.wDay) * 24 + t.wHour) * 60 + t.wMinute) * 60000 +
+           t.wSecond * 1000 + t.wMilliseconds;
+}
+inline SYSTEMTIME systemTimeFromMilliseconds(int64_t ms) {
+    const int64_t perDay = 86'400'000;
+    const int64_t days = ms >= 0 ? ms / perDay : -((-ms + perDay - 1) / perDay);
+    const int64_t msOfDay = ms - days * perDay;
+    const CivilDate c = civilFromDays(days);
+    return civilTime(
+        static_cast<int>(c.year), c.month, c.day, static_cast<unsigned>(msOfDay / 3'600'000),
+        static_cast<unsigned>(msOfDay / 60'000 % 60), static_cast<unsigned>(msOfDay / 1000 % 60),
+        static_cast<unsigned>(msOfDay % 1000));
+}
+
+inline bool sameRecord(const SYSTEMTIME& a, const SYSTEMTIME& b) {
+    return a.wYear == b.wYear && a.wMonth == b.wMonth && a.wDayOfWeek == b.wDayOfWeek &&
+           a.wDay == b.wDay && a.wHour == b.wHour && a.wMinute == b.wMinute &&
+           a.wSecond == b.wSecond && a.wMilliseconds == b.wMilliseconds;
+}
+
+inline std::string describe(const SYSTEMTIME& t) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u (dow %u) %02u:%02u:%02u.%03u", t.wYear,
+                  t.wMonth, t.wDay, t.wDayOfWeek, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
+    return text;
+}
+
+// Tests that call the real SetSystemTime run only under Wine, which refuses to
+// move the host clock; on a real Windows PC they could move it.
+inline bool runningUnderWine() {
+    const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
 inline constexpr int64_t kVariantEpochDays = daysFromCivil(1899, 12, 30);

@@ -1,0 +1,39 @@
+// Exports of the clock setter: thin adapters over clock_setter.
+#include "zymdate.h"
+
+#include "clock_setter.h"
+#include "tw/bstr.h"
+
+extern "C" int32_t WINAPI SETTIMEPRIVILEGE() {
+    return zymdate::enableSystemTimePrivilege();
+}
+
+extern "C" BSTR WINAPI SETPCTIME(SYSTEMTIME* time, int32_t* matchFlag) {
+    if (time == nullptr)
+        return nullptr; // nothing to set the clock to
+    try {
+        int32_t flag = matchFlag ? *matchFlag : 0;
+        BSTR text = tw::makeBstr(zymdate::setPcTime(*time, flag));
+        if (matchFlag)
+            *matchFlag = flag;
+        return text;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+extern "C" BSTR WINAPI DIFFERENCETEXT(SYSTEMTIME* first, SYSTEMTIME* second, int32_t* matchFlag) {
+    try {
+        const SYSTEMTIME from = first ? *first : SYSTEMTIME{};
+        SYSTEMTIME to = second ? *second : SYSTEMTIME{};
+        int32_t flag = matchFlag ? *matchFlag : 0;
+        BSTR text = tw::makeBstr(zymdate::differenceText(from, to, flag));
+        if (second)
+            *second = to;
+        if (matchFlag)
+            *matchFlag = flag;
+        return text;
+    } catch (...) {
+        return nullptr;
+    }
+}

@@ -1,0 +1,106 @@
+#include "clock_setter.h"
+
+#include "difference_text.h"
+#include "filetime.h"
+#include "seams.h"
+#include "tw/bstr.h"
+#include "tw/handles.h"
+#include "zym.h"
+
+#include <algorithm>
+
+namespace zymdate {
+
+namespace {
+
+// Windows that do not answer the time-change notice within this time are
+// skipped, so one hung program cannot stall the clock set.
+constexpr UINT kTimeChangeNoticeTimeoutMs = 1000;
+
+constexpr int64_t kSetterMillisecondAdjust = 50;
+
+bool isNtFamily() {
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    ::GetVersionExA(&version);
+    return version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+ClockReading readingOf(const SYSTEMTIME& t) {
+    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+}
+
+std::string errorDescription(DWORD error) {
+    tw::unique_bstr text(GETLASTERRORDESCRIPTION(static_cast<int32_t>(error), 0));
+    return tw::fromBstr(text.get());
+}
+
+// Moves a valid record back by some milliseconds with the calendar's borrows;
+// a record the platform rejects is left as it is.
+void moveBack(SYSTEMTIME& time, int64_t milliseconds) {
+    FILETIME ft{};
+    if (!::SystemTimeToFileTime(&time, &ft))
+        return;
+    unitsToSystemTime(toUnits(ft) - milliseconds * kUnitsPerMillisecond, time);
+}
+
+} // namespace
+
+BOOL WINAPI enableSystemTimePrivilege() {
+    tw::unique_handle token;
+    ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY | TOKEN_ADJUST_PRIVILEGES, token.put());
+    LUID luid{};
+    ::LookupPrivilegeValueA(nullptr, SE_SYSTEMTIME_NAME, &luid);
+
+    TOKEN_PRIVILEGES wanted{};
+    wanted.PrivilegeCount = 1;
+    wanted.Privileges[0].Luid = luid;
+    wanted.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    TOKEN_PRIVILEGES previous{};
+    DWORD previousLength = 0;
+    return ::AdjustTokenPrivileges(token.get(), FALSE, &wanted, sizeof previous, &previous,
+                                   &previousLength);
+}
+
+std::string setPcTime(SYSTEMTIME& time, int32_t& matchFlag) {
+    SYSTEMTIME before{};
+    seams().getLocalTime(&before);
+
+    if (isNtFamily() && !seams().enableTimePrivilege()) {
+        seams().messageBox(nullptr, kAccessDeniedText, kAccessDeniedCaption, MB_OK | MB_ICONHAND);
+        return {};
+    }
+
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutA(HWND_BROADCAST, WM_TIMECHANGE, 0, 0, SMTO_ABORTIFHUNG,
+                          kTimeChangeNoticeTimeoutMs, &ignored);
+
+    if (!seams().setSystemTime(&time))
+        return errorDescription(::GetLastError());
+
+    SYSTEMTIME after{};
+    seams().getLocalTime(&after);
+    moveBack(time, kSetterMillisecondAdjust);
+    return differenceText(before, after, matchFlag);
+}
+
+std::string differenceText(const SYSTEMTIME& first, SYSTEMTIME& second, int32_t& matchFlag) {
+    const CalendarDifference d = calendarDifference(readingOf(first), readingOf(second));
+    // Only years can exceed a 16-bit field (readings with huge month or day
+    // fields); the text still tells the whole number.
+    second.wYear = static_cast<WORD>(std::min<int64_t>(d.years, 0xFFFF));
+    second.wMonth = static_cast<WORD>(d.months);
+    second.wDay = static_cast<WORD>(d.days);
+    second.wHour = static_cast<WORD>(d.hours);
+    second.wMinute = static_cast<WORD>(d.minutes);
+    second.wSecond = static_cast<WORD>(d.seconds);
+
+    std::string text = differenceWording(d);
+    if (text.empty()) {
+        matchFlag = 1;
+        text = kClockMatchesText;
+    }
+    return text;
+}
+
+} // namespace zymdate

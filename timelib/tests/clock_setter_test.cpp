@@ -1,0 +1,264 @@
+// Setting the clock. A real change is only ever made by a fake setter; the
+// real export is called only with changes Wine refuses (a far time) or ignores
+// (the current time), and only under Wine.
+#include "clock_setter.h"
+#include "seams.h"
+#include "time_support.h"
+#include "tw/bstr.h"
+#include "zym.h"
+#include "zymdate.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace zymdate::test;
+
+std::string errorText(DWORD error) {
+    tw::unique_bstr text(GETLASTERRORDESCRIPTION(static_cast<int32_t>(error), 0));
+    return tw::fromBstr(text.get());
+}
+
+// ---------------------------------------------------------------------------
+// Fakes for the white-box setter
+
+struct FakePlatform {
+    std::vector<SYSTEMTIME> localReadings; // handed out in turn, the last one repeated
+    size_t readingsTaken = 0;
+    BOOL setResult = TRUE;
+    DWORD setError = 0;
+    std::vector<SYSTEMTIME> timesSet;
+    BOOL privilegeResult = TRUE;
+    struct Box {
+        HWND owner;
+        std::string text, caption;
+        UINT style;
+    };
+    std::vector<Box> boxes;
+};
+FakePlatform* gFake = nullptr;
+
+void WINAPI fakeLocalTime(LPSYSTEMTIME st) {
+    const size_t i = std::min(gFake->readingsTaken++, gFake->localReadings.size() - 1);
+    *st = gFake->localReadings[i];
+}
+BOOL WINAPI fakeSetSystemTime(const SYSTEMTIME* st) {
+    gFake->timesSet.push_back(*st);
+    if (!gFake->setResult)
+        ::SetLastError(gFake->setError);
+    return gFake->setResult;
+}
+int WINAPI fakeMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
+    gFake->boxes.push_back({owner, text, caption, style});
+    return IDOK;
+}
+BOOL WINAPI fakePrivilege() {
+    return gFake->privilegeResult;
+}
+void WINAPI unexpectedSystemTime(LPSYSTEMTIME st) {
+    ADD_FAILURE() << "the setter has no reason to read UTC";
+    ::GetSystemTime(st);
+}
+
+class FakeClockSetter {
+  public:
+    explicit FakeClockSetter(FakePlatform& fake) : seams_(fakeSeams()) { gFake = &fake; }
+    ~FakeClockSetter() { gFake = nullptr; }
+
+  private:
+    static zymdate::Seams fakeSeams() {
+        zymdate::Seams s = zymdate::realSeams();
+        s.getLocalTime = fakeLocalTime;
+        s.getSystemTime = unexpectedSystemTime;
+        s.setSystemTime = fakeSetSystemTime;
+        s.messageBox = fakeMessageBox;
+        s.enableTimePrivilege = fakePrivilege;
+        return s;
+    }
+    zymdate::ScopedSeams seams_;
+};
+
+TEST(ClockSetter, SuccessfulSetWordsTheChangeOfLocalTime) {
+    struct Case {
+        const char* name;
+        SYSTEMTIME before, after;
+        const char* text;
+        int32_t flagAfter;
+    };
+    const Case cases[] = {
+        {"forward over a minute boundary", civilTime(2026, 5, 4, 10, 59, 58, 700),
+         civilTime(2026, 5, 4, 11, 0, 3, 100), "  5 Seconds", 0},
+        {"forward over a year end", civilTime(2003, 12, 31, 23, 59, 59),
+         civilTime(2004, 1, 1, 0, 0, 1), "  2 Seconds", 0},
+        {"back by an hour", civilTime(2026, 5, 4, 12, 0, 0), civilTime(2026, 5, 4, 11, 0, 0),
+         "  1 Hour", 0},
+        {"milliseconds only", civilTime(2026, 5, 4, 12, 0, 0, 10),
+         civilTime(2026, 5, 4, 12, 0, 0, 990), "PC Clock Matches", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform fake;
+        fake.localReadings = {c.before, c.after};
+        FakeClockSetter setter(fake);
+        SYSTEMTIME time = civilTime(2026, 5, 4, 11, 0, 3, 500);
+        const SYSTEMTIME asPassed = time;
+        int32_t flag = 0;
+        EXPECT_EQ(zymdate::setPcTime(time, flag), c.text);
+        EXPECT_EQ(flag, c.flagAfter);
+        ASSERT_EQ(fake.timesSet.size(), 1u);
+        EXPECT_TRUE(sameRecord(fake.timesSet[0], asPassed)) << describe(fake.timesSet[0]);
+        EXPECT_EQ(fake.readingsTaken, 2u) << "local time is read before and after the set";
+        EXPECT_TRUE(fake.boxes.empty());
+    }
+}
+
+TEST(ClockSetter, RecordIsFiftyMillisecondsEarlierAfterASetWithBorrows) {
+    struct Case {
+        SYSTEMTIME in, out;
+    };
+    const Case cases[] = {
+        {civilTime(2026, 5, 4, 12, 0, 1, 20), civilTime(2026, 5, 4, 12, 0, 0, 970)},
+        {civilTime(2026, 5, 4, 12, 0, 1, 500), civilTime(2026, 5, 4, 12, 0, 1, 450)},
+        {civilTime(2026, 5, 4, 12, 0, 0, 50), civilTime(2026, 5, 4, 12, 0, 0, 0)},
+        {civilTime(2027, 1, 1, 0, 0, 0, 10), civilTime(2026, 12, 31, 23, 59, 59, 960)},
+        {civilTime(2024, 3, 1, 0, 0, 0, 0), civilTime(2024, 2, 29, 23, 59, 59, 950)},
+    };
+    for (const Case& c : cases) {
+        FakePlatform fake;
+        fake.localReadings = {civilTime(2026, 5, 4, 12, 0, 0)};
+        FakeClockSetter setter(fake);
+        SYSTEMTIME time = c.in;
+        int32_t flag = 0;
+        zymdate::setPcTime(time, flag);
+        EXPECT_TRUE(sameRecord(time, c.out)) << describe(c.in) << " became " << describe(time);
+    }
+}
+
+TEST(ClockSetter, FailedSetGivesTheErrorDescriptionAndTouchesNothing) {
+    for (const DWORD error : {DWORD{ERROR_PRIVILEGE_NOT_HELD}, DWORD{ERROR_ACCESS_DENIED},
+                              DWORD{ERROR_INVALID_PARAMETER}}) {
+        FakePlatform fake;
+        fake.localReadings = {civilTime(2026, 5, 4, 12, 0, 0)};
+        fake.setResult = FALSE;
+        fake.setError = error;
+        FakeClockSetter setter(fake);
+        SYSTEMTIME time = civilTime(2026, 5, 4, 12, 0, 1, 20);
+        const SYSTEMTIME original = time;
+        int32_t flag = 0;
+        const std::string text = zymdate::setPcTime(time, flag);
+        EXPECT_FALSE(text.empty());
+        EXPECT_EQ(text, errorText(error));
+        EXPECT_EQ(flag, 0);
+        EXPECT_TRUE(sameRecord(time, original));
+    }
+}
+
+TEST(ClockSetter, RefusedPrivilegeShowsAccessDeniedAndLeavesTheClockAlone) {
+    FakePlatform fake;
+    fake.localReadings = {civilTime(2026, 5, 4, 12, 0, 0)};
+    fake.privilegeResult = FALSE;
+    FakeClockSetter setter(fake);
+    SYSTEMTIME time = civilTime(2026, 5, 4, 12, 0, 1, 20);
+    const SYSTEMTIME original = time;
+    int32_t flag = 0;
+    EXPECT_EQ(zymdate::setPcTime(time, flag), "");
+    EXPECT_TRUE(fake.timesSet.empty()) << "the clock must not be set";
+    EXPECT_EQ(flag, 0);
+    EXPECT_TRUE(sameRecord(time, original));
+    ASSERT_EQ(fake.boxes.size(), 1u);
+    EXPECT_EQ(fake.boxes[0].owner, nullptr);
+    EXPECT_EQ(fake.boxes[0].caption, "Access Denied");
+    EXPECT_EQ(fake.boxes[0].text, "Your account does not have sufficient privileges to adjust "
+                                  "system time properties\r\nplease see your system administrator");
+    EXPECT_EQ(fake.boxes[0].style, 16u) << "MB_OK with the stop icon";
+}
+
+// ---------------------------------------------------------------------------
+// The real export under Wine (never moves the host clock)
+
+class ClockSetterUnderWine : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!runningUnderWine())
+            GTEST_SKIP() << "calls the real SetSystemTime: only under Wine";
+    }
+};
+
+// The value the next new handle gets. Freed handle slots are reused, so the
+// value climbs only while handles are left open. (Wine's
+// GetProcessHandleCount is a stub, hence this probe.)
+uintptr_t nextHandleValue() {
+    HANDLE probe = nullptr;
+    ::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentProcess(), ::GetCurrentProcess(), &probe,
+                      0, FALSE, DUPLICATE_SAME_ACCESS);
+    const auto value = reinterpret_cast<uintptr_t>(probe);
+    ::CloseHandle(probe);
+    return value;
+}
+
+TEST_F(ClockSetterUnderWine, PrivilegeIsEnabledWithoutLeakingTheToken) {
+    // Wine grants the privilege; the refusal path is reached through the seam.
+    EXPECT_NE(SETTIMEPRIVILEGE(), 0);
+    const uintptr_t before = nextHandleValue();
+    for (int i = 0; i < 20; ++i)
+        SETTIMEPRIVILEGE();
+    const uintptr_t after = nextHandleValue();
+    // Handle values step by 4; twenty leaked tokens would move it by 80.
+    EXPECT_LE(after, before + 4 * 4) << "token handles are left open";
+}
+
+TEST_F(ClockSetterUnderWine, FarTimeIsRefusedWithTheDescriptionOfError1314) {
+    SYSTEMTIME time = civilTime(2001, 1, 1, 12, 0, 0, 20);
+    const SYSTEMTIME original = time;
+    int32_t flag = 0;
+    tw::unique_bstr text(SETPCTIME(&time, &flag));
+    EXPECT_EQ(tw::fromBstr(text.get()), errorText(ERROR_PRIVILEGE_NOT_HELD));
+    EXPECT_FALSE(tw::fromBstr(text.get()).empty());
+    EXPECT_EQ(flag, 0);
+    EXPECT_TRUE(sameRecord(time, original)) << describe(time);
+}
+
+// The current time is accepted without effect; a second may begin between the
+// two local readings, so a few attempts are allowed.
+TEST_F(ClockSetterUnderWine, CurrentTimeMatchesAndTheRecordMovesBackFiftyMilliseconds) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        SYSTEMTIME now{};
+        ::GetSystemTime(&now);
+        SYSTEMTIME time = now;
+        int32_t flag = 0;
+        tw::unique_bstr text(SETPCTIME(&time, &flag));
+        const std::string wording = tw::fromBstr(text.get());
+        ASSERT_NE(wording, errorText(ERROR_PRIVILEGE_NOT_HELD)) << "Wine refused the current time";
+        EXPECT_TRUE(sameRecord(time, systemTimeFromMilliseconds(millisecondsSince1970(now) - 50)))
+            << describe(time);
+        if (wording == "  1 Second")
+            continue; // the local clock ticked over between the readings
+        EXPECT_EQ(wording, "PC Clock Matches");
+        EXPECT_EQ(flag, 1);
+        return;
+    }
+    FAIL() << "no attempt stayed within one second";
+}
+
+TEST_F(ClockSetterUnderWine, SetJustAfterASecondBeginsBorrowsFromTheSeconds) {
+    SYSTEMTIME now{};
+    for (int wait = 0; wait < 5; ++wait) {
+        ::GetSystemTime(&now);
+        if (now.wMilliseconds < 40)
+            break;
+        ::Sleep(1000 - now.wMilliseconds + 2);
+    }
+    ASSERT_LT(now.wMilliseconds, 50) << "could not catch the start of a second";
+    SYSTEMTIME time = now;
+    int32_t flag = 0;
+    tw::unique_bstr text(SETPCTIME(&time, &flag));
+    ASSERT_NE(tw::fromBstr(text.get()), errorText(ERROR_PRIVILEGE_NOT_HELD));
+    const SYSTEMTIME expected = systemTimeFromMilliseconds(millisecondsSince1970(now) - 50);
+    EXPECT_TRUE(sameRecord(time, expected)) << describe(time) << " expected " << describe(expected);
+    EXPECT_EQ(time.wMilliseconds, now.wMilliseconds + 950);
+}
+
+} // namespace
