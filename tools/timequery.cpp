@@ -6,6 +6,8 @@
 //   timequery --demo [--rfc868] [--log]
 //                                     start a local time server on 127.0.0.1 and query it
 //   --log appends the outcome to tickwell.log beside the program, as Tickwell does.
+//   --set sets this PC's clock to the server time (it needs the system-time
+//   privilege; under Wine the clock is never moved and the refusal is shown).
 //   timequery --nist | --rfc868 | --inet
 //                                     print this PC's time as a Daytime line, a Time
 //                                     protocol value or an Internet date
@@ -26,13 +28,14 @@
 namespace {
 
 int usage() {
-    std::fputs("usage: timequery HOST [PORT] [TIMEOUT] [--log]\n"
-               "       timequery --demo [--rfc868] [--log]\n"
+    std::fputs("usage: timequery HOST [PORT] [TIMEOUT] [--set] [--log]\n"
+               "       timequery --demo [--rfc868] [--set] [--log]\n"
                "       timequery --nist | --rfc868 | --inet\n"
                "  HOST     time server name or address (a note after a space is ignored)\n"
                "  PORT     TCP port, 13 (Daytime) by default; 37 is the Time protocol\n"
                "  TIMEOUT  seconds to wait for data, 10 by default, 0 for no limit\n"
                "  --demo   query a time server started on 127.0.0.1 that serves this PC's clock\n"
+               "  --set    set this PC's clock to the server's time and say how far it moved\n"
                "  --log    append the outcome to tickwell.log beside this program\n"
                "  --nist, --rfc868, --inet   print this PC's UTC time as a Daytime line in the\n"
                "           NIST layout, as a Time protocol value, or its local time as an\n"
@@ -51,6 +54,16 @@ bool parseNumber(const char* text, long low, long high, int32_t& out) {
 }
 
 bool logOutcome = false;
+bool setClock = false;
+
+void setPcClock(SYSTEMTIME time) {
+    int32_t matchFlag = 0;
+    tw::unique_bstr change(::SETPCTIME(&time, &matchFlag));
+    const std::string text = tw::fromBstr(change.get());
+    std::printf("set:     %s\n", text.empty() ? "(not set: the system-time privilege was refused)"
+                                                : text.c_str());
+    std::printf("match:   %d\n", matchFlag);
+}
 
 int query(const std::string& host, int32_t port, int32_t timeout) {
     BSTR server = tw::makeBstr(host);
@@ -67,6 +80,8 @@ int query(const std::string& host, int32_t port, int32_t timeout) {
         std::printf("delay:   %.0f ms\n", delay);
     }
     std::printf("message: %s\n", tw::fromBstr(message).c_str());
+    if (result == 1 && setClock)
+        setPcClock(time);
     if (logOutcome)
         tickwell::LogEvent(tw::fromBstr(message));
     ::SysFreeString(server);
@@ -98,11 +113,15 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty())
         return usage();
-    const auto logSwitch = std::find(args.begin(), args.end(), "--log");
-    if (logSwitch != args.end()) {
-        logOutcome = true;
-        args.erase(logSwitch);
-    }
+    const auto takeSwitch = [&args](const char* name) {
+        const auto found = std::find(args.begin(), args.end(), name);
+        if (found == args.end())
+            return false;
+        args.erase(found);
+        return true;
+    };
+    logOutcome = takeSwitch("--log");
+    setClock = takeSwitch("--set");
     if (args.empty())
         return usage();
     if (args.size() == 1 && (args[0] == "--nist" || args[0] == "--rfc868" || args[0] == "--inet"))
