@@ -50,22 +50,46 @@ std::string daylightSavingCode(const SYSTEMTIME& utc, ZoneTime zone) {
 }
 
 std::string advanceText(double advance) {
-    // Tenths as a 64-bit count; a double times 10 is exact in the 64-bit
-    // mantissa, so the rounding sees the true value. Beyond that range (and
-    // for infinities and NaN) the shortest fixed form is good enough.
-    if (!std::isfinite(advance) || std::fabs(advance) >= 1e17) {
-        char buffer[400];
-        const auto result =
-            std::to_chars(buffer, buffer + sizeof buffer, advance, std::chars_format::fixed, 1);
-        return std::string(buffer, result.ptr);
+    if (!std::isfinite(advance)) {
+        char buffer[16];
+        return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, advance).ptr);
     }
-    const long double tenths = std::round(static_cast<long double>(advance) * 10);
-    const auto count = static_cast<int64_t>(tenths);
-    const uint64_t magnitude = count < 0 ? 0 - static_cast<uint64_t>(count) : count;
-    std::string text = count < 0 ? "-" : "";
-    text += zeroPadded(magnitude / 10, 3);
+    // A number picture sees a double as its 15 significant decimal digits, the
+    // digits the caller wrote (12.35, not 12.3499999999999996), and rounds
+    // those half away from zero.
+    constexpr int kSignificant = 15;
+    char sci[32]; // d.dddddddddddddde±ddd
+    const char* end = std::to_chars(sci, sci + sizeof sci, std::fabs(advance),
+                                    std::chars_format::scientific, kSignificant - 1)
+                          .ptr;
+    std::string digits(1, sci[0]);
+    digits.append(sci + 2, sci + 1 + kSignificant);
+    const char* exponentText = sci + 2 + kSignificant; // after the 'e'
+    int exponent = 0;
+    std::from_chars(exponentText + 1, end, exponent);
+    if (*exponentText == '-')
+        exponent = -exponent;
+
+    // The digits down to the tenths, then the next one decides.
+    const int kept = exponent + 2;
+    std::string tenths;
+    for (int i = 0; i < kept; ++i)
+        tenths += i < kSignificant ? digits[static_cast<size_t>(i)] : '0';
+    if (kept >= 0 && kept < kSignificant && digits[static_cast<size_t>(kept)] >= '5') {
+        size_t i = tenths.size();
+        while (i > 0 && tenths[i - 1] == '9')
+            tenths[--i] = '0';
+        if (i == 0)
+            tenths.insert(0, 1, '1');
+        else
+            ++tenths[i - 1];
+    }
+    if (tenths.size() < 4)
+        tenths.insert(0, 4 - tenths.size(), '0'); // "000.0" wants three digits before the point
+    std::string text = advance < 0 ? "-" : "";
+    text.append(tenths, 0, tenths.size() - 1);
     text += '.';
-    text += static_cast<char>('0' + magnitude % 10);
+    text += tenths.back();
     return text;
 }
 

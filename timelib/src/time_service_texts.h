@@ -30,7 +30,8 @@ inline constexpr double kDefaultAdvance = 50.0;
 std::string daylightSavingCode(const SYSTEMTIME& utc, ZoneTime zone);
 
 // The advance in milliseconds as "000.0": at least three digits before the
-// point, exactly one after, rounded half away from zero.
+// point, exactly one after, rounded as the platform's number pictures round:
+// half away from zero on the value's 15 significant decimal digits.
 std::string advanceText(double advance);
 
 // The Daytime line of a UTC time in the NIST layout:

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -97,18 +98,58 @@ TEST(NistLine, AdvanceAndFlag) {
     EXPECT_EQ(advance, 50.0) << "the caller's advance of 0 becomes the default";
     EXPECT_NE(s.find(" 0 0 050.0 UTC(NIST) *"), std::string::npos) << s;
 
+    // Ties are decided on the decimal digits the caller wrote (12.35 is
+    // 12.3499999999999996 in binary), half away from zero.
     struct Case {
         double advance;
         const char* text;
-    } const cases[] = {{716.2, "716.2"}, {1234.5, "1234.5"}, {5, "005.0"},
-                       {0.04, "000.0"},  {99.96, "100.0"},   {12.34, "012.3"},
-                       {-3.5, "-003.5"}, {999.99, "1000.0"}, {1e20, "100000000000000000000.0"}};
+    } const cases[] = {
+        {716.2, "716.2"},  {1234.5, "1234.5"}, {5, "005.0"},
+        {0.04, "000.0"},   {99.96, "100.0"},   {12.34, "012.3"},
+        {-3.5, "-003.5"},  {999.99, "1000.0"}, {1e20, "100000000000000000000.0"},
+        {12.35, "012.4"},  {0.35, "000.4"},    {1.45, "001.5"},
+        {0.15, "000.2"},   {-0.35, "-000.4"},  {716.25, "716.3"},
+        {-0.01, "-000.0"}, {0.0, "000.0"},     {1.2345678901234568e+20, "123456789012346000000.0"}};
     for (const Case& c : cases)
         EXPECT_EQ(zymdate::advanceText(c.advance), c.text) << c.advance;
 
     EXPECT_EQ(field(line(utcTime(2002, 1, 15), ZoneTime::Unknown, 1), 28, 28), "1");
     EXPECT_NE(line(utcTime(2002, 1, 15), ZoneTime::Unknown, -1).find(" 00 -1 0 "),
               std::string::npos);
+}
+
+// The platform's own number picture "000.0" (VarFormat, en-US pinned by the
+// runner) is the reference: every hundredth and some thousandths, both signs.
+std::string platformPicture(double value) {
+    VARIANT v;
+    ::VariantInit(&v);
+    v.vt = VT_R8;
+    v.dblVal = value;
+    BSTR out = nullptr;
+    if (FAILED(::VarFormat(&v, const_cast<LPOLESTR>(L"000.0"), 0, 0, 0, &out)))
+        return "<VarFormat failed>";
+    std::string text;
+    for (UINT i = 0; i < ::SysStringLen(out); ++i)
+        text += static_cast<char>(out[i]);
+    ::SysFreeString(out);
+    return text;
+}
+
+TEST(NistLine, AdvanceRoundsAsThePlatformsNumberPicture) {
+    std::vector<double> values;
+    for (int k = -3000; k <= 30000; ++k)
+        values.push_back(k / 100.0);
+    for (int k = 0; k <= 3000; ++k)
+        values.push_back(k / 1000.0 + 100);
+    for (double v : {99.949999999999989, 999999999999999.9, 1e15 + 0.25, 0.3000000000000000444})
+        values.push_back(v);
+    int mismatches = 0;
+    for (double v : values) {
+        const std::string want = platformPicture(v);
+        if (zymdate::advanceText(v) != want && ++mismatches <= 10)
+            ADD_FAILURE() << v << ": " << zymdate::advanceText(v) << ", platform " << want;
+    }
+    EXPECT_EQ(mismatches, 0);
 }
 
 TEST(NistLine, EndingForServers) {
