@@ -1,6 +1,7 @@
 #include "calendar_locale.h"
 
 #include "calendar.h"
+#include "formatting.h"
 #include "seams.h"
 
 #include <windows.h>
@@ -12,9 +13,9 @@ namespace {
 // English with the neutral sub-language: the long date is English whatever
 // the user's own locale, which is what the day-of-month reading relies on.
 constexpr LCID kEnglishNeutral = MAKELANGID(LANG_ENGLISH, SUBLANG_NEUTRAL);
-// Long dates and day names are far shorter than this; a longer text fails
-// and comes back empty rather than truncated.
-constexpr int kTextCapacity = 64;
+// Day names are far shorter than this; a longer text fails and comes back
+// empty rather than truncated.
+constexpr int kTextCapacity = kFormatBufferSize;
 
 std::string trimSpaces(const char* text) {
     std::string s(text);
@@ -36,10 +37,7 @@ std::string julToDate(int32_t julianDay) {
     st.wYear = static_cast<WORD>(date.year);
     st.wMonth = static_cast<WORD>(date.month);
     st.wDay = static_cast<WORD>(date.day);
-    char buffer[kTextCapacity] = {};
-    if (::GetDateFormatA(kEnglishNeutral, DATE_LONGDATE, &st, nullptr, buffer, kTextCapacity) == 0)
-        return {};
-    return buffer;
+    return formatDatePart(st, DATE_LONGDATE, nullptr, kEnglishNeutral);
 }
 
 int32_t dateOfFirstSundayOfApril(int16_t year) {

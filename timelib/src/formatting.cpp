@@ -10,18 +10,15 @@ namespace zymdate {
 
 namespace {
 
-// Locale 0 is the neutral locale: the user's regional settings.
-constexpr LCID kNeutralLocale = 0;
-
 using NlsFormatter = int(WINAPI*)(LCID, DWORD, const SYSTEMTIME*, LPCSTR, LPSTR, int);
 
 // The fixed-buffer idiom of both formatters, written once. A failed call (bad
 // record, bad picture, text of 64 characters or more) counts as an empty part,
 // whatever the platform may have left in the buffer.
-std::string formatPart(NlsFormatter format, const SYSTEMTIME& time, DWORD flags,
+std::string formatPart(NlsFormatter format, LCID locale, const SYSTEMTIME& time, DWORD flags,
                        const char* picture) {
     char buffer[kFormatBufferSize] = {};
-    if (format(kNeutralLocale, flags, &time, picture, buffer, kFormatBufferSize) == 0)
+    if (format(locale, flags, &time, picture, buffer, kFormatBufferSize) == 0)
         return {};
     return std::string(buffer, ::strnlen(buffer, sizeof buffer));
 }
@@ -47,12 +44,12 @@ std::wstring widenBytes(std::string_view text) {
 
 } // namespace
 
-std::string formatDatePart(const SYSTEMTIME& time, DWORD flags, const char* picture) {
-    return formatPart(::GetDateFormatA, time, flags, picture);
+std::string formatDatePart(const SYSTEMTIME& time, DWORD flags, const char* picture, LCID locale) {
+    return formatPart(::GetDateFormatA, locale, time, flags, picture);
 }
 
-std::string formatTimePart(const SYSTEMTIME& time, DWORD flags, const char* picture) {
-    return formatPart(::GetTimeFormatA, time, flags, picture);
+std::string formatTimePart(const SYSTEMTIME& time, DWORD flags, const char* picture, LCID locale) {
+    return formatPart(::GetTimeFormatA, locale, time, flags, picture);
 }
 
 std::string formatTime(const SYSTEMTIME& time, std::string& timePicture, std::string& datePicture) {

@@ -18,11 +18,16 @@ inline constexpr std::string_view kDefaultSeparator = " ";
 // holds at most 63 characters; a longer one comes out empty.
 inline constexpr int kFormatBufferSize = 64;
 
+// Locale 0 is the neutral locale: the user's regional settings.
+inline constexpr LCID kNeutralLocale = 0;
+
 // One formatted part of a record. picture may be NULL (the locale's own form,
 // chosen by flags). The empty text when the platform refuses the record or the
 // picture, or when the text would not fit the buffer.
-std::string formatDatePart(const SYSTEMTIME& time, DWORD flags, const char* picture);
-std::string formatTimePart(const SYSTEMTIME& time, DWORD flags, const char* picture);
+std::string formatDatePart(const SYSTEMTIME& time, DWORD flags, const char* picture,
+                           LCID locale = kNeutralLocale);
+std::string formatTimePart(const SYSTEMTIME& time, DWORD flags, const char* picture,
+                           LCID locale = kNeutralLocale);
 
 // Date, one space, time. An empty picture is replaced by its default, and the
 // default is left in the caller's variable.
