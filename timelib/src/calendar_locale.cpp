@@ -37,7 +37,10 @@ std::string julToDate(int32_t julianDay) {
     st.wYear = static_cast<WORD>(date.year);
     st.wMonth = static_cast<WORD>(date.month);
     st.wDay = static_cast<WORD>(date.day);
-    return formatDatePart(st, DATE_LONGDATE, nullptr, kEnglishNeutral);
+    // Without NOUSEROVERRIDE a user's own long-date form reaches English too
+    // (the neutral English locale resolves to the user's en-US), and the day
+    // of the month would no longer close the second comma-separated field.
+    return formatDatePart(st, DATE_LONGDATE | LOCALE_NOUSEROVERRIDE, nullptr, kEnglishNeutral);
 }
 
 int32_t dateOfFirstSundayOfApril(int16_t year) {

@@ -316,6 +316,24 @@ TEST(CalendarTexts, LongDateIsEnglishAndGregorian) {
     EXPECT_EQ(take(JULTODATE(std::numeric_limits<int32_t>::min())), "");
 }
 
+// The day of the month is read from the English long date, so a user's own
+// long-date form (here year first, no commas) must not reach it.
+TEST(CalendarTexts, LongDateIgnoresTheUsersOwnLongDateForm) {
+    std::string text;
+    int32_t april = -1, october = -1;
+    {
+        zymdate::test::UserLocaleSetting yearFirst(LOCALE_SLONGDATE, "yyyy MMMM d");
+        ASSERT_TRUE(yearFirst.changed());
+        int16_t y2000 = 2000, y2026 = 2026;
+        text = take(JULTODATE(2451637)); // 2 April 2000
+        april = DATEOFFIRSTSUNDAYOFAPRIL(&y2000);
+        october = DATEOFLASTSUNDAYOFOCTOBER(&y2026);
+    }
+    EXPECT_EQ(text.rfind("Sunday, April ", 0), 0u) << text;
+    EXPECT_EQ(april, 2);
+    EXPECT_EQ(october, 25);
+}
+
 TEST(CalendarTexts, DayOfMonthFromLongDates) {
     struct Case {
         const char* text;
