@@ -3,13 +3,14 @@
 #include "formatting.h"
 #include "seams.h"
 
+#include <oleauto.h>
+
 namespace zymdate {
 
 namespace {
 
 constexpr const char* kInetDatePicture = "ddd',' d MMM yyyy";
 constexpr const char* kInetTimePicture = "HH':'mm':'ss";
-constexpr std::string_view kNextCheckDatePicture = "MM-dd-yyyy";
 constexpr double kSecondsPerDay = 86400.0;
 
 // Raises the whole process to high priority and returns it to normal, as the
@@ -65,10 +66,14 @@ std::string inetTime() {
 }
 
 std::string nextCheckText(const SYSTEMTIME& local, int32_t minutes) {
-    // Through the text, which drops the milliseconds, as the stored value does.
-    std::string timePicture(kDefaultTimePicture);
-    std::string datePicture(kNextCheckDatePicture);
-    const double now = strToVbDate(formatTime(local, timePicture, datePicture));
+    // Whole seconds, as the stored text holds them. Straight from the record:
+    // a month-first text would go through the date parser, which reads it day
+    // first where the user's short date puts the day first.
+    SYSTEMTIME wholeSeconds = local;
+    wholeSeconds.wMilliseconds = 0;
+    double now = 0;
+    if (!::SystemTimeToVariantTime(&wholeSeconds, &now))
+        now = 0; // what the parser makes of an unreadable text
     return vbDateToStr(now + minutes * 60.0 / kSecondsPerDay);
 }
 

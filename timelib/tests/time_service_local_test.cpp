@@ -151,6 +151,21 @@ TEST(NextCheckText, MinutesFromAFixedTime) {
     }
 }
 
+// A user whose short date puts the day first still gets 3 February, not
+// 2 March: the month-day order must not pass through the date parser.
+TEST(NextCheckText, DayFirstShortDateKeepsDayAndMonth) {
+    const SYSTEMTIME local = civilTime(2002, 2, 3, 10, 0, 0);
+    std::string text;
+    double readBack = 0;
+    {
+        zymdate::test::UserLocaleSetting dayFirst(LOCALE_SSHORTDATE, "dd/MM/yyyy");
+        ASSERT_TRUE(dayFirst.changed());
+        text = zymdate::nextCheckText(local, 60);
+        readBack = zymdate::strToVbDate(text);
+    }
+    EXPECT_NEAR(readBack, variantDateOf(civilTime(2002, 2, 3, 11, 0, 0)), kHalfSecond / 10) << text;
+}
+
 TEST(NextCheckText, ExportOneDayApart) {
     int32_t zero = 0, day = 1440;
     SYSTEMTIME before{};
