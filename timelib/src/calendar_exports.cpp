@@ -3,23 +3,7 @@
 
 #include "calendar.h"
 #include "calendar_locale.h"
-
-#include "tw/bstr.h"
-
-#include <string_view>
-
-namespace {
-
-// Texts leave the library as new BSTRs; nothing may throw across the export.
-BSTR textResult(std::string_view text) noexcept {
-    try {
-        return tw::makeBstr(text);
-    } catch (...) {
-        return nullptr;
-    }
-}
-
-} // namespace
+#include "export_edge.h"
 
 extern "C" int32_t WINAPI CALDATETOJULIAN(uint32_t packedDate) {
     return zymdate::calDateToJulian(packedDate);
@@ -42,11 +26,7 @@ extern "C" int32_t WINAPI DAYSINMONTH(uint32_t month, uint32_t year) {
 }
 
 extern "C" BSTR WINAPI JULTODATE(int32_t julianDay) {
-    try {
-        return textResult(zymdate::julToDate(julianDay));
-    } catch (...) {
-        return nullptr;
-    }
+    return zymdate::textExport([&] { return zymdate::julToDate(julianDay); });
 }
 
 extern "C" int32_t WINAPI FIRSTSUNDAYOFAPRIL(int16_t year) {
@@ -79,14 +59,11 @@ extern "C" int32_t WINAPI DATEOFLASTSUNDAYOFOCTOBER(int16_t* year) {
 }
 
 extern "C" BSTR WINAPI GETMONTHNAME(int32_t month) {
-    return textResult(zymdate::monthAbbreviation(month));
+    return zymdate::textExport([&] { return zymdate::monthAbbreviation(month); });
 }
 
 // A missing flag means local time.
 extern "C" BSTR WINAPI DAYOFTHEWEEK(int32_t* useUtc) {
-    try {
-        return textResult(zymdate::dayOfTheWeek(useUtc != nullptr && *useUtc != 0));
-    } catch (...) {
-        return nullptr;
-    }
+    return zymdate::textExport(
+        [&] { return zymdate::dayOfTheWeek(useUtc != nullptr && *useUtc != 0); });
 }

@@ -1,6 +1,7 @@
 // Exports of the formatter: thin adapters over formatting.
 #include "zymdate.h"
 
+#include "export_edge.h"
 #include "formatting.h"
 #include "tw/bstr.h"
 
@@ -26,19 +27,10 @@ class InOutText {
     bool wasEmpty_;
 };
 
-// Nothing throws across the export boundary; an allocation failure gives the empty text.
-template <typename Body> BSTR textResult(Body body) noexcept {
-    try {
-        return tw::makeBstr(body());
-    } catch (...) {
-        return nullptr;
-    }
-}
-
 } // namespace
 
 extern "C" BSTR WINAPI FORMATTIME(SYSTEMTIME* time, BSTR* timePicture, BSTR* datePicture) {
-    return textResult([&] {
+    return zymdate::textExport([&] {
         InOutText timePic(timePicture), datePic(datePicture);
         const std::string text =
             zymdate::formatTime(time ? *time : SYSTEMTIME{}, timePic.value(), datePic.value());
@@ -49,7 +41,7 @@ extern "C" BSTR WINAPI FORMATTIME(SYSTEMTIME* time, BSTR* timePicture, BSTR* dat
 }
 
 extern "C" BSTR WINAPI GETPCTIME(BSTR* timePicture) {
-    return textResult([&] {
+    return zymdate::textExport([&] {
         InOutText timePic(timePicture);
         const std::string text = zymdate::pcTime(timePic.value());
         timePic.storeDefault();
@@ -58,7 +50,7 @@ extern "C" BSTR WINAPI GETPCTIME(BSTR* timePicture) {
 }
 
 extern "C" BSTR WINAPI GETPCDATE(BSTR* datePicture) {
-    return textResult([&] {
+    return zymdate::textExport([&] {
         InOutText datePic(datePicture);
         const std::string text = zymdate::pcDate(datePic.value());
         datePic.storeDefault();
@@ -68,7 +60,7 @@ extern "C" BSTR WINAPI GETPCDATE(BSTR* datePicture) {
 
 extern "C" BSTR WINAPI GETPCTIMEANDDATE(int32_t* useUtc, BSTR* datePicture, BSTR* timePicture,
                                         BSTR* separator) {
-    return textResult([&] {
+    return zymdate::textExport([&] {
         InOutText datePic(datePicture), timePic(timePicture), sep(separator);
         const std::string text = zymdate::pcTimeAndDate(
             useUtc != nullptr && *useUtc != 0, datePic.value(), timePic.value(), sep.value());
@@ -80,14 +72,14 @@ extern "C" BSTR WINAPI GETPCTIMEANDDATE(int32_t* useUtc, BSTR* datePicture, BSTR
 }
 
 extern "C" BSTR WINAPI TIMESTAMP() {
-    return textResult([] { return zymdate::timestamp(); });
+    return zymdate::textExport([] { return zymdate::timestamp(); });
 }
 
 extern "C" BSTR WINAPI USTRING(BSTR text) {
     // Twice the length must still fit a BSTR's 32-bit byte count.
     if (::SysStringByteLen(text) > UINT_MAX / 2)
         return nullptr;
-    return textResult([&] { return zymdate::ustring(tw::fromBstr(text)); });
+    return zymdate::textExport([&] { return zymdate::ustring(tw::fromBstr(text)); });
 }
 
 extern "C" double WINAPI STRTOVBDATE(BSTR dateText) {
@@ -99,5 +91,5 @@ extern "C" double WINAPI STRTOVBDATE(BSTR dateText) {
 }
 
 extern "C" BSTR WINAPI VBDATETOSTR(double variantDate) {
-    return textResult([&] { return zymdate::vbDateToStr(variantDate); });
+    return zymdate::textExport([&] { return zymdate::vbDateToStr(variantDate); });
 }

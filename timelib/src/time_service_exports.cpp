@@ -1,19 +1,14 @@
 // Exports of the time-service texts: thin adapters over time_service_clock.
 #include "zymdate.h"
 
+#include "export_edge.h"
 #include "time_service_clock.h"
-
-#include "tw/bstr.h"
 
 // Missing arguments read as flag 0 and advance 0 (so the default advance).
 extern "C" BSTR WINAPI STTONISTTIME(int32_t* leap, double* advance) {
-    try {
-        double localAdvance = 0;
-        double& adv = advance ? *advance : localAdvance;
-        return tw::makeBstr(zymdate::sysTimeToNistTime(leap ? *leap : 0, adv));
-    } catch (...) {
-        return nullptr;
-    }
+    double localAdvance = 0;
+    double& adv = advance ? *advance : localAdvance;
+    return zymdate::textExport([&] { return zymdate::sysTimeToNistTime(leap ? *leap : 0, adv); });
 }
 
 extern "C" uint32_t WINAPI RFC868TIME(void) {
@@ -21,18 +16,10 @@ extern "C" uint32_t WINAPI RFC868TIME(void) {
 }
 
 extern "C" BSTR WINAPI INETTIME(void) {
-    try {
-        return tw::makeBstr(zymdate::inetTime());
-    } catch (...) {
-        return nullptr;
-    }
+    return zymdate::textExport([] { return zymdate::inetTime(); });
 }
 
 // Missing minutes read as 0: the current time.
 extern "C" BSTR WINAPI SETNEXTCHECKTIME(int32_t* minutes) {
-    try {
-        return tw::makeBstr(zymdate::setNextCheckTime(minutes ? *minutes : 0));
-    } catch (...) {
-        return nullptr;
-    }
+    return zymdate::textExport([&] { return zymdate::setNextCheckTime(minutes ? *minutes : 0); });
 }
