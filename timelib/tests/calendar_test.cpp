@@ -316,6 +316,26 @@ TEST(CalendarTexts, LongDateIsEnglishAndGregorian) {
     EXPECT_EQ(take(JULTODATE(std::numeric_limits<int32_t>::min())), "");
 }
 
+// Weekday, month, day and year of the long date against the independent
+// calendar, over the formatter's whole range (the day with or without a
+// leading zero, as the English locale data has it).
+TEST(CalendarTexts, LongDateNamesTheRightDayAcrossTheRange) {
+    using namespace zymdate::test;
+    const int32_t first = static_cast<int32_t>(gregorianJulianDay(1601, 1, 1));
+    const int32_t last = static_cast<int32_t>(gregorianJulianDay(9999, 12, 31));
+    int mismatches = 0;
+    for (int32_t j = first; j <= last; j += 97) {
+        const CivilDate c = civilFromDays(j - kJulianDayOf1970);
+        const std::string head =
+            weekdayName(weekdayFromDays(j - kJulianDayOf1970)) + ", " + monthName(c.month) + " ";
+        const std::string tail = std::to_string(c.day) + ", " + std::to_string(c.year);
+        const std::string text = take(JULTODATE(j));
+        if (text != head + tail && text != head + "0" + tail && ++mismatches <= 10)
+            ADD_FAILURE() << j << ": " << text << ", expected " << head << tail;
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
 // The day of the month is read from the English long date, so a user's own
 // long-date form (here year first, no commas) must not reach it.
 TEST(CalendarTexts, LongDateIgnoresTheUsersOwnLongDateForm) {
