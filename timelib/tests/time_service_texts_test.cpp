@@ -112,6 +112,10 @@ TEST(NistLine, AdvanceAndFlag) {
         {-0.01, "-000.0"}, {0.0, "000.0"},     {1.2345678901234568e+20, "123456789012346000000.0"}};
     for (const Case& c : cases)
         EXPECT_EQ(zymdate::advanceText(c.advance), c.text) << c.advance;
+    // The extremes of a double: 309 digits before the point, and a subnormal.
+    EXPECT_EQ(zymdate::advanceText(std::numeric_limits<double>::max()),
+              "179769313486232" + std::string(294, '0') + ".0");
+    EXPECT_EQ(zymdate::advanceText(std::numeric_limits<double>::denorm_min()), "000.0");
 
     EXPECT_EQ(field(line(utcTime(2002, 1, 15), ZoneTime::Unknown, 1), 28, 28), "1");
     EXPECT_NE(line(utcTime(2002, 1, 15), ZoneTime::Unknown, -1).find(" 00 -1 0 "),
