@@ -3,6 +3,7 @@
 #include "daytime_reply.h"
 #include "filetime.h"
 #include "formatting.h"
+#include "priority_scope.h"
 #include "rfc868.h"
 #include "seams.h"
 #include "socket_layer.h"
@@ -16,16 +17,6 @@
 namespace zymdate {
 
 namespace {
-
-// The whole process runs at high priority during the exchange, so the measured
-// time is the network's, not the scheduler's; it always returns to normal.
-class HighPriorityScope {
-  public:
-    HighPriorityScope() { ::SetPriorityClass(::GetCurrentProcess(), HIGH_PRIORITY_CLASS); }
-    ~HighPriorityScope() { ::SetPriorityClass(::GetCurrentProcess(), NORMAL_PRIORITY_CLASS); }
-    HighPriorityScope(const HighPriorityScope&) = delete;
-    HighPriorityScope& operator=(const HighPriorityScope&) = delete;
-};
 
 uint32_t waitMilliseconds(int timeoutSeconds) {
     if (timeoutSeconds <= 0)

@@ -1,6 +1,7 @@
 #include "time_service_clock.h"
 
 #include "formatting.h"
+#include "priority_scope.h"
 #include "seams.h"
 
 #include <oleauto.h>
@@ -12,16 +13,6 @@ namespace {
 constexpr const char* kInetDatePicture = "ddd',' d MMM yyyy";
 constexpr const char* kInetTimePicture = "HH':'mm':'ss";
 constexpr double kSecondsPerDay = 86400.0;
-
-// Raises the whole process to high priority and returns it to normal, as the
-// time query does, even when building the text fails.
-class HighPriorityScope {
-  public:
-    HighPriorityScope() { ::SetPriorityClass(::GetCurrentProcess(), HIGH_PRIORITY_CLASS); }
-    ~HighPriorityScope() { ::SetPriorityClass(::GetCurrentProcess(), NORMAL_PRIORITY_CLASS); }
-    HighPriorityScope(const HighPriorityScope&) = delete;
-    HighPriorityScope& operator=(const HighPriorityScope&) = delete;
-};
 
 } // namespace
 
