@@ -27,16 +27,10 @@ int64_t modifiedJulianDay(int y, unsigned m, unsigned d) {
     return daysFromCivil(y, m, d) + kModifiedJulianDayOf1970;
 }
 
-SYSTEMTIME utcTime(WORD year, WORD month, WORD day, WORD hour = 0, WORD minute = 0,
-                   WORD second = 0) {
-    SYSTEMTIME st{};
-    st.wYear = year;
-    st.wMonth = month;
-    st.wDay = day;
-    st.wHour = hour;
-    st.wMinute = minute;
-    st.wSecond = second;
-    return st;
+// A UTC record (the weekday does not enter the line or the count).
+SYSTEMTIME utcTime(int year, unsigned month, unsigned day, unsigned hour = 0, unsigned minute = 0,
+                   unsigned second = 0) {
+    return zymdate::test::civilTime(year, month, day, hour, minute, second);
 }
 
 std::string line(const SYSTEMTIME& t, ZoneTime zone, int32_t leap = 0, double advance = 716.2) {
