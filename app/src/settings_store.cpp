@@ -4,6 +4,8 @@
 #include "seams.h"
 #include "settings_codec.h"
 
+#include <oleauto.h>
+
 #include <cstdint>
 
 namespace tickwell {
@@ -154,8 +156,13 @@ std::string NextCheckText(int minutes) {
     const long long seconds = static_cast<long long>(minutes) * 60;
     SYSTEMTIME now{};
     seams().getLocalTime(&now);
-    const std::string text = lib::formatTime(now, "hh':'mm':'ss tt", "MM-dd-yyyy");
-    return lib::vbDateToStr(lib::strToVbDate(text) + static_cast<double>(seconds) / 86400.0);
+    // To the second. The clock goes straight to a variant date: a month-first
+    // text read back by the date parser would swap day and month for a user
+    // whose short date puts the day first.
+    now.wMilliseconds = 0;
+    double today = 0;
+    ::SystemTimeToVariantTime(&now, &today);
+    return lib::vbDateToStr(today + static_cast<double>(seconds) / 86400.0);
 }
 
 void applyRunEntry(const Settings& s) {

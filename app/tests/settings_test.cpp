@@ -7,6 +7,7 @@
 #include "settings_store.h"
 #include "temp_folder.h"
 #include "tw/bstr.h"
+#include "tw/user_locale_setting.h"
 #include "zymdate.h"
 
 #include <cmath>
@@ -246,6 +247,25 @@ TEST(NextCheck, MinutesFromNowToTheSecond) {
     EXPECT_NEAR(now, expected, 0.5 / 86400);
     EXPECT_NEAR(dayLater - now, 1.0, 0.5 / 86400);
     EXPECT_NEAR(halfHour - now, 30.0 / 1440, 0.5 / 86400);
+}
+
+// A user whose short date puts the day first still gets 3 February, not 2 March.
+TEST(SerialLocaleNextCheck, DayFirstShortDateKeepsDayAndMonth) {
+    fixedLocal = SYSTEMTIME{2002, 2, 0, 3, 10, 0, 0, 0};
+    Seams fake = seams();
+    fake.getLocalTime = fixedLocalTime;
+    ScopedSeams scoped(fake);
+    double readBack = 0;
+    {
+        tw::testing::UserLocaleSetting dayFirst(LOCALE_SSHORTDATE, "dd/MM/yyyy");
+        ASSERT_TRUE(dayFirst.changed());
+        readBack = parsed(NextCheckText(60));
+    }
+    SYSTEMTIME expected = fixedLocal;
+    expected.wHour = 11;
+    double expectedDate = 0;
+    ::SystemTimeToVariantTime(&expected, &expectedDate);
+    EXPECT_NEAR(readBack, expectedDate, 0.5 / 86400);
 }
 
 TEST(NextCheck, RealClockGivesNow) {

@@ -338,7 +338,7 @@ TEST(CalendarTexts, LongDateNamesTheRightDayAcrossTheRange) {
 
 // The day of the month is read from the English long date, so a user's own
 // long-date form (here year first, no commas) must not reach it.
-TEST(CalendarTexts, LongDateIgnoresTheUsersOwnLongDateForm) {
+TEST(SerialLocaleCalendar, LongDateIgnoresTheUsersOwnLongDateForm) {
     std::string text;
     int32_t april = -1, october = -1;
     {

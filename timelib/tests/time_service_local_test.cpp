@@ -153,7 +153,7 @@ TEST(NextCheckText, MinutesFromAFixedTime) {
 
 // A user whose short date puts the day first still gets 3 February, not
 // 2 March: the month-day order must not pass through the date parser.
-TEST(NextCheckText, DayFirstShortDateKeepsDayAndMonth) {
+TEST(SerialLocaleNextCheckText, DayFirstShortDateKeepsDayAndMonth) {
     const SYSTEMTIME local = civilTime(2002, 2, 3, 10, 0, 0);
     std::string text;
     double readBack = 0;
