@@ -34,12 +34,15 @@ std::string replyText(std::string_view reply) {
 }
 
 ReplyKind classifyReply(std::string_view reply, std::string_view text) {
-    if (text.size() >= 2 && text.substr(text.size() - 2) == "* ")
-        return ReplyKind::Daytime;
+    // The size as received decides first: no Daytime line fits in five bytes, and a
+    // Time protocol value whose last two bytes happen to be "* " (one second in
+    // every 65536) is still a value.
     if (reply.size() < 4)
         return ReplyKind::TooShort;
     if (reply.size() <= 5)
         return ReplyKind::TimeProtocol;
+    if (text.size() >= 2 && text.substr(text.size() - 2) == "* ")
+        return ReplyKind::Daytime;
     return ReplyKind::NotOnTime;
 }
 

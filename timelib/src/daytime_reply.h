@@ -20,14 +20,15 @@ std::string cleanServerName(std::string_view name);
 std::string replyText(std::string_view reply);
 
 enum class ReplyKind {
-    Daytime,        // the text ends in the on-time marker "* "
-    TimeProtocol,   // four or five bytes that are not a Daytime line
+    Daytime,        // six bytes or more whose text ends in the on-time marker "* "
+    TimeProtocol,   // four or five bytes, whatever they hold
     TooShort,       // fewer than four bytes (nothing at all, or a fragment)
-    NotOnTime,      // anything longer that lacks the on-time marker
+    NotOnTime,      // six bytes or more that lack the on-time marker
 };
 
-// Classifies by the reply text, except that a Time protocol value is recognised
-// by the bytes as received, so an LF inside the four bytes changes nothing.
+// A Time protocol value is recognised by the bytes as received, so neither an LF
+// nor a trailing "* " among its four bytes changes its shape; longer replies are
+// judged by their text.
 ReplyKind classifyReply(std::string_view reply, std::string_view text);
 
 // The digit at position 30 of a Daytime line; 0 when there is none.

@@ -59,7 +59,11 @@ TEST(ReplyShape, ClassifiedByMarkerAndByTheBytesAsReceived) {
         {"abc", ReplyKind::TooShort},
         {"\n", ReplyKind::TooShort},
         {"abcdef", ReplyKind::NotOnTime},
-        {"* ", ReplyKind::Daytime},
+        // Too short for any Daytime line, so the marker does not make one.
+        {std::string("\xE8\x3D\x2A\x20", 4), ReplyKind::TimeProtocol},
+        {std::string("\x0A* \x0A\x0A", 5), ReplyKind::TimeProtocol},
+        {"x* ", ReplyKind::TooShort},
+        {"\n\n\n\n* \n", ReplyKind::Daytime},
     };
     for (const auto& c : cases)
         EXPECT_EQ(classifyReply(c.reply, replyText(c.reply)), c.kind)

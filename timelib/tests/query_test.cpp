@@ -101,6 +101,8 @@ TEST(Query, TimeProtocolValuesAreTakenFromTheBytesAsReceived) {
         // 0x0A3D520A seconds: 0x0A bytes at the start, end and middle stay as they are.
         {std::string("\x0A\x3D\x52\x0A", 4), utc(1905, 6, 12, 7, 40, 58)},
         {std::string("\xE8\x0A\x0A\x80", 4), utc(2023, 5, 13, 13, 9, 20)},
+        // Ends in "* " like a Daytime line: a value, not a line, whatever its last bytes.
+        {std::string("\xE8\x3D\x2A\x20", 4), utc(2023, 6, 21, 7, 49, 52)},
     };
     for (const auto& c : cases) {
         ScriptedServer server({send(c.bytes)});
