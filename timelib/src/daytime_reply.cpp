@@ -54,7 +54,24 @@ int healthDigit(std::string_view text) {
     return c >= '0' && c <= '9' ? c - '0' : 0;
 }
 
-std::string daytimeDateText(std::string_view text) {
+namespace {
+
+// Two digits, the separator, two digits, the separator, two digits.
+bool isTwoDigitTriple(std::string_view field, char separator) {
+    if (field.size() != 8)
+        return false;
+    for (size_t i = 0; i < field.size(); ++i) {
+        const bool separatorPlace = i == 2 || i == 5;
+        const char c = field[i];
+        if (separatorPlace ? c != separator : (c < '0' || c > '9'))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<std::string> daytimeDateText(std::string_view text) {
     // Fields are separated by single spaces; field 2 is the date, field 3 the time.
     std::vector<std::string_view> fields;
     size_t start = 0;
@@ -65,9 +82,12 @@ std::string daytimeDateText(std::string_view text) {
             break;
         start = space + 1;
     }
-    const std::string_view date = fields.size() > 1 ? fields[1] : std::string_view();
-    const std::string_view time = fields.size() > 2 ? fields[2] : std::string_view();
-    return "20" + std::string(date) + " " + std::string(time);
+    // The date parser reads odd fields as some other date ("20ab " as 20:00 in
+    // December 1899, "202-01-15" as the year 202), and a line off the layout
+    // has no health digit at position 30 either.
+    if (fields.size() < 3 || !isTwoDigitTriple(fields[1], '-') || !isTwoDigitTriple(fields[2], ':'))
+        return std::nullopt;
+    return "20" + std::string(fields[1]) + " " + std::string(fields[2]);
 }
 
 namespace messages {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,8 +36,9 @@ ReplyKind classifyReply(std::string_view reply, std::string_view text);
 int healthDigit(std::string_view text);
 
 // "20" + the date field + " " + the time field of a Daytime line
-// ("2002-01-15 06:21:59" style text in the "YY-MM-DD HH:MM:SS" layout).
-std::string daytimeDateText(std::string_view text);
+// ("2002-01-15 06:21:59" style text in the "YY-MM-DD HH:MM:SS" layout); nothing
+// when either field is not two digits, separator, two digits, separator, two digits.
+std::optional<std::string> daytimeDateText(std::string_view text);
 
 // The texts the query hands back on failure.
 namespace messages {

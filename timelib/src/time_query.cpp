@@ -72,9 +72,10 @@ QueryOutcome checkAtomicTime(std::string_view serverName, int port, int timeoutS
             out.message = messages::veryUnhealthy(out.server);
             return out;
         }
-        const double date = strToVbDate(daytimeDateText(text));
+        const std::optional<std::string> dateText = daytimeDateText(text);
         // 0 and -1 are the parser's "unreadable" and "out of range": taking them
         // as a time would set the clock to December 1899.
+        const double date = dateText ? strToVbDate(*dateText) : 0;
         if (date == 0 || date == -1) {
             out.message = messages::unreadableDate(out.server, text);
             return out;

@@ -93,7 +93,15 @@ TEST(DaytimeDate, CenturyTwentyIsPutBeforeTheTwoDigitYear) {
               "2002-01-15 06:21:59");
     EXPECT_EQ(daytimeDateText("61380 26-12-06 07:45:12 00 0 0 50.0 UTC(NIST) * "),
               "2026-12-06 07:45:12");
-    EXPECT_EQ(daytimeDateText("onlyone"), "20 ");
+    EXPECT_EQ(daytimeDateText("61380 99-99-99 99:99:99"), "2099-99-99 99:99:99");
+}
+
+TEST(DaytimeDate, FieldsOffTheLayoutGiveNoText) {
+    for (const char* text : {"onlyone", "52289 02-01-15", "52289 02-01-15 ", "52289 2-01-15 06:21:59 0",
+                             "52289 02-01-15 6:21:59 0", "52289 02/01/15 06:21:59 0",
+                             "52289 02-01-15 06-21-59 0", "52289 02-01-1x 06:21:59 0",
+                             "52289 02-01-15 06:21:590 0", "52289  02-01-15 06:21:59 0"})
+        EXPECT_EQ(daytimeDateText(text), std::nullopt) << text;
 }
 
 TEST(Messages, NumbersCarryTheSignPosition) {
