@@ -54,8 +54,9 @@ int Connection::open(std::string_view host, int port) {
     if (LOBYTE(data.wVersion) != 2)
         return kNoSockets;
 
-    // An empty name would resolve to this machine; it names no time server.
-    if (host.empty() || port < 1 || port > 65535)
+    // An empty name would resolve to this machine, and the resolver would stop at a
+    // zero byte and reach some other host than the one named: neither names the server.
+    if (host.empty() || host.find('\0') != std::string_view::npos || port < 1 || port > 65535)
         return kConnectionFailed;
     const std::string name(host);
     const hostent* entry = ::gethostbyname(name.c_str());

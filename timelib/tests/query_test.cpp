@@ -198,6 +198,14 @@ TEST(Query, ConnectionFailuresNameTheServer) {
     EXPECT_EQ(empty.result, 0);
     EXPECT_EQ(empty.server, "");
     EXPECT_EQ(empty.message, "Could not establish connection to ");
+
+    // The resolver would stop at the zero byte and reach a host other than the named one.
+    ScriptedServer listening({send(kSentLine)});
+    const std::string withZero("127.0.0.1\0.example", 18);
+    const auto zero = callCheckAtomicTime(withZero, listening.port(), 5);
+    EXPECT_EQ(zero.result, 0);
+    EXPECT_EQ(zero.server, withZero);
+    EXPECT_EQ(zero.message, "Could not establish connection to " + withZero);
 }
 
 TEST(Query, ServerNameIsHandedBackCleaned) {
