@@ -43,16 +43,4 @@ inline long long millisecondsBetween(const SYSTEMTIME& from, const SYSTEMTIME& t
     return (units(b) - units(a)) / 10'000;
 }
 
-inline SYSTEMTIME utc(WORD y, WORD mo, WORD d, WORD h, WORD mi, WORD s, WORD ms = 0) {
-    SYSTEMTIME st{};
-    st.wYear = y;
-    st.wMonth = mo;
-    st.wDay = d;
-    st.wHour = h;
-    st.wMinute = mi;
-    st.wSecond = s;
-    st.wMilliseconds = ms;
-    return st;
-}
-
 } // namespace zymdate::testing
