@@ -95,14 +95,15 @@ void loadSettings(Settings& s, const std::string& iniPath) {
     if (s.serverCount == 0) {
         // First start (or a broken list): write the defaults and read them back,
         // once. When they cannot be written (a read-only folder), go on with the
-        // defaults held in memory.
+        // defaults held in memory; a current server the file names still counts.
         saveSettings(s);
         readServerList(s, ini);
         if (s.serverCount == 0) {
             for (size_t i = 1; i < kDefaultServers.size(); ++i)
                 s.serverList[i] = std::string(kDefaultServers[i]);
             s.serverCount = static_cast<int>(kDefaultServers.size()) - 1;
-            s.currentServer = s.serverList[3];
+            if (s.currentServer.empty())
+                s.currentServer = s.serverList[3];
         }
     }
 }

@@ -7,6 +7,7 @@
 #include "settings_store.h"
 #include "temp_folder.h"
 #include "tw/bstr.h"
+#include "tw/handles.h"
 #include "tw/user_locale_setting.h"
 #include "zymdate.h"
 
@@ -181,6 +182,23 @@ TEST(SettingsFile, UnwritableFolderEndsWithTheDefaultsInMemory) {
     EXPECT_EQ(s.serverCount, 13);
     EXPECT_EQ(s.serverList[1], kDefaultServers[1]);
     EXPECT_EQ(s.currentServer, "time.nist.gov");
+}
+
+TEST(SettingsFile, UnwritableFileKeepsItsCurrentServerBesideTheDefaultList) {
+    TempFolder folder;
+    const std::string ini = folder.file("Tickwell.ini");
+    ::WritePrivateProfileStringA("Network", "CurrentNISTServer", "mine.example", ini.c_str());
+    // Open for reading and shared for reading only: the file can be read, not written.
+    tw::unique_file lock(::CreateFileA(ini.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(lock);
+    Settings s;
+    loadSettings(s, ini);
+    EXPECT_EQ(s.serverCount, 13);
+    EXPECT_EQ(s.serverList[3], kDefaultServers[3]);
+    EXPECT_EQ(s.currentServer, "mine.example");
+    lock.reset();
+    EXPECT_TRUE(iniKeys(ini, "TimeServers").empty()) << "the file was written after all";
 }
 
 TEST(SettingsFile, SaveLeavesTrayIconNextCheckAndServersAlone) {
