@@ -81,6 +81,15 @@ TEST(SettingsFile, FirstStartWritesEveryDefaultAndTheServers) {
     for (const auto& e : expected)
         EXPECT_EQ(iniValue(ini, e.section, e.key), e.value) << e.key;
     EXPECT_EQ(iniValue(ini, "Network", "Proxy Server address"), "");
+    // A new file lists the keys in the order they were written.
+    EXPECT_EQ(iniKeys(ini, "General"),
+              std::vector<std::string>(std::begin(kSaveKeysGeneral), std::end(kSaveKeysGeneral)));
+    EXPECT_EQ(iniKeys(ini, "Network"),
+              (std::vector<std::string>{"Time Port", "Network Timeout", "CurrentNISTServer",
+                                        "Use Proxy Server", "Proxy Port", "Proxy Server address",
+                                        "Connection Retry", "Wait for connection"}));
+    EXPECT_EQ(iniKeys(ini, "Format"),
+              (std::vector<std::string>{"Display NIST Time", "Display LOCAL Time", "Time Style"}));
     EXPECT_EQ(iniKeys(ini, "TimeServers").size(), 14u);
     for (int n = 0; n <= 13; ++n)
         EXPECT_EQ(iniValue(ini, "TimeServers", serverKey(n)), kDefaultServers[n]);
