@@ -226,10 +226,13 @@ TEST(Query, KnownServerDelayShowsInDelayAndCorrection) {
     EXPECT_GE(call.delay, 140);
 }
 
-TEST(Query, NoTimeOutWaitsAsLongAsTheServerTakes) {
-    ScriptedServer server({pause(1500), send(kSentLine)});
-    const auto call = callCheckAtomicTime("127.0.0.1", server.port(), 0);
-    expectCorrected(call, civilTime(2002, 1, 15, 6, 21, 59));
+TEST(Query, NoTimeOutOrAHugeOneWaitsAsLongAsTheServerTakes) {
+    // 4294968 s in milliseconds exceeds 32 bits: wrapped, it would be a 704 ms wait.
+    for (const int32_t timeout : {0, 4'294'968, INT32_MAX}) {
+        ScriptedServer server({pause(1500), send(kSentLine)});
+        const auto call = callCheckAtomicTime("127.0.0.1", server.port(), timeout);
+        expectCorrected(call, civilTime(2002, 1, 15, 6, 21, 59));
+    }
 }
 
 TEST(Query, PriorityIsHighDuringTheExchangeAndNormalAfterSuccessAndFailure) {
