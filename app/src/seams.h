@@ -2,6 +2,8 @@
 // deterministic schedules and texts). Production binds each to the real call.
 #pragma once
 
+#include "tw/scoped_replacement.h"
+
 #include <windows.h>
 
 namespace tickwell {
@@ -14,15 +16,7 @@ struct Seams {
 Seams& seams();
 Seams realSeams();
 
-class ScopedSeams {
-  public:
-    explicit ScopedSeams(const Seams& replacement) : saved_(seams()) { seams() = replacement; }
-    ~ScopedSeams() { seams() = saved_; }
-    ScopedSeams(const ScopedSeams&) = delete;
-    ScopedSeams& operator=(const ScopedSeams&) = delete;
-
-  private:
-    Seams saved_;
-};
+// Replaces the seams for the lifetime of a test and restores them after.
+using ScopedSeams = tw::ScopedReplacement<Seams, seams>;
 
 } // namespace tickwell

@@ -5,6 +5,8 @@
 // test). Production binds each to the real Win32 call.
 #pragma once
 
+#include "tw/scoped_replacement.h"
+
 #include <windows.h>
 
 namespace zymdate {
@@ -24,16 +26,7 @@ Seams& seams();
 // The real Win32 bindings.
 Seams realSeams();
 
-// Replaces some seams for the lifetime of a test and restores them after.
-class ScopedSeams {
-  public:
-    explicit ScopedSeams(const Seams& replacement) : saved_(seams()) { seams() = replacement; }
-    ~ScopedSeams() { seams() = saved_; }
-    ScopedSeams(const ScopedSeams&) = delete;
-    ScopedSeams& operator=(const ScopedSeams&) = delete;
-
-  private:
-    Seams saved_;
-};
+// Replaces the seams for the lifetime of a test and restores them after.
+using ScopedSeams = tw::ScopedReplacement<Seams, seams>;
 
 } // namespace zymdate

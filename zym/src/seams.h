@@ -2,6 +2,8 @@
 // shell would start a browser on the test machine. Production binds the real call.
 #pragma once
 
+#include "tw/scoped_replacement.h"
+
 #include <windows.h>
 
 namespace zym {
@@ -17,15 +19,6 @@ Seams& seams();
 Seams realSeams();
 
 // Replaces the seams for the lifetime of a test and restores them after.
-class ScopedSeams {
-  public:
-    explicit ScopedSeams(const Seams& replacement) : saved_(seams()) { seams() = replacement; }
-    ~ScopedSeams() { seams() = saved_; }
-    ScopedSeams(const ScopedSeams&) = delete;
-    ScopedSeams& operator=(const ScopedSeams&) = delete;
-
-  private:
-    Seams saved_;
-};
+using ScopedSeams = tw::ScopedReplacement<Seams, seams>;
 
 } // namespace zym
