@@ -21,10 +21,10 @@ std::string cleanServerName(std::string_view name);
 std::string replyText(std::string_view reply);
 
 enum class ReplyKind {
-    Daytime,        // six bytes or more whose text ends in the on-time marker "* "
-    TimeProtocol,   // four or five bytes, whatever they hold
-    TooShort,       // fewer than four bytes (nothing at all, or a fragment)
-    NotOnTime,      // six bytes or more that lack the on-time marker
+    Daytime,      // six bytes or more whose text ends in the on-time marker "* "
+    TimeProtocol, // four or five bytes, whatever they hold
+    TooShort,     // fewer than four bytes (nothing at all, or a fragment)
+    NotOnTime,    // six bytes or more that lack the on-time marker
 };
 
 // A Time protocol value is recognised by the bytes as received, so neither an LF

@@ -17,9 +17,9 @@ namespace zymdate {
 namespace {
 
 using namespace tw::testserver;
+using test::civilTime;
 using testing::callCheckAtomicTime;
 using testing::millisecondsBetween;
-using test::civilTime;
 
 const std::string kLine = "52289 02-01-15 06:21:59 00 0 0 716.2 UTC(NIST) * ";
 const std::string kSentLine = "\n" + kLine + "\n"; // as real servers send it
@@ -101,7 +101,8 @@ TEST(Query, DaytimeLineWithAnUnreadableDateIsRefused) {
         ScriptedServer server({send("\n" + line + "\n")});
         const auto call = callCheckAtomicTime("127.0.0.1", server.port(), 5);
         EXPECT_EQ(call.result, 0) << line;
-        EXPECT_EQ(call.message, "127.0.0.1 sent a time line whose date could not be read\r\n" + line);
+        EXPECT_EQ(call.message,
+                  "127.0.0.1 sent a time line whose date could not be read\r\n" + line);
     }
 }
 
@@ -281,9 +282,9 @@ TEST(QueryCorrection, HalfTheExchangeTimeLessFiveMilliseconds) {
         double delay;
         SYSTEMTIME corrected;
     } cases[] = {
-        {1000, 1101, 50, civilTime(2002, 1, 15, 6, 22, 0, 45)},      // +45.5 ms
-        {1000, 1000, 0, civilTime(2002, 1, 15, 6, 21, 59, 995)},     // -5 ms
-        {1000, 1001, 0, civilTime(2002, 1, 15, 6, 21, 59, 995)},     // -4.5 ms
+        {1000, 1101, 50, civilTime(2002, 1, 15, 6, 22, 0, 45)},        // +45.5 ms
+        {1000, 1000, 0, civilTime(2002, 1, 15, 6, 21, 59, 995)},       // -5 ms
+        {1000, 1001, 0, civilTime(2002, 1, 15, 6, 21, 59, 995)},       // -4.5 ms
         {0xFFFFFFF0u, 0x50, 48, civilTime(2002, 1, 15, 6, 22, 0, 43)}, // the counter wrapped
     };
     for (const auto& c : cases) {

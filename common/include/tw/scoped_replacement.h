@@ -4,10 +4,11 @@
 
 namespace tw {
 
-template <class T, T& (*Current)()>
-class ScopedReplacement {
+template <class T, T& (*Current)()> class ScopedReplacement {
   public:
-    explicit ScopedReplacement(const T& replacement) : saved_(Current()) { Current() = replacement; }
+    explicit ScopedReplacement(const T& replacement) : saved_(Current()) {
+        Current() = replacement;
+    }
     ~ScopedReplacement() { Current() = saved_; }
     ScopedReplacement(const ScopedReplacement&) = delete;
     ScopedReplacement& operator=(const ScopedReplacement&) = delete;
