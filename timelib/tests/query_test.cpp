@@ -10,6 +10,8 @@
 #include "time_support.h"
 #include "zym.h"
 
+#include <winsock2.h>
+
 #include <atomic>
 #include <string>
 
@@ -248,6 +250,32 @@ TEST(Query, PriorityIsHighDuringTheExchangeAndNormalAfterSuccessAndFailure) {
     EXPECT_EQ(::GetPriorityClass(::GetCurrentProcess()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
     callCheckAtomicTime("127.0.0.1", refusedPort(), 5);
     EXPECT_EQ(::GetPriorityClass(::GetCurrentProcess()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
+}
+
+// Nothing else in this program holds the sockets library once the scripted
+// servers are gone, so a socket call then fails unless a query left it started.
+TEST(Query, EveryOutcomeReleasesTheSocketsLibrary) {
+    const auto socketsStillStarted = [] {
+        const SOCKET probe = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        if (probe == INVALID_SOCKET)
+            return ::WSAGetLastError() != WSANOTINITIALISED;
+        ::closesocket(probe);
+        return true;
+    };
+    ASSERT_FALSE(socketsStillStarted()) << "another test left the library started";
+    const std::vector<std::vector<Step>> scripts = {{send(kSentLine)}, {hold()}, {reset()}};
+    for (const auto& script : scripts) {
+        {
+            ScriptedServer server(script);
+            callCheckAtomicTime("127.0.0.1", server.port(), 1);
+        }
+        EXPECT_FALSE(socketsStillStarted()) << script.front().bytes;
+    }
+    const uint16_t refused = refusedPort();
+    callCheckAtomicTime("127.0.0.1", refused, 1);
+    EXPECT_FALSE(socketsStillStarted()) << "refused";
+    callCheckAtomicTime("(no name)", 13, 1);
+    EXPECT_FALSE(socketsStillStarted()) << "no name";
 }
 
 // The export takes the four bytes in the order received, read as a little-endian number.
