@@ -7,23 +7,33 @@
 
 namespace tw::testserver {
 
-Step send(std::string bytes) { return Step{Step::Kind::Send, std::move(bytes), 0, 0, {}}; }
+Step send(std::string bytes) {
+    return Step{Step::Kind::Send, std::move(bytes), 0, 0, {}};
+}
 Step sendFn(std::function<std::string()> make) {
     return Step{Step::Kind::SendFn, {}, 0, 0, std::move(make)};
 }
-Step pause(int ms) { return Step{Step::Kind::Pause, {}, ms, 0, {}}; }
+Step pause(int ms) {
+    return Step{Step::Kind::Pause, {}, ms, 0, {}};
+}
 Step drip(std::string bytes, int msApart) {
     return Step{Step::Kind::Drip, std::move(bytes), msApart, 0, {}};
 }
 Step stream(std::string pattern, size_t limitBytes) {
     return Step{Step::Kind::Stream, std::move(pattern), 0, limitBytes, {}};
 }
-Step hold() { return Step{Step::Kind::Hold, {}, 0, 0, {}}; }
-Step reset() { return Step{Step::Kind::Reset, {}, 0, 0, {}}; }
+Step hold() {
+    return Step{Step::Kind::Hold, {}, 0, 0, {}};
+}
+Step reset() {
+    return Step{Step::Kind::Reset, {}, 0, 0, {}};
+}
 
 namespace {
 
-SOCKET sock(uintptr_t s) { return static_cast<SOCKET>(s); }
+SOCKET sock(uintptr_t s) {
+    return static_cast<SOCKET>(s);
+}
 
 bool sendAll(SOCKET s, const char* data, size_t size) {
     while (size > 0) {
@@ -96,8 +106,8 @@ bool ScriptedServer::waitOrStop(int ms) {
         const auto left = until - std::chrono::steady_clock::now();
         if (left <= std::chrono::milliseconds(0))
             return true;
-        ::Sleep(static_cast<DWORD>(
-            std::min<long long>(20, std::chrono::duration_cast<std::chrono::milliseconds>(left).count() + 1)));
+        ::Sleep(static_cast<DWORD>(std::min<long long>(
+            20, std::chrono::duration_cast<std::chrono::milliseconds>(left).count() + 1)));
     }
     return false;
 }

@@ -14,13 +14,13 @@ namespace tw::testserver {
 
 struct Step {
     enum class Kind {
-        Send,    // send `bytes`
-        SendFn,  // send what `make()` returns at that moment
-        Pause,   // wait `ms`
-        Drip,    // send `bytes` one byte at a time, `ms` apart
-        Stream,  // send `bytes` over and over until the client leaves (bounded by `limit` bytes)
-        Hold,    // keep the connection open until the client leaves or the server stops
-        Reset,   // abort the connection (the client sees a reset)
+        Send,   // send `bytes`
+        SendFn, // send what `make()` returns at that moment
+        Pause,  // wait `ms`
+        Drip,   // send `bytes` one byte at a time, `ms` apart
+        Stream, // send `bytes` over and over until the client leaves (bounded by `limit` bytes)
+        Hold,   // keep the connection open until the client leaves or the server stops
+        Reset,  // abort the connection (the client sees a reset)
     };
     Kind kind = Kind::Send;
     std::string bytes;

@@ -60,8 +60,8 @@ void setPcClock(SYSTEMTIME time) {
     int32_t matchFlag = 0;
     tw::unique_bstr change(::SETPCTIME(&time, &matchFlag));
     const std::string text = tw::fromBstr(change.get());
-    std::printf("set:     %s\n", text.empty() ? "(not set: the system-time privilege was refused)"
-                                                : text.c_str());
+    std::printf("set:     %s\n",
+                text.empty() ? "(not set: the system-time privilege was refused)" : text.c_str());
     std::printf("match:   %d\n", matchFlag);
 }
 
@@ -100,8 +100,8 @@ int printOwnTime(const std::string& form) {
     } else if (form == "--rfc868") {
         const uint32_t value = ::RFC868TIME();
         std::printf("%lu (bytes on the wire: %02X %02X %02X %02X)\n",
-                    static_cast<unsigned long>(value), (value >> 24) & 0xFFu,
-                    (value >> 16) & 0xFFu, (value >> 8) & 0xFFu, value & 0xFFu);
+                    static_cast<unsigned long>(value), (value >> 24) & 0xFFu, (value >> 16) & 0xFFu,
+                    (value >> 8) & 0xFFu, value & 0xFFu);
     } else {
         tw::unique_bstr date(::INETTIME());
         std::printf("%s\n", tw::fromBstr(date.get()).c_str());
@@ -129,8 +129,8 @@ int main(int argc, char** argv) {
 
     if (args[0] == "--demo") {
         const bool rfc868 = args.size() > 1 && args[1] == "--rfc868";
-        tw::testserver::ScriptedServer server({tw::testserver::sendFn(
-            rfc868 ? tw::demo::timeProtocolBytes : tw::demo::daytimeLine)});
+        tw::testserver::ScriptedServer server(
+            {tw::testserver::sendFn(rfc868 ? tw::demo::timeProtocolBytes : tw::demo::daytimeLine)});
         if (!server.listening()) {
             std::fputs("timequery: could not start the local time server on 127.0.0.1\n", stderr);
             return 1;
@@ -149,7 +149,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (args.size() > 2 && !parseNumber(args[2].c_str(), 0, 86400, timeout)) {
-        std::fprintf(stderr, "timequery: the time-out must be seconds from 0 to 86400, not \"%s\"\n",
+        std::fprintf(stderr,
+                     "timequery: the time-out must be seconds from 0 to 86400, not \"%s\"\n",
                      args[2].c_str());
         return 2;
     }

@@ -23,8 +23,8 @@ void EventLog::write(const std::string& stamp, const std::string& text) {
         // Append-only access keeps every write at the end of the file; others may
         // read (the log viewer) or write it meanwhile.
         file_.reset(::CreateFileA(path_.c_str(), FILE_APPEND_DATA,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file_)
             writeAll(file_.get(), std::string(75, '-') + "\r\n");
     }

@@ -29,9 +29,13 @@ std::string take(BSTR result) {
 
 } // namespace
 
-std::string appPath() { return take(::APPPATH()); }
+std::string appPath() {
+    return take(::APPPATH());
+}
 
-std::string exeName() { return take(::EXENAME()); }
+std::string exeName() {
+    return take(::EXENAME());
+}
 
 std::string iniRead(const std::string& file, const std::string& section, const std::string& key,
                     const std::string& defaultValue) {
@@ -68,8 +72,12 @@ double strToVbDate(const std::string& text) {
     return ::STRTOVBDATE(t.get());
 }
 
-std::string vbDateToStr(double variantDate) { return take(::VBDATETOSTR(variantDate)); }
+std::string vbDateToStr(double variantDate) {
+    return take(::VBDATETOSTR(variantDate));
+}
 
-std::string timestamp() { return take(::TIMESTAMP()); }
+std::string timestamp() {
+    return take(::TIMESTAMP());
+}
 
 } // namespace tickwell::lib

@@ -2,7 +2,9 @@
 
 namespace tickwell {
 
-Seams realSeams() { return Seams{::GetLocalTime, ::GetSystemTime}; }
+Seams realSeams() {
+    return Seams{::GetLocalTime, ::GetSystemTime};
+}
 
 Seams& seams() {
     static Seams current = realSeams();

@@ -9,7 +9,9 @@
 
 namespace tickwell {
 
-std::string encodeInt(long long value) { return std::to_string(value); }
+std::string encodeInt(long long value) {
+    return std::to_string(value);
+}
 
 int decodeInt(std::string_view text) {
     size_t i = 0;
@@ -63,6 +65,8 @@ int rotatedTrayIcon(int trayIcon) {
     return (next == 10 || next < 1 || next > kTrayIconCount) ? 1 : static_cast<int>(next);
 }
 
-std::string serverKey(int n) { return "Server" + encodeInt(n); }
+std::string serverKey(int n) {
+    return "Server" + encodeInt(n);
+}
 
 } // namespace tickwell

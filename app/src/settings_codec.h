@@ -29,10 +29,9 @@ int rotatedTrayIcon(int trayIcon);
 // "Server0" .. "Server13": public Daytime servers of the national time service.
 // "Server3", the default current server, is the name that rotates over them all.
 inline constexpr std::array<std::string_view, 14> kDefaultServers = {
-    "time-a-g.nist.gov",   "time-b-g.nist.gov",    "time-c-g.nist.gov",
-    "time.nist.gov",       "time-d-g.nist.gov",    "time-e-g.nist.gov",
-    "time-a-wwv.nist.gov", "time-b-wwv.nist.gov",  "time-c-wwv.nist.gov",
-    "time-d-wwv.nist.gov", "time-a-b.nist.gov",    "time-b-b.nist.gov",
+    "time-a-g.nist.gov",    "time-b-g.nist.gov",     "time-c-g.nist.gov",   "time.nist.gov",
+    "time-d-g.nist.gov",    "time-e-g.nist.gov",     "time-a-wwv.nist.gov", "time-b-wwv.nist.gov",
+    "time-c-wwv.nist.gov",  "time-d-wwv.nist.gov",   "time-a-b.nist.gov",   "time-b-b.nist.gov",
     "utcnist.colorado.edu", "utcnist2.colorado.edu",
 };
 

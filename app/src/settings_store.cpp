@@ -108,7 +108,9 @@ void loadSettings(Settings& s, const std::string& iniPath) {
     }
 }
 
-void LoadSettings() { loadSettings(settings(), lib::appPath() + kIniFileName); }
+void LoadSettings() {
+    loadSettings(settings(), lib::appPath() + kIniFileName);
+}
 
 void saveSettings(const Settings& s) {
     const IniFile ini{s.iniPath};
@@ -143,7 +145,9 @@ void saveSettings(const Settings& s) {
     }
 }
 
-void SaveSettings() { saveSettings(settings()); }
+void SaveSettings() {
+    saveSettings(settings());
+}
 
 void writeShutdownSettings(const Settings& s) {
     const IniFile ini{s.iniPath};

@@ -26,10 +26,10 @@ TEST(SettingsCodec, IntegersReadLikeTheFileWasHandEdited) {
         const char* stored;
         int value;
     } cases[] = {
-        {"720", 720}, {"2.5", 2},      {"3.5", 4},      {"-2.5", -2},   {"  42abc", 42},
-        {"abc", 0},   {"", 0},         {"-1", -1},      {"+7", 7},      {"1e3", 1000},
-        {"12e", 12},  {".5", 0},       {"1.5", 2},      {"0.51", 1},    {"99999999999", 2147483647},
-        {"-", 0},     {"\t 5", 5},     {"5 6", 5},
+        {"720", 720}, {"2.5", 2},  {"3.5", 4}, {"-2.5", -2}, {"  42abc", 42},
+        {"abc", 0},   {"", 0},     {"-1", -1}, {"+7", 7},    {"1e3", 1000},
+        {"12e", 12},  {".5", 0},   {"1.5", 2}, {"0.51", 1},  {"99999999999", 2147483647},
+        {"-", 0},     {"\t 5", 5}, {"5 6", 5},
     };
     for (const auto& c : cases)
         EXPECT_EQ(decodeInt(c.stored), c.value) << '"' << c.stored << '"';
@@ -38,7 +38,8 @@ TEST(SettingsCodec, IntegersReadLikeTheFileWasHandEdited) {
 TEST(SettingsCodec, TrayIconRotation) {
     struct Case {
         int stored, next;
-    } cases[] = {{1, 2}, {3, 4}, {8, 9}, {9, 1}, {10, 11}, {13, 14}, {14, 1}, {40, 1}, {0, 1}, {-5, 1}};
+    } cases[] = {{1, 2},   {3, 4},  {8, 9},  {9, 1}, {10, 11},
+                 {13, 14}, {14, 1}, {40, 1}, {0, 1}, {-5, 1}};
     for (const auto& c : cases)
         EXPECT_EQ(rotatedTrayIcon(c.stored), c.next) << c.stored;
 }
@@ -52,9 +53,11 @@ TEST(SettingsCodec, PicturesFollowTheTimeStyle) {
     }
 }
 
-const char* const kSaveKeysGeneral[] = {
-    "Show Splash Screen", "Show Status bar", "Use Sounds", "Stay on top", "Run in System Tray",
-    "Log events", "Auto-set time", "Interval", "Start with Windows", "Rotate Icons in SysTray"};
+const char* const kSaveKeysGeneral[] = {"Show Splash Screen", "Show Status bar",
+                                        "Use Sounds",         "Stay on top",
+                                        "Run in System Tray", "Log events",
+                                        "Auto-set time",      "Interval",
+                                        "Start with Windows", "Rotate Icons in SysTray"};
 
 TEST(SettingsFile, FirstStartWritesEveryDefaultAndTheServers) {
     TempFolder folder;
@@ -256,7 +259,9 @@ double parsed(const std::string& text) {
 }
 
 SYSTEMTIME fixedLocal;
-void WINAPI fixedLocalTime(LPSYSTEMTIME out) { *out = fixedLocal; }
+void WINAPI fixedLocalTime(LPSYSTEMTIME out) {
+    *out = fixedLocal;
+}
 
 TEST(NextCheck, MinutesFromNowToTheSecond) {
     fixedLocal = SYSTEMTIME{2026, 12, 1, 7, 23, 59, 30, 999};

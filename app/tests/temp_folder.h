@@ -64,8 +64,9 @@ inline std::vector<std::string> iniKeys(const std::string& file, const char* sec
 
 inline std::string readFile(const std::string& path) {
     std::string bytes;
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return bytes;
     char chunk[4096];

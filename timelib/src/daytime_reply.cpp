@@ -77,7 +77,8 @@ std::optional<std::string> daytimeDateText(std::string_view text) {
     size_t start = 0;
     while (fields.size() < 3) {
         const size_t space = text.find(' ', start);
-        fields.push_back(text.substr(start, space == std::string_view::npos ? space : space - start));
+        fields.push_back(
+            text.substr(start, space == std::string_view::npos ? space : space - start));
         if (space == std::string_view::npos)
             break;
         start = space + 1;
@@ -114,8 +115,7 @@ std::string veryUnhealthy(std::string_view server) {
 }
 
 std::string notOnTime(std::string_view text) {
-    return "Network delays are preventing time from being received on time\r\n" +
-           std::string(text);
+    return "Network delays are preventing time from being received on time\r\n" + std::string(text);
 }
 
 std::string noTime(std::string_view server, size_t replyBytes) {

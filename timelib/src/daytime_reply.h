@@ -43,7 +43,7 @@ std::optional<std::string> daytimeDateText(std::string_view text);
 // The texts the query hands back on failure.
 namespace messages {
 std::string cannotConnect(std::string_view server);                         // case A, n = 24 or 57
-std::string connectError(long long n, std::string_view description);       // case A, other n
+std::string connectError(long long n, std::string_view description);        // case A, other n
 std::string receiveError(long long n, std::string_view description);        // case B
 std::string unhealthy(std::string_view server);                             // health 1
 std::string veryUnhealthy(std::string_view server);                         // health 2

@@ -14,8 +14,8 @@ extern "C" int32_t WINAPI RFC868TOSYSTEMTIME(uint32_t value, SYSTEMTIME* time) {
 extern "C" int32_t WINAPI CHECKATOMICTIME(BSTR* server, int32_t* port, int32_t timeoutSeconds,
                                           double* delay, SYSTEMTIME* serverTime, BSTR* message) {
     try {
-        const auto outcome = zymdate::checkAtomicTime(tw::fromBstrRef(server),
-                                                      port ? *port : 0, timeoutSeconds);
+        const auto outcome =
+            zymdate::checkAtomicTime(tw::fromBstrRef(server), port ? *port : 0, timeoutSeconds);
         tw::assignBstr(server, outcome.server);
         tw::assignBstr(message, outcome.message);
         if (outcome.ok) {

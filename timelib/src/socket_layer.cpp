@@ -1,6 +1,5 @@
 #include "socket_layer.h"
 
-
 #include <winsock2.h>
 #include <windows.h>
 
@@ -34,11 +33,15 @@ int fromWinsock(int wsaError) {
     }
 }
 
-SOCKET asSocket(uintptr_t s) { return static_cast<SOCKET>(s); }
+SOCKET asSocket(uintptr_t s) {
+    return static_cast<SOCKET>(s);
+}
 
 } // namespace
 
-Connection::~Connection() { close(); }
+Connection::~Connection() {
+    close();
+}
 
 int Connection::open(std::string_view host, int port) {
     close();

@@ -11,10 +11,10 @@ namespace zymdate {
 
 struct QueryOutcome {
     bool ok = false;
-    std::string server;     // the cleaned host name, on success and failure alike
-    double delay = 0;       // half the exchange time in whole milliseconds (success only)
+    std::string server;      // the cleaned host name, on success and failure alike
+    double delay = 0;        // half the exchange time in whole milliseconds (success only)
     SYSTEMTIME serverTime{}; // UTC, corrected for the delay (success only)
-    std::string message;    // the reply text or received time, or why it failed
+    std::string message;     // the reply text or received time, or why it failed
 };
 
 // timeoutSeconds bounds every wait for data; 0 (or less) means no limit.

@@ -164,8 +164,7 @@ TEST(Query, ReceiveFailuresAreWordedWithTheErrorNumber) {
         {"endless stream", {stream(std::string(4096, '7'), 64u << 20)}, 5, net::kReplyTooLarge},
         {"silent server", {hold()}, 1, net::kTimedOut},
         {"line, then holds the connection", {send(kSentLine), hold()}, 1, net::kTimedOut},
-        {"drips slower than the exchange allows", {drip(kSentLine, 150)}, 1,
-         net::kExchangeTooLong},
+        {"drips slower than the exchange allows", {drip(kSentLine, 150)}, 1, net::kExchangeTooLong},
     };
     for (auto& c : cases) {
         ScriptedServer server(c.script);
@@ -183,8 +182,8 @@ TEST(Query, ResetConnectionIsAFailure) {
     EXPECT_EQ(call.result, 0);
     // Windows reports the reset to recv; Wine's socket layer may show it as a
     // close without data. Either way no time is taken from it.
-    const std::string resetText =
-        "Error  " + std::to_string(net::kConnectionFailed) + " " + errorText(net::kConnectionFailed);
+    const std::string resetText = "Error  " + std::to_string(net::kConnectionFailed) + " " +
+                                  errorText(net::kConnectionFailed);
     EXPECT_TRUE(call.message == resetText ||
                 call.message == "127.0.0.1 closed the connection without sending a time")
         << call.message;
@@ -302,7 +301,9 @@ TEST(Rfc868Export, BytesAsReceivedGiveTheUtcTime) {
 // White-box: a scripted millisecond counter makes the exchange time exact.
 DWORD counterValues[2];
 int counterReads = 0;
-DWORD WINAPI scriptedCounter() { return counterValues[counterReads++ % 2]; }
+DWORD WINAPI scriptedCounter() {
+    return counterValues[counterReads++ % 2];
+}
 
 TEST(QueryCorrection, HalfTheExchangeTimeLessFiveMilliseconds) {
     struct Case {

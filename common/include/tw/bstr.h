@@ -14,7 +14,9 @@
 namespace tw {
 
 namespace detail {
-inline void freeBstr(BSTR b) { ::SysFreeString(b); }
+inline void freeBstr(BSTR b) {
+    ::SysFreeString(b);
+}
 } // namespace detail
 
 using unique_bstr = unique_any<BSTR, detail::freeBstr>;
@@ -34,7 +36,9 @@ inline std::string fromBstr(BSTR b) {
 }
 
 // The caller's text variable, or the empty text when the pointer itself is NULL.
-inline std::string fromBstrRef(const BSTR* p) { return p ? fromBstr(*p) : std::string(); }
+inline std::string fromBstrRef(const BSTR* p) {
+    return p ? fromBstr(*p) : std::string();
+}
 
 // Replaces the caller's text variable with a copy of text, freeing what it held.
 inline void assignBstr(BSTR* p, std::string_view text) {

@@ -13,15 +13,33 @@ namespace tw {
 constexpr std::uintptr_t kInvalidHandleBits = ~std::uintptr_t{0};
 
 namespace detail {
-inline void closeHandle(HANDLE h) { ::CloseHandle(h); }
-inline void closeKey(HKEY h) { ::RegCloseKey(h); }
-inline void deleteObject(HGDIOBJ h) { ::DeleteObject(h); }
-inline void destroyIcon(HICON h) { ::DestroyIcon(h); }
-inline void destroyMenu(HMENU h) { ::DestroyMenu(h); }
-inline void destroyWindow(HWND h) { ::DestroyWindow(h); }
-inline void findClose(HANDLE h) { ::FindClose(h); }
-inline void freeLibrary(HMODULE h) { ::FreeLibrary(h); }
-inline void localFree(HLOCAL h) { ::LocalFree(h); }
+inline void closeHandle(HANDLE h) {
+    ::CloseHandle(h);
+}
+inline void closeKey(HKEY h) {
+    ::RegCloseKey(h);
+}
+inline void deleteObject(HGDIOBJ h) {
+    ::DeleteObject(h);
+}
+inline void destroyIcon(HICON h) {
+    ::DestroyIcon(h);
+}
+inline void destroyMenu(HMENU h) {
+    ::DestroyMenu(h);
+}
+inline void destroyWindow(HWND h) {
+    ::DestroyWindow(h);
+}
+inline void findClose(HANDLE h) {
+    ::FindClose(h);
+}
+inline void freeLibrary(HMODULE h) {
+    ::FreeLibrary(h);
+}
+inline void localFree(HLOCAL h) {
+    ::LocalFree(h);
+}
 } // namespace detail
 
 using unique_handle = unique_any<HANDLE, detail::closeHandle>;
