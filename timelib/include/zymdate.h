@@ -17,6 +17,13 @@ extern "C" {
 /* clang-format off: one declaration a line, aligned, for readers of the interface */
 
 /* time-service client */
+/* CHECKATOMICTIME asks one time server for UTC over TCP and returns 1 with the
+ * delay-corrected time, or 0 with the reason in *message. *server comes back
+ * cleaned (leading spaces dropped, cut at the first space or "("). A reply
+ * larger than 64 KiB is refused (error 61); with a time-out set, each wait for
+ * data lasts at most timeoutSeconds and the whole reply at most four times
+ * that (error 62). Empty or short replies and Daytime lines whose date cannot
+ * be read are failures, never a time. */
 int32_t WINAPI CHECKATOMICTIME(BSTR* server, int32_t* port, int32_t timeoutSeconds, double* delay,
                                SYSTEMTIME* serverTime, BSTR* message);
 int32_t WINAPI RFC868TOSYSTEMTIME(uint32_t value, SYSTEMTIME* time);
