@@ -1,11 +1,10 @@
 #include "clock_setter.h"
 
 #include "difference_text.h"
-#include "filetime.h"
 #include "seams.h"
-#include "tw/bstr.h"
+#include "systemtime.h"
 #include "tw/handles.h"
-#include "zym.h"
+#include "zym_calls.h"
 
 #include <algorithm>
 
@@ -28,20 +27,6 @@ bool isNtFamily() {
 
 ClockReading readingOf(const SYSTEMTIME& t) {
     return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
-}
-
-std::string errorDescription(DWORD error) {
-    tw::unique_bstr text(GETLASTERRORDESCRIPTION(static_cast<int32_t>(error), 0));
-    return tw::fromBstr(text.get());
-}
-
-// Moves a valid record back by some milliseconds with the calendar's borrows;
-// a record the platform rejects is left as it is.
-void moveBack(SYSTEMTIME& time, int64_t milliseconds) {
-    FILETIME ft{};
-    if (!::SystemTimeToFileTime(&time, &ft))
-        return;
-    unitsToSystemTime(toUnits(ft) - milliseconds * kUnitsPerMillisecond, time);
 }
 
 } // namespace
@@ -76,11 +61,13 @@ std::string setPcTime(SYSTEMTIME& time, int32_t& matchFlag) {
                           kTimeChangeNoticeTimeoutMs, &ignored);
 
     if (!seams().setSystemTime(&time))
-        return errorDescription(::GetLastError());
+        return errorDescription(static_cast<int>(::GetLastError()));
 
     SYSTEMTIME after{};
     seams().getLocalTime(&after);
-    moveBack(time, kSetterMillisecondAdjust);
+    // With the calendar's borrows; a record the platform rejects stays as it is
+    // (it counts as 1601, and 50 ms before that does not exist).
+    addMilliseconds(time, -kSetterMillisecondAdjust);
     return differenceText(before, after, matchFlag);
 }
 
