@@ -42,8 +42,13 @@ std::string spaceField(std::string_view text, size_t index) {
 
 void addMilliseconds(SYSTEMTIME& time, int64_t milliseconds) {
     // 64 bits: any 32-bit count of milliseconds, as 100-ns units, fits with room.
+    // Unsigned: Wine converts records up to the last FILETIME, so a sum may pass
+    // 2^63; it wraps (defined) to a count the platform rejects, as does a sum
+    // below 1601, and the record stays.
     static_assert(sizeof(int64_t) * CHAR_BIT == 64);
-    unitsToSystemTime(systemTimeToUnits(time) + milliseconds * kUnitsPerMillisecond, time);
+    const uint64_t from = static_cast<uint64_t>(systemTimeToUnits(time));
+    const uint64_t step = static_cast<uint64_t>(milliseconds) * kUnitsPerMillisecond;
+    unitsToSystemTime(static_cast<int64_t>(from + step), time);
 }
 
 void utcToLocal(const SYSTEMTIME& utc, SYSTEMTIME& local) {

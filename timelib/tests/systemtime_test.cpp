@@ -72,6 +72,32 @@ TEST(SystemTimeStep, RejectedRecordCountsAsThe1601Epoch) {
     EXPECT_TRUE(sameRecord(before1601, original)) << "no record exists before 1601";
 }
 
+// The last instant a FILETIME can name (30828-09-14 02:48:05.477). Wine converts
+// it to a count, and a step past it must leave the record, not wrap round;
+// Windows rejects the year, so the record counts as 1601.
+TEST(SystemTimeStep, StepPastTheLastFileTimeLeavesTheRecord) {
+    const FILETIME last{0xFFFFFFFFu, 0x7FFFFFFFu};
+    SYSTEMTIME end{};
+    ASSERT_TRUE(::FileTimeToSystemTime(&last, &end));
+    FILETIME back{};
+    const bool platformTakesIt = ::SystemTimeToFileTime(&end, &back) != FALSE;
+    for (const int32_t count : {1, 1000, INT32_MAX}) {
+        SYSTEMTIME t = end;
+        INCRSYSTEMTIME(&t, count);
+        const SYSTEMTIME expected =
+            platformTakesIt ? end
+                            : systemTimeFromMilliseconds(
+                                  millisecondsSince1970(civilTime(1601, 1, 1)) + count);
+        EXPECT_TRUE(sameRecord(t, expected)) << count << " gave " << describe(t);
+    }
+    SYSTEMTIME t = end;
+    DECRSYSTEMTIME(&t, 1000);
+    if (platformTakesIt) {
+        EXPECT_TRUE(sameRecord(t, systemTimeFromMilliseconds(millisecondsSince1970(end) - 1000)))
+            << describe(t);
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Zones
 
