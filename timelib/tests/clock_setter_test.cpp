@@ -5,13 +5,16 @@
 #include "seams.h"
 #include "time_support.h"
 #include "tw/bstr.h"
+#include "tw/handles.h"
 #include "zym.h"
 #include "zymdate.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -175,6 +178,109 @@ TEST(ClockSetter, RefusedPrivilegeShowsAccessDeniedAndLeavesTheClockAlone) {
     EXPECT_EQ(fake.boxes[0].text, "Your account does not have sufficient privileges to adjust "
                                   "system time properties\r\nplease see your system administrator");
     EXPECT_EQ(fake.boxes[0].style, 16u) << "MB_OK with the stop icon";
+}
+
+// A top-level window on its own thread that stops answering when the time-change
+// notice reaches it, until released or for at most kStallMs.
+class StallingWindow {
+  public:
+    static constexpr DWORD kStallMs = 20000;
+
+    StallingWindow() : thread_([this] { run(); }) {
+        ::WaitForSingleObject(ready_.get(), INFINITE);
+    }
+    ~StallingWindow() {
+        release();
+        if (window_)
+            ::PostMessageA(window_, WM_CLOSE, 0, 0);
+        thread_.join();
+    }
+    bool created() const { return window_ != nullptr; }
+    bool noticed() const { return noticed_; }
+    // True when the notice came and the window stalled until released.
+    bool stalledUntilReleased() const {
+        ::WaitForSingleObject(handled_.get(), kStallMs + 5000);
+        return releasedBySignal_;
+    }
+    void release() { ::SetEvent(release_.get()); }
+
+  private:
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<StallingWindow*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+        if (message == WM_TIMECHANGE && self) {
+            self->noticed_ = true;
+            self->releasedBySignal_ =
+                ::WaitForSingleObject(self->release_.get(), kStallMs) == WAIT_OBJECT_0;
+            ::SetEvent(self->handled_.get());
+            return 0;
+        }
+        if (message == WM_DESTROY)
+            ::PostQuitMessage(0);
+        return ::DefWindowProcA(window, message, wParam, lParam);
+    }
+
+    void run() {
+        WNDCLASSA windowClass{};
+        windowClass.lpfnWndProc = procedure;
+        windowClass.hInstance = ::GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "TickwellStallingWindow";
+        ::RegisterClassA(&windowClass);
+        window_ = ::CreateWindowExA(0, windowClass.lpszClassName, "", WS_POPUP, 0, 0, 10, 10,
+                                    nullptr, nullptr, windowClass.hInstance, nullptr);
+        if (window_)
+            ::SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        ::SetEvent(ready_.get());
+        MSG message;
+        while (window_ && ::GetMessageA(&message, nullptr, 0, 0) > 0)
+            ::DispatchMessageA(&message);
+    }
+
+    tw::unique_handle ready_{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    tw::unique_handle release_{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    tw::unique_handle handled_{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    HWND window_ = nullptr;
+    std::atomic<bool> noticed_{false};
+    std::atomic<bool> releasedBySignal_{false};
+    std::thread thread_;
+};
+
+StallingWindow* gStalling = nullptr;
+std::atomic<bool> gNoticedBeforeSet{false};
+
+// The notice may still be on its way to the window when the set comes; waiting
+// here for it to arrive tells "sent before the set" from "not sent yet" without
+// depending on how fast this machine is.
+BOOL WINAPI setAfterNotice(const SYSTEMTIME*) {
+    for (int waited = 0; waited < 10000 && !gStalling->noticed(); waited += 10)
+        ::Sleep(10);
+    gNoticedBeforeSet = gStalling->noticed();
+    return TRUE;
+}
+
+// The notice goes out before the clock is set, and a window that stops
+// answering it cannot hold the set up.
+TEST(ClockSetter, TimeChangeNoticePrecedesTheSetAndAStalledWindowCannotBlockIt) {
+    StallingWindow window;
+    ASSERT_TRUE(window.created());
+    FakePlatform fake;
+    fake.localReadings = {civilTime(2026, 5, 4, 12, 0, 0), civilTime(2026, 5, 4, 12, 0, 5)};
+    FakeClockSetter setter(fake);
+    zymdate::Seams seams = zymdate::seams();
+    seams.setSystemTime = setAfterNotice;
+    zymdate::ScopedSeams noticeAware(seams);
+    gStalling = &window;
+    gNoticedBeforeSet = false;
+
+    SYSTEMTIME time = civilTime(2026, 5, 4, 12, 0, 5, 500);
+    int32_t flag = 0;
+    const std::string text = zymdate::setPcTime(time, flag);
+    window.release(); // only now: a set that waited for the window never got here
+    gStalling = nullptr;
+
+    EXPECT_EQ(text, "  5 Seconds");
+    EXPECT_TRUE(gNoticedBeforeSet) << "the window had no notice when the clock was set";
+    EXPECT_TRUE(window.stalledUntilReleased())
+        << "the set waited until the stalled window gave up";
 }
 
 // ---------------------------------------------------------------------------
