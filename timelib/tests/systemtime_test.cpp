@@ -158,6 +158,77 @@ TEST_F(TzSystemTimeGmtMinus1, LocalAndGmtConversionsAreInverseOverManyDates) {
     }
 }
 
+// A record the platform rejects counts as 1 January 1601 00:00; a result before
+// that leaves the target as it was.
+TEST(SystemTimeZone, RejectedSourceCountsAsThe1601Epoch) {
+    const SYSTEMTIME rejected = civilTime(2026, 13, 1);
+    SYSTEMTIME local = civilTime(2000, 1, 1);
+    CONVERTTOLOCALTIME(const_cast<SYSTEMTIME*>(&rejected), &local);
+    EXPECT_TRUE(sameRecord(local, civilTime(1601, 1, 1))) << describe(local);
+    SYSTEMTIME utc = civilTime(2000, 1, 1);
+    CONVERTTOGMTTIME(const_cast<SYSTEMTIME*>(&rejected), &utc);
+    EXPECT_TRUE(sameRecord(utc, civilTime(1601, 1, 1))) << describe(utc);
+}
+
+TEST_F(TzSystemTimeGmtMinus1, RejectedSourceCountsAsThe1601Epoch) {
+    const SYSTEMTIME rejected = civilTime(2026, 2, 30);
+    SYSTEMTIME local = civilTime(2000, 1, 1);
+    CONVERTTOLOCALTIME(const_cast<SYSTEMTIME*>(&rejected), &local);
+    EXPECT_TRUE(sameRecord(local, civilTime(1601, 1, 1, 1))) << describe(local);
+    SYSTEMTIME utc = civilTime(2000, 1, 1);
+    CONVERTTOGMTTIME(const_cast<SYSTEMTIME*>(&rejected), &utc);
+    EXPECT_TRUE(sameRecord(utc, civilTime(2000, 1, 1))) << "1600 is before any record";
+}
+
+// Run with TZ=America/New_York. The offset in force at the moment of the call
+// applies to every date, summer or winter, and local time converts back exactly.
+class TzSystemTimeNewYork : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        TIME_ZONE_INFORMATION zone{};
+        ::GetTimeZoneInformation(&zone);
+        ASSERT_EQ(zone.Bias, 300) << "this suite needs TZ=America/New_York";
+    }
+};
+
+// Minutes to add to UTC for local time, as the platform has it now.
+int64_t currentOffsetMinutes() {
+    TIME_ZONE_INFORMATION zone{};
+    const DWORD id = ::GetTimeZoneInformation(&zone);
+    return -(zone.Bias + (id == TIME_ZONE_ID_DAYLIGHT ? zone.DaylightBias : zone.StandardBias));
+}
+
+TEST_F(TzSystemTimeNewYork, TheOffsetInForceNowAppliesToEveryDate) {
+    const SYSTEMTIME dates[] = {
+        civilTime(2026, 1, 15, 12),         civilTime(2026, 7, 15, 12),
+        civilTime(2026, 3, 8, 6, 59, 59),   civilTime(2026, 3, 8, 7, 0, 0), // DST begins
+        civilTime(2026, 11, 1, 5, 59, 59),  civilTime(2026, 11, 1, 6, 0, 0), // DST ends
+        civilTime(2026, 12, 31, 23, 30, 0), civilTime(1601, 1, 2, 0, 0, 0, 1),
+    };
+    // A daylight-saving switch between reading the offset and converting would
+    // change the offset; the second reading then tells, and the case is repeated.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const int64_t offset = currentOffsetMinutes();
+        bool allAsExpected = true;
+        for (const SYSTEMTIME& utc : dates) {
+            SYSTEMTIME local{}, back{};
+            CONVERTTOLOCALTIME(const_cast<SYSTEMTIME*>(&utc), &local);
+            CONVERTTOGMTTIME(&local, &back);
+            const SYSTEMTIME expected =
+                systemTimeFromMilliseconds(millisecondsSince1970(utc) + offset * 60'000);
+            if (!sameRecord(local, expected) || !sameRecord(back, utc)) {
+                allAsExpected = false;
+                if (currentOffsetMinutes() == offset) {
+                    ADD_FAILURE() << describe(utc) << " gave " << describe(local) << " and back "
+                                  << describe(back) << "; expected " << describe(expected);
+                }
+            }
+        }
+        if (allAsExpected || currentOffsetMinutes() == offset)
+            return;
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Date texts
 
@@ -229,6 +300,23 @@ TEST(SystemTimeText, SecondsBetweenRoundsHalvesToEven) {
     for (const Case& c : cases)
         EXPECT_EQ(zymdate::secondsBetween(0.0, c.days), c.seconds) << c.days;
     EXPECT_EQ(zymdate::secondsBetween(0.0, std::nan("")), INT32_MIN);
+}
+
+// Callers pass what they have; a missing record or text must not crash.
+TEST(SystemTimeExports, NullPointersAreIgnored) {
+    SYSTEMTIME t = civilTime(2026, 5, 4, 12);
+    const SYSTEMTIME original = t;
+    EXPECT_EQ(INCRSYSTEMTIME(nullptr, 5), 0);
+    EXPECT_EQ(DECRSYSTEMTIME(nullptr, 5), 0);
+    EXPECT_EQ(CONVERTTOLOCALTIME(nullptr, &t), 0);
+    EXPECT_EQ(CONVERTTOGMTTIME(nullptr, &t), 0);
+    EXPECT_TRUE(sameRecord(t, original)) << "no source: the target is left alone";
+    EXPECT_EQ(CONVERTTOLOCALTIME(&t, nullptr), 0);
+    EXPECT_EQ(CONVERTTOGMTTIME(&t, nullptr), 0);
+    BSTR text = nullptr;
+    EXPECT_EQ(CONVERTTOSYSTEMTIME(&text, nullptr), 0);
+    EXPECT_EQ(DATEDIFFERENCE(nullptr, nullptr), 0);
+    EXPECT_EQ(ISFILEDATENEWER(nullptr, nullptr), 1) << "no file is older than any time";
 }
 
 // ---------------------------------------------------------------------------
