@@ -326,6 +326,11 @@ TEST_F(ClockSetterUnderWine, FarTimeIsRefusedWithTheDescriptionOfError1314) {
     EXPECT_FALSE(tw::fromBstr(text.get()).empty());
     EXPECT_EQ(flag, 0);
     EXPECT_TRUE(sameRecord(time, original)) << describe(time);
+
+    tw::unique_bstr withoutFlag(SETPCTIME(&time, nullptr));
+    EXPECT_EQ(tw::fromBstr(withoutFlag.get()), errorText(ERROR_PRIVILEGE_NOT_HELD));
+    EXPECT_EQ(SETPCTIME(nullptr, &flag), nullptr) << "no time, nothing to set";
+    EXPECT_EQ(flag, 0);
 }
 
 // Wine accepts, without effect, a set within half a second of its clock. A

@@ -146,6 +146,22 @@ TEST(DifferenceText, FlagIsNeverCleared) {
     EXPECT_EQ(flag, 1);
 }
 
+// Callers pass what they have; a missing argument must not crash the program.
+TEST(DifferenceText, NullPointersAreTolerated) {
+    SYSTEMTIME first = civilTime(2026, 5, 4, 12, 0, 0);
+    SYSTEMTIME second = first;
+    tw::unique_bstr noFlag(DIFFERENCETEXT(&first, &second, nullptr));
+    EXPECT_EQ(tw::fromBstr(noFlag.get()), "PC Clock Matches");
+    // A missing record reads as all fields 0: a wording of a long span, not a crash.
+    int32_t flag = 0;
+    second = first; // the call above wrote the difference record into it
+    tw::unique_bstr noFirst(DIFFERENCETEXT(nullptr, &second, &flag));
+    EXPECT_NE(tw::fromBstr(noFirst.get()).find(" Years"), std::string::npos);
+    tw::unique_bstr noSecond(DIFFERENCETEXT(&first, nullptr, &flag));
+    EXPECT_NE(tw::fromBstr(noSecond.get()).find(" Years"), std::string::npos);
+    EXPECT_EQ(flag, 0);
+}
+
 TEST(DifferenceText, NumberTextHasSignPosition) {
     EXPECT_EQ(zymdate::numberText(57), " 57");
     EXPECT_EQ(zymdate::numberText(0), " 0");
