@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <string_view>
 #include <vector>
 
 namespace zym {
@@ -45,6 +46,12 @@ bool writeIniData(const std::string& file, const std::string& section, const std
     // could never be read back.
     if (file.empty() || section.empty() || key.empty())
         return false;
+    // The file is lines of text: a line break would end the entry early and make
+    // the rest a key or section of its own (a server name could plant settings),
+    // and a zero byte would cut the text short. Neither could read back unchanged.
+    for (const std::string* text : {&section, &key, &value})
+        if (text->find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+            return false;
     const std::string stored = iniStoredForm(value);
     return ::WritePrivateProfileStringA(section.c_str(), key.c_str(), stored.c_str(),
                                         file.c_str()) != FALSE;

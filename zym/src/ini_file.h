@@ -12,8 +12,10 @@ std::string getIniData(const std::string& file, const std::string& section, cons
                        const std::string& defaultValue);
 
 // Stores value under section/key of file, creating the file, the section and the
-// key as needed, in a form that getIniData returns unchanged. False when file,
-// section or key is empty or the system refused the write.
+// key as needed, in a form that getIniData returns unchanged. False, with the
+// file left as it was, when file, section or key is empty, when any text holds a
+// line break or a zero byte (it could not read back unchanged), or when the
+// system refused the write.
 bool writeIniData(const std::string& file, const std::string& section, const std::string& key,
                   const std::string& value);
 

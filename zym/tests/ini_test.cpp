@@ -125,6 +125,33 @@ TEST_F(IniData, WritingAnEmptyValueKeepsTheKeyAndReadsTheDefault) {
         << "an empty write must not delete the key";
 }
 
+// The file is lines of text. A value with a line break, written as it is,
+// would end its entry early and plant the rest as a setting of its own (a
+// server name typed by a user could set any key); a zero byte would cut it.
+TEST_F(IniData, TextsThatCannotReadBackAreRefusedAndTheFileKept) {
+    ASSERT_EQ(write("General", "Interval", "720"), 1);
+    const std::string before = zymtest::readFile(path_);
+    const struct {
+        const char* what;
+        std::string section, key, value;
+    } cases[] = {
+        {"CR LF in a value", "General", "Interval", "1\r\nAuto-set time=1"},
+        {"LF in a value", "General", "Interval", "1\nAuto-set time=1"},
+        {"CR in a value", "General", "Interval", "1\rAuto-set time=1"},
+        {"section header in a value", "General", "Interval", "1\r\n[Network]\r\nTime Port=7"},
+        {"line break in a key", "General", "Auto-set time=1\r\nInterval", "5"},
+        {"line break in a section", "General]\r\nAuto-set time=1\r\n[General", "Interval", "5"},
+        {"zero byte in a value", "General", "Interval", std::string("12\0" "34", 5)},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(write(c.section, c.key, c.value), 0) << c.what;
+        EXPECT_EQ(zymtest::readFile(path_), before) << c.what;
+    }
+    EXPECT_EQ(read("General", "Interval", "default"), "720");
+    EXPECT_EQ(read("General", "Auto-set time", "default"), "default");
+    EXPECT_EQ(read("Network", "Time Port", "default"), "default");
+}
+
 TEST_F(IniData, NullArgumentsAreEmptyTexts) {
     BSTR none = nullptr;
     EXPECT_EQ(take(GETINIDATA(nullptr, nullptr, nullptr, nullptr)), "");
