@@ -1,7 +1,7 @@
 // The About box, tested as a person would use it: while ZYMSHELLABOUT blocks the
-// test thread, a watcher thread finds the box by its caption, reads what it
-// shows and closes it. If the box does not close, the watcher closes it after a
-// few seconds so that a fault fails the test instead of hanging it.
+// test thread, a watcher thread finds the dialog that thread opened, reads what
+// it shows and closes it. A fault must fail the test, never hang it: the box is
+// found whatever its caption, and one that will not close is ended from outside.
 #include "about_box.h"
 #include "seams.h"
 #include "test_support.h"
@@ -12,6 +12,8 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <thread>
@@ -70,17 +72,33 @@ bool waitFor(const std::function<bool()>& condition, DWORD withinMs) {
 struct Sighting {
     bool appeared = false;
     bool closedByAction = false;
+    std::string caption;
     RECT box{};
     HWND owner = nullptr;
     std::vector<Control> controls;
 };
 
-// Waits on its own thread for the About box with the given caption, records it,
-// runs act on it, and forces it shut if act did not close it.
+// A visible dialog-class window that the thread created, or NULL.
+HWND dialogOfThread(DWORD thread) {
+    HWND found = nullptr;
+    ::EnumThreadWindows(
+        thread,
+        [](HWND window, LPARAM result) -> BOOL {
+            if (className(window) != "#32770" || !::IsWindowVisible(window))
+                return TRUE;
+            *reinterpret_cast<HWND*>(result) = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// Made on the test thread: waits on its own thread for the dialog that the test
+// thread opens, records it, runs act on it, and ends it if act did not.
 class AboutWatcher {
   public:
-    AboutWatcher(std::string caption, std::function<void(HWND, const Sighting&)> act)
-        : caption_(std::move(caption)), act_(std::move(act)), thread_([this] { watch(); }) {}
+    explicit AboutWatcher(std::function<void(HWND, const Sighting&)> act)
+        : caller_(::GetCurrentThreadId()), act_(std::move(act)), thread_([this] { watch(); }) {}
     ~AboutWatcher() { finish(); }
 
     const Sighting& finish() {
@@ -92,27 +110,36 @@ class AboutWatcher {
   private:
     void watch() {
         HWND box = nullptr;
-        seen_.appeared = waitFor(
-            [&] {
-                box = ::FindWindowA("#32770", caption_.c_str());
-                return box != nullptr && ::IsWindowVisible(box);
-            },
-            kAppearWithinMs);
+        seen_.appeared =
+            waitFor([&] { return (box = dialogOfThread(caller_)) != nullptr; }, kAppearWithinMs);
         if (!seen_.appeared)
             return;
+        seen_.caption = windowText(box);
         ::GetWindowRect(box, &seen_.box);
         seen_.owner = ::GetWindow(box, GW_OWNER);
         seen_.controls = controlsOf(box);
         act_(box, seen_);
         seen_.closedByAction = waitFor([&] { return !::IsWindow(box); }, kCloseWithinMs);
-        if (!seen_.closedByAction) {
-            ::PostMessageA(box, WM_CLOSE, 0, 0);
-            if (!waitFor([&] { return !::IsWindow(box); }, kCloseWithinMs))
-                ::PostMessageA(box, WM_COMMAND, IDOK, 0);
-        }
+        if (!seen_.closedByAction)
+            endFromOutside(box);
     }
 
-    std::string caption_;
+    // The close box first; then ending the dialog directly, which needs nothing
+    // of its procedure; and if even that fails, the test program, so that the
+    // suite reports a failure instead of waiting for ever.
+    static void endFromOutside(HWND box) {
+        ::PostMessageA(box, WM_CLOSE, 0, 0);
+        if (waitFor([&] { return !::IsWindow(box); }, kCloseWithinMs))
+            return;
+        ::EndDialog(box, 0);
+        if (waitFor([&] { return !::IsWindow(box); }, kCloseWithinMs))
+            return;
+        std::fprintf(stderr, "The About box could not be closed; ending the test program.\n");
+        std::fflush(stderr);
+        std::_Exit(3);
+    }
+
+    DWORD caller_;
     std::function<void(HWND, const Sighting&)> act_;
     Sighting seen_;
     std::thread thread_;
@@ -204,7 +231,7 @@ TEST_P(AboutBoxCloses, ShowsEverythingCentredOnTheOwner) {
                            "Tickwell time synchroniser", "by the Tickwell developers",
                            "https://tickwell.example.org/"};
     HICON shownIcon = nullptr;
-    AboutWatcher watcher("About " + texts.programName, [&](HWND box, const Sighting& seen) {
+    AboutWatcher watcher([&](HWND box, const Sighting& seen) {
         for (const Control& c : seen.controls)
             if ((c.style & SS_TYPEMASK) == SS_ICON && c.className == "Static")
                 shownIcon = reinterpret_cast<HICON>(::SendMessageA(c.window, STM_GETICON, 0, 0));
@@ -214,8 +241,9 @@ TEST_P(AboutBoxCloses, ShowsEverythingCentredOnTheOwner) {
     EXPECT_EQ(showAbout(owner.get(), texts, icon), 1);
     const Sighting& seen = watcher.finish();
 
-    ASSERT_TRUE(seen.appeared) << "no window captioned \"About " << texts.programName << "\"";
+    ASSERT_TRUE(seen.appeared) << "no About box appeared";
     EXPECT_TRUE(seen.closedByAction) << GetParam().name << " did not close the box";
+    EXPECT_EQ(seen.caption, "About " + texts.programName);
     EXPECT_TRUE(shows(seen, texts.programName));
     EXPECT_TRUE(shows(seen, texts.version));
     EXPECT_TRUE(shows(seen, texts.credit1));
@@ -239,11 +267,12 @@ INSTANTIATE_TEST_SUITE_P(Ways, AboutBoxCloses,
 
 // The program passes its window, but a caller may pass nothing at all.
 TEST(AboutBox, OpensWithoutOwnerIconOrTexts) {
-    AboutWatcher watcher("About ", clickOk);
+    AboutWatcher watcher(clickOk);
     EXPECT_EQ(ZYMSHELLABOUT(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
               1);
     const Sighting& seen = watcher.finish();
     ASSERT_TRUE(seen.appeared);
+    EXPECT_EQ(seen.caption, "About ");
     EXPECT_TRUE(seen.closedByAction);
     EXPECT_EQ(seen.owner, nullptr);
 }
@@ -252,9 +281,11 @@ TEST(AboutBox, AStaleOwnerHandleIsIgnored) {
     HWND gone = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                   nullptr, nullptr);
     ::DestroyWindow(gone);
-    AboutWatcher watcher("About Stale", clickOk);
+    AboutWatcher watcher(clickOk);
     EXPECT_EQ(showAbout(gone, {"Stale", "v1", "", "", ""}, nullptr), 1);
-    EXPECT_TRUE(watcher.finish().closedByAction);
+    const Sighting& seen = watcher.finish();
+    EXPECT_TRUE(seen.closedByAction);
+    EXPECT_EQ(seen.owner, nullptr);
 }
 
 bool linkClassRegistered() {
@@ -294,7 +325,7 @@ TEST_P(AboutBoxAddress, ClickingTheAddressOpensIt) {
     content.programName = "Linked";
     content.webAddress = "https://tickwell.example.org/download";
     std::string addressClass;
-    AboutWatcher watcher("About Linked", [&](HWND box, const Sighting& seen) {
+    AboutWatcher watcher([&](HWND box, const Sighting& seen) {
         addressClass = className(::GetDlgItem(box, zym::about_ids::kWebAddress));
         clickAddressThenOk(box, seen);
     });
