@@ -22,22 +22,12 @@
 namespace {
 
 using zymtest::bstr;
+using zymtest::className;
+using zymtest::windowText;
 
 constexpr DWORD kPollMs = 20;
 constexpr DWORD kAppearWithinMs = 10000;
 constexpr DWORD kCloseWithinMs = 5000;
-
-std::string windowText(HWND window) {
-    char text[512] = {};
-    ::GetWindowTextA(window, text, sizeof(text));
-    return text;
-}
-
-std::string className(HWND window) {
-    char name[64] = {};
-    ::GetClassNameA(window, name, sizeof(name));
-    return name;
-}
 
 struct Control {
     HWND window;

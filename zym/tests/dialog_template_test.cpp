@@ -1,6 +1,7 @@
 // The in-memory dialog builder, checked by letting the real dialog manager build
 // a window from its template, and the placement rule.
 #include "dialog_template.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -13,18 +14,8 @@ namespace {
 using zym::ControlKind;
 using zym::DialogControl;
 using zym::DialogFrame;
-
-std::string className(HWND window) {
-    char name[64] = {};
-    ::GetClassNameA(window, name, sizeof(name));
-    return name;
-}
-
-std::string windowText(HWND window) {
-    char text[256] = {};
-    ::GetWindowTextA(window, text, sizeof(text));
-    return text;
-}
+using zymtest::className;
+using zymtest::windowText;
 
 INT_PTR CALLBACK quietProcedure(HWND, UINT message, WPARAM, LPARAM) {
     return message == WM_INITDIALOG ? TRUE : FALSE;

@@ -1,4 +1,4 @@
-// Helpers shared by zym's tests: a temporary folder per test and byte BSTRs.
+// Helpers shared by zym's tests: a temporary folder per test, byte BSTRs and window texts.
 #pragma once
 
 #include "tw/bstr.h"
@@ -47,6 +47,19 @@ class TempFolder {
 // An owned byte BSTR holding text (NULL for the empty text, as callers pass it).
 inline tw::unique_bstr bstr(std::string_view text) {
     return tw::unique_bstr(tw::makeBstr(text));
+}
+
+// A window's class name and its text, as a person would see it.
+inline std::string className(HWND window) {
+    char name[64] = {};
+    ::GetClassNameA(window, name, sizeof(name));
+    return name;
+}
+
+inline std::string windowText(HWND window) {
+    char text[512] = {};
+    ::GetWindowTextA(window, text, sizeof(text));
+    return text;
 }
 
 // The text of a BSTR an export returned; frees it.
