@@ -48,9 +48,6 @@ BOOL WINAPI enableSystemTimePrivilege() {
 }
 
 std::string setPcTime(SYSTEMTIME& time, int32_t& matchFlag) {
-    SYSTEMTIME before{};
-    seams().getLocalTime(&before);
-
     if (isNtFamily() && !seams().enableTimePrivilege()) {
         seams().messageBox(nullptr, kAccessDeniedText, kAccessDeniedCaption, MB_OK | MB_ICONHAND);
         return {};
@@ -60,6 +57,10 @@ std::string setPcTime(SYSTEMTIME& time, int32_t& matchFlag) {
     ::SendMessageTimeoutA(HWND_BROADCAST, WM_TIMECHANGE, 0, 0, SMTO_ABORTIFHUNG,
                           kTimeChangeNoticeTimeoutMs, &ignored);
 
+    // Read next to the set: the notice may take seconds, and time that passes
+    // while it goes round is no change of the clock.
+    SYSTEMTIME before{};
+    seams().getLocalTime(&before);
     if (!seams().setSystemTime(&time))
         return errorDescription(static_cast<int>(::GetLastError()));
 
