@@ -186,9 +186,7 @@ class StallingWindow {
   public:
     static constexpr DWORD kStallMs = 20000;
 
-    StallingWindow() : thread_([this] { run(); }) {
-        ::WaitForSingleObject(ready_.get(), INFINITE);
-    }
+    StallingWindow() : thread_([this] { run(); }) { ::WaitForSingleObject(ready_.get(), INFINITE); }
     ~StallingWindow() {
         release();
         if (window_)
@@ -294,8 +292,7 @@ TEST(ClockSetter, TimeChangeNoticePrecedesTheSetAndAStalledWindowCannotBlockIt) 
     EXPECT_TRUE(gNoticedBeforeSet) << "the window had no notice when the clock was set";
     EXPECT_EQ(gNoticedAtReadings, (std::vector<bool>{true, true}))
         << "the local time before the set was read before the notice went out";
-    EXPECT_TRUE(window.stalledUntilReleased())
-        << "the set waited until the stalled window gave up";
+    EXPECT_TRUE(window.stalledUntilReleased()) << "the set waited until the stalled window gave up";
 }
 
 // ---------------------------------------------------------------------------
@@ -410,8 +407,7 @@ TEST_F(ClockSetterUnderWine, SetJustAfterASecondBeginsBorrowsFromTheSeconds) {
     const auto set = setNearNow(nextSecondPlus20Ms);
     ASSERT_TRUE(set) << "Wine refused every time near now";
     ASSERT_EQ(set->target.wMilliseconds, 20);
-    const SYSTEMTIME expected =
-        systemTimeFromMilliseconds(millisecondsSince1970(set->target) - 50);
+    const SYSTEMTIME expected = systemTimeFromMilliseconds(millisecondsSince1970(set->target) - 50);
     EXPECT_TRUE(sameRecord(set->record, expected))
         << describe(set->record) << " expected " << describe(expected);
     EXPECT_EQ(set->record.wMilliseconds, 970);

@@ -85,9 +85,9 @@ TEST(SystemTimeStep, StepPastTheLastFileTimeLeavesTheRecord) {
         SYSTEMTIME t = end;
         INCRSYSTEMTIME(&t, count);
         const SYSTEMTIME expected =
-            platformTakesIt ? end
-                            : systemTimeFromMilliseconds(
-                                  millisecondsSince1970(civilTime(1601, 1, 1)) + count);
+            platformTakesIt
+                ? end
+                : systemTimeFromMilliseconds(millisecondsSince1970(civilTime(1601, 1, 1)) + count);
         EXPECT_TRUE(sameRecord(t, expected)) << count << " gave " << describe(t);
     }
     SYSTEMTIME t = end;
@@ -201,7 +201,7 @@ int64_t currentOffsetMinutes() {
 TEST_F(TzSystemTimeNewYork, TheOffsetInForceNowAppliesToEveryDate) {
     const SYSTEMTIME dates[] = {
         civilTime(2026, 1, 15, 12),         civilTime(2026, 7, 15, 12),
-        civilTime(2026, 3, 8, 6, 59, 59),   civilTime(2026, 3, 8, 7, 0, 0), // DST begins
+        civilTime(2026, 3, 8, 6, 59, 59),   civilTime(2026, 3, 8, 7, 0, 0),  // DST begins
         civilTime(2026, 11, 1, 5, 59, 59),  civilTime(2026, 11, 1, 6, 0, 0), // DST ends
         civilTime(2026, 12, 31, 23, 30, 0), civilTime(1601, 1, 2, 0, 0, 0, 1),
     };

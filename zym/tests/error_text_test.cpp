@@ -33,9 +33,9 @@ TEST(ErrorDescription, SocketLayerNumbersHaveTheirOwnTexts) {
         int32_t number;
         const char* word; // what the text must speak of
     } cases[] = {
-        {7, "memory"},     {24, "time-out"}, {52, "connection"}, {55, "in use"},
-        {57, "connection"}, {61, "more data"}, {62, "too long"},  {68, "sockets"},
-        {70, "in progress"},
+        {7, "memory"},    {24, "time-out"},   {52, "connection"},
+        {55, "in use"},   {57, "connection"}, {61, "more data"},
+        {62, "too long"}, {68, "sockets"},    {70, "in progress"},
     };
     for (const auto& c : cases) {
         const std::string text = take(GETLASTERRORDESCRIPTION(c.number, 0));

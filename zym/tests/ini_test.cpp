@@ -141,7 +141,10 @@ TEST_F(IniData, TextsThatCannotReadBackAreRefusedAndTheFileKept) {
         {"section header in a value", "General", "Interval", "1\r\n[Network]\r\nTime Port=7"},
         {"line break in a key", "General", "Auto-set time=1\r\nInterval", "5"},
         {"line break in a section", "General]\r\nAuto-set time=1\r\n[General", "Interval", "5"},
-        {"zero byte in a value", "General", "Interval", std::string("12\0" "34", 5)},
+        {"zero byte in a value", "General", "Interval",
+         std::string("12\0"
+                     "34",
+                     5)},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(write(c.section, c.key, c.value), 0) << c.what;
