@@ -69,4 +69,11 @@ std::string serverKey(int n) {
     return "Server" + encodeInt(n);
 }
 
+std::string runEntryCommand(std::string_view exePath) {
+    const std::string path(exePath);
+    if (path.find(' ') == std::string::npos)
+        return path + " -minimize";
+    return "\"" + path + "\" -minimize";
+}
+
 } // namespace tickwell

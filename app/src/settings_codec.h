@@ -37,4 +37,8 @@ inline constexpr std::array<std::string_view, 14> kDefaultServers = {
 
 std::string serverKey(int n);
 
+// The command line of the Run entry: the program with the "-minimize" switch.
+// A path with a blank is quoted, or Windows would try "C:\Program.exe" first.
+std::string runEntryCommand(std::string_view exePath);
+
 } // namespace tickwell

@@ -173,7 +173,7 @@ std::string NextCheckText(int minutes) {
 void applyRunEntry(const Settings& s) {
     if (s.startWithWindows != 0)
         lib::saveRegistryText(kHkeyLocalMachine, kRunKeyPath, kRunValueName,
-                              lib::exeName() + " -minimize");
+                              runEntryCommand(lib::exeName()));
     else
         lib::deleteRegistryValue(kHkeyLocalMachine, kRunKeyPath, kRunValueName);
 }

@@ -44,6 +44,12 @@ TEST(SettingsCodec, TrayIconRotation) {
         EXPECT_EQ(rotatedTrayIcon(c.stored), c.next) << c.stored;
 }
 
+TEST(SettingsCodec, RunEntryQuotesAPathWithBlanks) {
+    EXPECT_EQ(runEntryCommand("C:\\Tools\\tickwell.exe"), "C:\\Tools\\tickwell.exe -minimize");
+    EXPECT_EQ(runEntryCommand("C:\\Program Files\\Tickwell\\tickwell.exe"),
+              "\"C:\\Program Files\\Tickwell\\tickwell.exe\" -minimize");
+}
+
 TEST(SettingsCodec, PicturesFollowTheTimeStyle) {
     EXPECT_EQ(picturesForStyle(0).date, "dddd',' MMMM dd',' yyyy");
     EXPECT_EQ(picturesForStyle(0).time, "hh:mm:ss tt");
@@ -326,7 +332,9 @@ TEST(RunEntry, CreatedWithTheMinimizeSwitchAndRemoved) {
     Settings s;
     s.startWithWindows = 1;
     applyRunEntry(s);
-    EXPECT_EQ(runValue(), std::string(exe) + " -minimize");
+    const std::string path(exe);
+    EXPECT_EQ(runValue(), path.find(' ') == std::string::npos ? path + " -minimize"
+                                                              : "\"" + path + "\" -minimize");
     s.startWithWindows = 0;
     applyRunEntry(s);
     EXPECT_EQ(runValue(), "<absent>");
