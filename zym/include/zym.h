@@ -13,6 +13,8 @@
 extern "C" {
 #endif
 
+/* clang-format off: one declaration a line, aligned, for readers of the interface */
+
 BSTR    WINAPI APPPATH(void);
 BSTR    WINAPI EXENAME(void);
 int32_t WINAPI EXIST(BSTR path);
@@ -25,6 +27,8 @@ BSTR    WINAPI GETLASTERRORDESCRIPTION(int32_t errorNumber, int32_t reserved);
 int32_t WINAPI ZYMSHELLABOUT(HWND* owner, int32_t* flags, BSTR* programName, BSTR* version,
                              BSTR* credit1, BSTR* credit2, BSTR* webAddress, HICON* icon);
 int32_t WINAPI INITURLCTRL(void);
+
+/* clang-format on */
 
 #ifdef __cplusplus
 }

@@ -10,7 +10,8 @@ std::string exeName() {
     // Paths may exceed MAX_PATH; grow the buffer until the name fits.
     std::vector<char> buffer(MAX_PATH);
     for (;;) {
-        const DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        const DWORD n =
+            ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0)
             return {};
         if (n < buffer.size())

@@ -6,10 +6,17 @@
 namespace {
 
 const char* const kZymExports[] = {
-    "APPPATH",        "EXENAME",          "EXIST",
-    "GETINIDATA",     "WRITEINIDATA",     "SAVESETTING",
-    "DELETEREGVALUE", "PLAYWAVFROMRESOURCE", "GETLASTERRORDESCRIPTION",
-    "ZYMSHELLABOUT",  "INITURLCTRL",
+    "APPPATH",
+    "EXENAME",
+    "EXIST",
+    "GETINIDATA",
+    "WRITEINIDATA",
+    "SAVESETTING",
+    "DELETEREGVALUE",
+    "PLAYWAVFROMRESOURCE",
+    "GETLASTERRORDESCRIPTION",
+    "ZYMSHELLABOUT",
+    "INITURLCTRL",
 };
 
 TEST(ZymExports, EveryExportIsFoundByItsPlainName) {
