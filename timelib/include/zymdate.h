@@ -14,7 +14,8 @@
 extern "C" {
 #endif
 
-/* clang-format off: one declaration a line, aligned, for readers of the interface */
+/* One declaration a line, aligned, for readers of the interface. */
+/* clang-format off */
 
 /* time-service client */
 /* CHECKATOMICTIME asks one time server for UTC over TCP and returns 1 with the

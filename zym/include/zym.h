@@ -13,7 +13,8 @@
 extern "C" {
 #endif
 
-/* clang-format off: one declaration a line, aligned, for readers of the interface */
+/* One declaration a line, aligned, for readers of the interface. */
+/* clang-format off */
 
 BSTR    WINAPI APPPATH(void);
 BSTR    WINAPI EXENAME(void);
