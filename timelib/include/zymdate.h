@@ -25,53 +25,53 @@ extern "C" {
  * data lasts at most timeoutSeconds and the whole reply at most four times
  * that (error 62). Empty or short replies and Daytime lines whose date cannot
  * be read are failures, never a time. */
-int32_t WINAPI CHECKATOMICTIME(BSTR* server, int32_t* port, int32_t timeoutSeconds, double* delay,
-                               SYSTEMTIME* serverTime, BSTR* message);
-int32_t WINAPI RFC868TOSYSTEMTIME(uint32_t value, SYSTEMTIME* time);
-int32_t WINAPI SETTIMEPRIVILEGE(void);
-BSTR WINAPI SETPCTIME(SYSTEMTIME* time, int32_t* matchFlag);
-BSTR WINAPI DIFFERENCETEXT(SYSTEMTIME* first, SYSTEMTIME* second, int32_t* matchFlag);
-BSTR WINAPI STTONISTTIME(int32_t* leap, double* advance);
+int32_t  WINAPI CHECKATOMICTIME(BSTR* server, int32_t* port, int32_t timeoutSeconds, double* delay,
+                                SYSTEMTIME* serverTime, BSTR* message);
+int32_t  WINAPI RFC868TOSYSTEMTIME(uint32_t value, SYSTEMTIME* time);
+int32_t  WINAPI SETTIMEPRIVILEGE(void);
+BSTR     WINAPI SETPCTIME(SYSTEMTIME* time, int32_t* matchFlag);
+BSTR     WINAPI DIFFERENCETEXT(SYSTEMTIME* first, SYSTEMTIME* second, int32_t* matchFlag);
+BSTR     WINAPI STTONISTTIME(int32_t* leap, double* advance);
 uint32_t WINAPI RFC868TIME(void);
-BSTR WINAPI INETTIME(void);
-BSTR WINAPI SETNEXTCHECKTIME(int32_t* minutes);
+BSTR     WINAPI INETTIME(void);
+BSTR     WINAPI SETNEXTCHECKTIME(int32_t* minutes);
 
 /* calendar */
-int32_t WINAPI CALDATETOJULIAN(uint32_t packedDate);
+int32_t  WINAPI CALDATETOJULIAN(uint32_t packedDate);
 /* Returns 0 for day numbers before 1721424 (1 January of year 1) or after
  * 5373484 (31 December 9999), which the packed MMDDYYYY form cannot hold. */
 uint32_t WINAPI JULIANTOCALDATE(int32_t julianDay);
-int32_t WINAPI MODIFIEDJULIANDATE(uint32_t packedDate);
-int32_t WINAPI ISLEAPYEAR(uint32_t year);
-int32_t WINAPI DAYSINMONTH(uint32_t month, uint32_t year);
-BSTR WINAPI JULTODATE(int32_t julianDay);
-int32_t WINAPI FIRSTSUNDAYOFAPRIL(int16_t year);
-int32_t WINAPI LASTSUNDAYOFMARCH(int16_t year);
-int32_t WINAPI LASTSUNDAYOFOCTOBER(int16_t year);
-int32_t WINAPI DATEOFFIRSTSUNDAYOFAPRIL(int16_t* year);
-int32_t WINAPI DATEOFLASTSUNDAYOFOCTOBER(int16_t* year);
-BSTR WINAPI GETMONTHNAME(int32_t month);
-BSTR WINAPI DAYOFTHEWEEK(int32_t* useUtc);
+int32_t  WINAPI MODIFIEDJULIANDATE(uint32_t packedDate);
+int32_t  WINAPI ISLEAPYEAR(uint32_t year);
+int32_t  WINAPI DAYSINMONTH(uint32_t month, uint32_t year);
+BSTR     WINAPI JULTODATE(int32_t julianDay);
+int32_t  WINAPI FIRSTSUNDAYOFAPRIL(int16_t year);
+int32_t  WINAPI LASTSUNDAYOFMARCH(int16_t year);
+int32_t  WINAPI LASTSUNDAYOFOCTOBER(int16_t year);
+int32_t  WINAPI DATEOFFIRSTSUNDAYOFAPRIL(int16_t* year);
+int32_t  WINAPI DATEOFLASTSUNDAYOFOCTOBER(int16_t* year);
+BSTR     WINAPI GETMONTHNAME(int32_t month);
+BSTR     WINAPI DAYOFTHEWEEK(int32_t* useUtc);
 
 /* formatting and date texts */
-BSTR WINAPI FORMATTIME(SYSTEMTIME* time, BSTR* timePicture, BSTR* datePicture);
-BSTR WINAPI GETPCTIME(BSTR* timePicture);
-BSTR WINAPI GETPCDATE(BSTR* datePicture);
-BSTR WINAPI GETPCTIMEANDDATE(int32_t* useUtc, BSTR* datePicture, BSTR* timePicture,
-                             BSTR* separator);
-BSTR WINAPI TIMESTAMP(void);
-BSTR WINAPI USTRING(BSTR text);
-double WINAPI STRTOVBDATE(BSTR dateText);
-BSTR WINAPI VBDATETOSTR(double variantDate);
+BSTR     WINAPI FORMATTIME(SYSTEMTIME* time, BSTR* timePicture, BSTR* datePicture);
+BSTR     WINAPI GETPCTIME(BSTR* timePicture);
+BSTR     WINAPI GETPCDATE(BSTR* datePicture);
+BSTR     WINAPI GETPCTIMEANDDATE(int32_t* useUtc, BSTR* datePicture, BSTR* timePicture,
+                                 BSTR* separator);
+BSTR     WINAPI TIMESTAMP(void);
+BSTR     WINAPI USTRING(BSTR text);
+double   WINAPI STRTOVBDATE(BSTR dateText);
+BSTR     WINAPI VBDATETOSTR(double variantDate);
 
 /* SYSTEMTIME arithmetic and zones */
-int32_t WINAPI INCRSYSTEMTIME(SYSTEMTIME* time, int32_t milliseconds);
-int32_t WINAPI DECRSYSTEMTIME(SYSTEMTIME* time, int32_t milliseconds);
-int32_t WINAPI CONVERTTOLOCALTIME(SYSTEMTIME* source, SYSTEMTIME* target);
-int32_t WINAPI CONVERTTOGMTTIME(SYSTEMTIME* source, SYSTEMTIME* target);
-int32_t WINAPI CONVERTTOSYSTEMTIME(BSTR* dateText, SYSTEMTIME* target);
-int32_t WINAPI DATEDIFFERENCE(BSTR firstDateText, BSTR secondDateText);
-int32_t WINAPI ISFILEDATENEWER(BSTR* fileName, BSTR* dateText);
+int32_t  WINAPI INCRSYSTEMTIME(SYSTEMTIME* time, int32_t milliseconds);
+int32_t  WINAPI DECRSYSTEMTIME(SYSTEMTIME* time, int32_t milliseconds);
+int32_t  WINAPI CONVERTTOLOCALTIME(SYSTEMTIME* source, SYSTEMTIME* target);
+int32_t  WINAPI CONVERTTOGMTTIME(SYSTEMTIME* source, SYSTEMTIME* target);
+int32_t  WINAPI CONVERTTOSYSTEMTIME(BSTR* dateText, SYSTEMTIME* target);
+int32_t  WINAPI DATEDIFFERENCE(BSTR firstDateText, BSTR secondDateText);
+int32_t  WINAPI ISFILEDATENEWER(BSTR* fileName, BSTR* dateText);
 
 /* clang-format on */
 
