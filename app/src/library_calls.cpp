@@ -8,19 +8,10 @@ namespace tickwell::lib {
 
 namespace {
 
-// A by-reference text argument: the callee may replace it, so it owns its BSTR.
-class TextArg {
-  public:
-    explicit TextArg(const std::string& text) : value_(tw::makeBstr(text)) {}
-    ~TextArg() { ::SysFreeString(value_); }
-    TextArg(const TextArg&) = delete;
-    TextArg& operator=(const TextArg&) = delete;
-    BSTR* ref() { return &value_; }
-    BSTR get() const { return value_; }
-
-  private:
-    BSTR value_;
-};
+// A text argument: by reference the callee may replace it, so it is owned here.
+tw::unique_bstr text(const std::string& value) {
+    return tw::unique_bstr(tw::makeBstr(value));
+}
 
 std::string take(BSTR result) {
     tw::unique_bstr owned(result);
@@ -39,36 +30,36 @@ std::string exeName() {
 
 std::string iniRead(const std::string& file, const std::string& section, const std::string& key,
                     const std::string& defaultValue) {
-    TextArg f(file), s(section), k(key), d(defaultValue);
-    return take(::GETINIDATA(f.ref(), s.ref(), k.ref(), d.ref()));
+    auto f = text(file), s = text(section), k = text(key), d = text(defaultValue);
+    return take(::GETINIDATA(f.addressof(), s.addressof(), k.addressof(), d.addressof()));
 }
 
 void iniWrite(const std::string& file, const std::string& section, const std::string& key,
               const std::string& value) {
-    TextArg f(file), s(section), k(key), v(value);
-    ::WRITEINIDATA(f.ref(), s.ref(), k.ref(), v.ref());
+    auto f = text(file), s = text(section), k = text(key), v = text(value);
+    ::WRITEINIDATA(f.addressof(), s.addressof(), k.addressof(), v.addressof());
 }
 
 void saveRegistryText(int32_t root, const std::string& keyPath, const std::string& name,
                       const std::string& data) {
-    TextArg k(keyPath), n(name), d(data);
+    auto k = text(keyPath), n = text(name), d = text(data);
     ::SAVESETTING(&root, k.get(), n.get(), d.get());
 }
 
 void deleteRegistryValue(int32_t root, const std::string& keyPath, const std::string& name) {
-    TextArg k(keyPath), n(name);
-    ::DELETEREGVALUE(root, k.ref(), n.ref());
+    auto k = text(keyPath), n = text(name);
+    ::DELETEREGVALUE(root, k.addressof(), n.addressof());
 }
 
 std::string formatTime(const SYSTEMTIME& time, const std::string& timePicture,
                        const std::string& datePicture) {
     SYSTEMTIME copy = time;
-    TextArg t(timePicture), d(datePicture);
-    return take(::FORMATTIME(&copy, t.ref(), d.ref()));
+    auto t = text(timePicture), d = text(datePicture);
+    return take(::FORMATTIME(&copy, t.addressof(), d.addressof()));
 }
 
-double strToVbDate(const std::string& text) {
-    TextArg t(text);
+double strToVbDate(const std::string& dateText) {
+    auto t = text(dateText);
     return ::STRTOVBDATE(t.get());
 }
 

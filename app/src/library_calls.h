@@ -23,7 +23,7 @@ void deleteRegistryValue(int32_t root, const std::string& keyPath, const std::st
 // zymdate
 std::string formatTime(const SYSTEMTIME& time, const std::string& timePicture,
                        const std::string& datePicture);
-double strToVbDate(const std::string& text);
+double strToVbDate(const std::string& dateText);
 std::string vbDateToStr(double variantDate);
 std::string timestamp();
 

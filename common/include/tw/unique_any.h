@@ -51,6 +51,10 @@ template <typename T, auto Close, std::uintptr_t InvalidBits = 0> class unique_a
         return &value_;
     }
 
+    // For in/out parameters: the callee may free the value and store another,
+    // which this owner then holds.
+    T* addressof() noexcept { return &value_; }
+
   private:
     T value_ = invalid();
 };
