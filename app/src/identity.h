@@ -8,11 +8,11 @@ namespace tickwell {
 
 inline constexpr char kProgramName[] = TW_PRODUCT_NAME;
 inline constexpr char kVersionText[] = "v" TW_VERSION_TEXT;
-inline constexpr char kCredit1[] = "Keeps this PC's clock on Internet time";
-inline constexpr char kCredit2[] = TW_COPYRIGHT;
+inline constexpr char kCredit1[] = "Internet time for your PC";
+inline constexpr char kCredit2[] = "The Tickwell developers";
 inline constexpr char kWebAddress[] = "https://tickwell.example.org/";
 // The status bar's resting text: the two credits joined by " - ".
-inline constexpr char kCreditLine[] = "Keeps this PC's clock on Internet time - " TW_COPYRIGHT;
+inline constexpr char kCreditLine[] = "Internet time for your PC - The Tickwell developers";
 // Names the single-instance mutex and the program's window class.
 inline constexpr char kInstanceName[] = "TICKWELL";
 

@@ -1,9 +1,35 @@
 #include "seams.h"
 
+#include "system_versions.h"
+
+#include <sensapi.h>
+#include <shellapi.h>
+
 namespace tickwell {
 
+namespace {
+
+BOOL networkAlive() {
+    DWORD flags = 0;
+    return ::IsNetworkAlive(&flags);
+}
+
+int screenDpi() {
+    HDC screen = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+double initCommonControls(int32_t classes) {
+    return initComCtl32(classes);
+}
+
+} // namespace
+
 Seams realSeams() {
-    return Seams{::GetLocalTime, ::GetSystemTime};
+    return Seams{::GetLocalTime, ::GetSystemTime, ::MessageBoxA, ::ShellExecuteA,
+                 networkAlive,   screenDpi,       initCommonControls};
 }
 
 Seams& seams() {

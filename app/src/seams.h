@@ -1,16 +1,29 @@
 // The program's platform effects that tests replace: reading the clock (for
-// deterministic schedules and texts). Production binds each to the real call.
+// deterministic schedules and texts), message boxes (they would block a test),
+// the shell (it would open a browser or an editor), the network-alive test, the
+// screen's dots per inch and the common controls' version (to try the start-up
+// gate on either side of its limit). Production binds each to the real call.
 #pragma once
 
 #include "tw/scoped_replacement.h"
 
 #include <windows.h>
 
+#include <cstdint>
+
 namespace tickwell {
 
 struct Seams {
     void(WINAPI* getLocalTime)(LPSYSTEMTIME);
     void(WINAPI* getSystemTime)(LPSYSTEMTIME);
+    int(WINAPI* messageBox)(HWND, LPCSTR, LPCSTR, UINT);
+    HINSTANCE(WINAPI* shellExecute)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+    // IsNetworkAlive: non-zero when a connection exists.
+    BOOL (*networkAlive)();
+    // LOGPIXELSY of the screen.
+    int (*screenDpi)();
+    // INITCOMCTL32: initialises the given control classes, returns the version.
+    double (*initCommonControls)(int32_t classes);
 };
 
 Seams& seams();
