@@ -5,6 +5,7 @@
 #include "seams.h"
 #include "settings_codec.h"
 #include "settings_store.h"
+#include "settings_table.h"
 #include "temp_folder.h"
 #include "tw/bstr.h"
 #include "tw/handles.h"
@@ -19,6 +20,7 @@ namespace {
 
 using testing::iniKeys;
 using testing::iniValue;
+using testing::readFile;
 using testing::TempFolder;
 
 TEST(SettingsCodec, IntegersReadLikeTheFileWasHandEdited) {
@@ -240,6 +242,62 @@ TEST(SettingsFile, SaveLeavesTrayIconNextCheckAndServersAlone) {
     EXPECT_EQ(iniValue(ini, "Network", "CurrentNISTServer"), "kept.example");
     for (const char* key : kSaveKeysGeneral)
         EXPECT_NE(iniValue(ini, "General", key), "<missing>") << key;
+}
+
+// Every key written with a value other than its default reads back as written:
+// a key saved under one name and read under another, or wired to the wrong
+// field, shows here.
+TEST(SettingsFile, EveryKeyReadsBackWhatWasWritten) {
+    TempFolder folder;
+    Settings written;
+    written.iniPath = folder.file("Tickwell.ini");
+    written.showSplashScreen = 0;
+    written.showStatusBar = 0;
+    written.useSounds = 0;
+    written.stayOnTop = 1;
+    written.runInSystemTray = 1;
+    written.logEvents = 0;
+    written.autoSetTime = 1;
+    written.interval = 43200;
+    written.trayIcon = 12;
+    written.startWithWindows = 1;
+    written.rotateIconsInSysTray = 0; // with the tray on, rotation would move the icon
+    written.nextCheckText = "12/8/2026 07:00:00";
+    written.networkTimeout = 5;
+    written.timePort = 37;
+    written.currentServer = "mine.example";
+    written.useProxyServer = 1;
+    written.proxyPort = 8080;
+    written.proxyServerAddress = "proxy.example";
+    written.connectionRetry = 0;
+    written.waitForConnection = 1;
+    written.displayNistTime = 2;
+    written.displayLocalTime = 1;
+    written.timeStyle = 1;
+    written.serverCount = 2; // the list is not the store's to write, beyond the defaults
+    written.serverList[1] = "one.example";
+    written.serverList[2] = "two.example";
+    const Settings defaults;
+    for (const SettingKey& key : settingKeys()) {
+        const bool changed = key.intField != nullptr
+                                 ? written.*key.intField != defaults.*key.intField
+                                 : written.*key.textField != defaults.*key.textField;
+        ASSERT_TRUE(changed) << key.name << " keeps its default: the round trip would not test it";
+    }
+
+    saveSettings(written);
+    writeShutdownSettings(written);
+    for (int n = 1; n <= written.serverCount; ++n)
+        ::WritePrivateProfileStringA("TimeServers", serverKey(n).c_str(),
+                                     written.serverList[n].c_str(), written.iniPath.c_str());
+    Settings read;
+    loadSettings(read, written.iniPath);
+
+    Settings expected = written;
+    expected.showSplashScreen = 1; // always on when read
+    expected.datePicture = "dd MMMM yyyy";
+    expected.timePicture = "HH:mm:ss";
+    EXPECT_TRUE(read == expected) << readFile(written.iniPath);
 }
 
 TEST(SettingsFile, ShutdownWritesExactlyThreeKeys) {
