@@ -25,8 +25,8 @@ struct IniFile {
                      const std::string& defaultValue) const {
         return lib::iniRead(path, section, key, defaultValue);
     }
-    void write(const char* section, const std::string& key, const std::string& value) const {
-        lib::iniWrite(path, section, key, value);
+    bool write(const char* section, const std::string& key, const std::string& value) const {
+        return lib::iniWrite(path, section, key, value);
     }
 };
 
@@ -54,15 +54,18 @@ void readKey(Settings& s, const IniFile& ini, const SettingKey& key) {
         s.*key.textField = ini.read(key.section, key.name, textDefault(key.textDefault, s));
 }
 
-// The keys marked with `writes`, in the table's order.
-void writeKeys(const Settings& s, unsigned writes) {
+// The keys marked with `writes`, in the table's order; false when a write was refused.
+bool writeKeys(const Settings& s, unsigned writes) {
     const IniFile ini{s.iniPath};
+    bool allWritten = true;
     for (const SettingKey& key : settingKeys()) {
         if ((key.writes & writes) == 0)
             continue;
-        ini.write(key.section, key.name,
-                  key.intField != nullptr ? encodeInt(s.*key.intField) : s.*key.textField);
+        if (!ini.write(key.section, key.name,
+                       key.intField != nullptr ? encodeInt(s.*key.intField) : s.*key.textField))
+            allWritten = false;
     }
+    return allWritten;
 }
 
 // Slots 1..25 up to the first empty one; the slots after it keep what they held.
@@ -103,8 +106,8 @@ void loadSettings(Settings& s, const std::string& iniPath) {
         // First start (or a broken list): write the defaults and read them back,
         // once. When they cannot be written (a read-only folder), go on with the
         // defaults held in memory; a current server the file names still counts.
-        saveSettings(s);
-        readServerList(s, ini);
+        if (saveSettings(s))
+            readServerList(s, ini);
         if (s.serverCount == 0) {
             for (size_t i = 1; i < kDefaultServers.size(); ++i)
                 s.serverList[i] = std::string(kDefaultServers[i]);
@@ -119,22 +122,24 @@ void LoadSettings() {
     loadSettings(settings(), lib::appPath() + kIniFileName);
 }
 
-void saveSettings(const Settings& s) {
-    writeKeys(s, kSaved);
+bool saveSettings(const Settings& s) {
+    bool allWritten = writeKeys(s, kSaved);
     if (s.serverCount == 0) {
         const IniFile ini{s.iniPath};
         for (size_t n = 0; n < kDefaultServers.size(); ++n)
-            ini.write(kTimeServersSection, serverKey(static_cast<int>(n)),
-                      std::string(kDefaultServers[n]));
+            if (!ini.write(kTimeServersSection, serverKey(static_cast<int>(n)),
+                           std::string(kDefaultServers[n])))
+                allWritten = false;
     }
+    return allWritten;
 }
 
-void SaveSettings() {
-    saveSettings(settings());
+bool SaveSettings() {
+    return saveSettings(settings());
 }
 
-void writeShutdownSettings(const Settings& s) {
-    writeKeys(s, kAtShutdown);
+bool writeShutdownSettings(const Settings& s) {
+    return writeKeys(s, kAtShutdown);
 }
 
 std::string NextCheckText(int minutes) {
@@ -151,12 +156,15 @@ std::string NextCheckText(int minutes) {
     return lib::vbDateToStr(today + static_cast<double>(seconds) / 86400.0);
 }
 
-void applyRunEntry(const Settings& s) {
-    if (s.startWithWindows != 0)
-        lib::saveRegistryText(kHkeyLocalMachine, kRunKeyPath, kRunValueName,
-                              runEntryCommand(lib::exeName()));
-    else
-        lib::deleteRegistryValue(kHkeyLocalMachine, kRunKeyPath, kRunValueName);
+bool applyRunEntry(const Settings& s) {
+    return setRunEntry(s.startWithWindows != 0, lib::exeName());
+}
+
+bool setRunEntry(bool startWithWindows, std::string_view exePath) {
+    if (startWithWindows)
+        return lib::saveRegistryText(kHkeyLocalMachine, kRunKeyPath, kRunValueName,
+                                     runEntryCommand(exePath));
+    return lib::deleteRegistryValue(kHkeyLocalMachine, kRunKeyPath, kRunValueName);
 }
 
 } // namespace tickwell

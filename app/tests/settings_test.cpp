@@ -202,6 +202,8 @@ TEST(SettingsFile, UnwritableFolderEndsWithTheDefaultsInMemory) {
     EXPECT_EQ(s.serverCount, 13);
     EXPECT_EQ(s.serverList[1], kDefaultServers[1]);
     EXPECT_EQ(s.currentServer, "time.nist.gov");
+    EXPECT_FALSE(saveSettings(s));
+    EXPECT_FALSE(writeShutdownSettings(s));
 }
 
 TEST(SettingsFile, UnwritableFileKeepsItsCurrentServerBesideTheDefaultList) {
@@ -285,8 +287,8 @@ TEST(SettingsFile, EveryKeyReadsBackWhatWasWritten) {
         ASSERT_TRUE(changed) << key.name << " keeps its default: the round trip would not test it";
     }
 
-    saveSettings(written);
-    writeShutdownSettings(written);
+    ASSERT_TRUE(saveSettings(written));
+    ASSERT_TRUE(writeShutdownSettings(written));
     for (int n = 1; n <= written.serverCount; ++n)
         ::WritePrivateProfileStringA("TimeServers", serverKey(n).c_str(),
                                      written.serverList[n].c_str(), written.iniPath.c_str());
@@ -308,7 +310,7 @@ TEST(SettingsFile, ShutdownWritesExactlyThreeKeys) {
     s.showStatusBar = 0;
     s.trayIcon = 12;
     s.nextCheckText = "12/8/2026 07:00:00";
-    writeShutdownSettings(s);
+    EXPECT_TRUE(writeShutdownSettings(s));
     EXPECT_EQ(iniKeys(ini, "General"),
               (std::vector<std::string>{"Show Status bar", "Tray Icon", "Time Next Checked"}));
     EXPECT_TRUE(iniKeys(ini, "Network").empty());
@@ -385,18 +387,25 @@ std::string runValue() {
 }
 
 TEST(RunEntry, CreatedWithTheMinimizeSwitchAndRemoved) {
+    ASSERT_TRUE(setRunEntry(true, "C:\\Program Files\\Tickwell\\tickwell.exe"));
+    EXPECT_EQ(runValue(), "\"C:\\Program Files\\Tickwell\\tickwell.exe\" -minimize");
+    EXPECT_TRUE(setRunEntry(false, ""));
+    EXPECT_EQ(runValue(), "<absent>");
+    EXPECT_TRUE(setRunEntry(false, "")); // absent already: no harm
+    EXPECT_EQ(runValue(), "<absent>");
+}
+
+TEST(RunEntry, NamesThisProgramFromTheSettings) {
     char exe[MAX_PATH];
     ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
     Settings s;
     s.startWithWindows = 1;
-    applyRunEntry(s);
-    const std::string path(exe);
-    EXPECT_EQ(runValue(), path.find(' ') == std::string::npos ? path + " -minimize"
-                                                              : "\"" + path + "\" -minimize");
+    ASSERT_TRUE(applyRunEntry(s));
+    const std::string value = runValue();
+    EXPECT_NE(value.find(exe), std::string::npos) << value;
+    EXPECT_TRUE(value.ends_with(" -minimize")) << value;
     s.startWithWindows = 0;
-    applyRunEntry(s);
-    EXPECT_EQ(runValue(), "<absent>");
-    applyRunEntry(s); // absent already: no harm
+    EXPECT_TRUE(applyRunEntry(s));
     EXPECT_EQ(runValue(), "<absent>");
 }
 
