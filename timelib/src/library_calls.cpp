@@ -1,13 +1,12 @@
-#include "zym_calls.h"
+#include "library_calls.h"
 
 #include "tw/bstr.h"
 #include "zym.h"
 
-namespace zymdate {
+namespace zymdate::lib {
 
 std::string errorDescription(int errorNumber) {
-    tw::unique_bstr text(::GETLASTERRORDESCRIPTION(errorNumber, 0));
-    return tw::fromBstr(text.get());
+    return tw::takeBstr(::GETLASTERRORDESCRIPTION(errorNumber, 0));
 }
 
-} // namespace zymdate
+} // namespace zymdate::lib
