@@ -1,13 +1,8 @@
 #include "settings_store.h"
 
 #include "library_calls.h"
-#include "seams.h"
 #include "settings_codec.h"
 #include "settings_table.h"
-
-#include <oleauto.h>
-
-#include <cstdint>
 
 namespace tickwell {
 
@@ -143,17 +138,7 @@ bool writeShutdownSettings(const Settings& s) {
 }
 
 std::string NextCheckText(int minutes) {
-    // 64-bit: a minute count near the 32-bit limit must not wrap.
-    const long long seconds = static_cast<long long>(minutes) * 60;
-    SYSTEMTIME now{};
-    seams().getLocalTime(&now);
-    // To the second. The clock goes straight to a variant date: a month-first
-    // text read back by the date parser would swap day and month for a user
-    // whose short date puts the day first.
-    now.wMilliseconds = 0;
-    double today = 0;
-    ::SystemTimeToVariantTime(&now, &today);
-    return lib::vbDateToStr(today + static_cast<double>(seconds) / 86400.0);
+    return lib::nextCheckTime(minutes);
 }
 
 bool applyRunEntry(const Settings& s) {
