@@ -45,12 +45,12 @@ int main(int argc, char** argv) {
         }
     }
     const int offsetSeconds = static_cast<int>(offset);
-    tw::testserver::ScriptedServer server(
-        {tw::testserver::sendFn([rfc868, offsetSeconds] {
-            return rfc868 ? tw::demo::timeProtocolBytes(offsetSeconds)
-                          : tw::demo::daytimeLine(offsetSeconds);
-        })},
-        static_cast<uint16_t>(port));
+    tw::testserver::ScriptedServer server({tw::testserver::sendFn([rfc868, offsetSeconds] {
+                                              return rfc868 ? tw::demo::timeProtocolBytes(
+                                                                  offsetSeconds)
+                                                            : tw::demo::daytimeLine(offsetSeconds);
+                                          })},
+                                          static_cast<uint16_t>(port));
     if (!server.listening()) {
         std::fprintf(stderr, "timeserver: cannot listen on 127.0.0.1:%ld\n", port);
         return 1;

@@ -1,7 +1,7 @@
 #include "cycle_services.h"
 
 #include "library_calls.h"
-#include "seams.h"
+#include "program_seams.h"
 #include "settings_store.h"
 
 namespace tickwell {

@@ -6,74 +6,68 @@
 
 namespace tickwell::lib {
 
-namespace {
-
-// A text argument: by reference the callee may replace it, so it is owned here.
-tw::unique_bstr text(const std::string& value) {
-    return tw::unique_bstr(tw::makeBstr(value));
-}
-
-std::string take(BSTR result) {
-    tw::unique_bstr owned(result);
-    return tw::fromBstr(owned.get());
-}
-
-} // namespace
+using tw::ownedBstr;
+using tw::takeBstr;
 
 std::string appPath() {
-    return take(::APPPATH());
+    return takeBstr(::APPPATH());
 }
 
 std::string exeName() {
-    return take(::EXENAME());
+    return takeBstr(::EXENAME());
 }
 
 std::string iniRead(const std::string& file, const std::string& section, const std::string& key,
                     const std::string& defaultValue) {
-    auto f = text(file), s = text(section), k = text(key), d = text(defaultValue);
-    return take(::GETINIDATA(f.addressof(), s.addressof(), k.addressof(), d.addressof()));
+    auto f = ownedBstr(file), s = ownedBstr(section), k = ownedBstr(key),
+         d = ownedBstr(defaultValue);
+    return takeBstr(::GETINIDATA(f.addressof(), s.addressof(), k.addressof(), d.addressof()));
 }
 
-void iniWrite(const std::string& file, const std::string& section, const std::string& key,
+bool iniWrite(const std::string& file, const std::string& section, const std::string& key,
               const std::string& value) {
-    auto f = text(file), s = text(section), k = text(key), v = text(value);
-    ::WRITEINIDATA(f.addressof(), s.addressof(), k.addressof(), v.addressof());
+    auto f = ownedBstr(file), s = ownedBstr(section), k = ownedBstr(key), v = ownedBstr(value);
+    return ::WRITEINIDATA(f.addressof(), s.addressof(), k.addressof(), v.addressof()) != 0;
 }
 
-void saveRegistryText(int32_t root, const std::string& keyPath, const std::string& name,
+bool saveRegistryText(int32_t root, const std::string& keyPath, const std::string& name,
                       const std::string& data) {
-    auto k = text(keyPath), n = text(name), d = text(data);
-    ::SAVESETTING(&root, k.get(), n.get(), d.get());
+    auto k = ownedBstr(keyPath), n = ownedBstr(name), d = ownedBstr(data);
+    return ::SAVESETTING(&root, k.get(), n.get(), d.get()) != 0;
 }
 
-void deleteRegistryValue(int32_t root, const std::string& keyPath, const std::string& name) {
-    auto k = text(keyPath), n = text(name);
-    ::DELETEREGVALUE(root, k.addressof(), n.addressof());
+bool deleteRegistryValue(int32_t root, const std::string& keyPath, const std::string& name) {
+    auto k = ownedBstr(keyPath), n = ownedBstr(name);
+    return ::DELETEREGVALUE(root, k.addressof(), n.addressof()) != 0;
 }
 
 std::string formatTime(const SYSTEMTIME& time, const std::string& timePicture,
                        const std::string& datePicture) {
     SYSTEMTIME copy = time;
-    auto t = text(timePicture), d = text(datePicture);
-    return take(::FORMATTIME(&copy, t.addressof(), d.addressof()));
+    auto t = ownedBstr(timePicture), d = ownedBstr(datePicture);
+    return takeBstr(::FORMATTIME(&copy, t.addressof(), d.addressof()));
 }
 
 double strToVbDate(const std::string& dateText) {
-    auto t = text(dateText);
+    auto t = ownedBstr(dateText);
     return ::STRTOVBDATE(t.get());
 }
 
 std::string vbDateToStr(double variantDate) {
-    return take(::VBDATETOSTR(variantDate));
+    return takeBstr(::VBDATETOSTR(variantDate));
 }
 
 std::string timestamp() {
-    return take(::TIMESTAMP());
+    return takeBstr(::TIMESTAMP());
+}
+
+std::string nextCheckTime(int32_t minutes) {
+    return takeBstr(::SETNEXTCHECKTIME(&minutes));
 }
 
 TimeQuery checkAtomicTime(const std::string& server, int32_t port, int32_t timeoutSeconds) {
     TimeQuery query;
-    auto s = text(server);
+    auto s = ownedBstr(server);
     tw::unique_bstr message;
     query.result = ::CHECKATOMICTIME(s.addressof(), &port, timeoutSeconds, &query.delay,
                                      &query.serverUtc, message.addressof());
@@ -83,12 +77,12 @@ TimeQuery checkAtomicTime(const std::string& server, int32_t port, int32_t timeo
 }
 
 std::string setPcTime(SYSTEMTIME& utc, int32_t& matchFlag) {
-    return take(::SETPCTIME(&utc, &matchFlag));
+    return takeBstr(::SETPCTIME(&utc, &matchFlag));
 }
 
 std::string differenceText(const SYSTEMTIME& first, const SYSTEMTIME& second, int32_t& matchFlag) {
     SYSTEMTIME a = first, b = second; // the library writes the difference record into b
-    return take(::DIFFERENCETEXT(&a, &b, &matchFlag));
+    return takeBstr(::DIFFERENCETEXT(&a, &b, &matchFlag));
 }
 
 SYSTEMTIME convertToLocalTime(const SYSTEMTIME& utc) {
@@ -99,26 +93,22 @@ SYSTEMTIME convertToLocalTime(const SYSTEMTIME& utc) {
 
 std::string pcTimeAndDate(int32_t useUtc, const std::string& datePicture,
                           const std::string& timePicture, const std::string& separator) {
-    auto d = text(datePicture), t = text(timePicture), s = text(separator);
-    return take(::GETPCTIMEANDDATE(&useUtc, d.addressof(), t.addressof(), s.addressof()));
+    auto d = ownedBstr(datePicture), t = ownedBstr(timePicture), s = ownedBstr(separator);
+    return takeBstr(::GETPCTIMEANDDATE(&useUtc, d.addressof(), t.addressof(), s.addressof()));
 }
 
 long long dateDifference(const std::string& first, const std::string& second) {
-    auto a = text(first), b = text(second);
+    auto a = ownedBstr(first), b = ownedBstr(second);
     return ::DATEDIFFERENCE(a.get(), b.get());
 }
 
-std::string nextCheckTime(int32_t minutes) {
-    return take(::SETNEXTCHECKTIME(&minutes));
-}
-
 bool fileExists(const std::string& path) {
-    auto p = text(path);
+    auto p = ownedBstr(path);
     return ::EXIST(p.get()) != 0;
 }
 
 void playSound(HINSTANCE instance, const std::string& name, const std::string& type) {
-    auto n = text(name), t = text(type);
+    auto n = ownedBstr(name), t = ownedBstr(type);
     ::PLAYWAVFROMRESOURCE(&instance, n.addressof(), t.addressof());
 }
 
@@ -126,8 +116,8 @@ void showAbout(HWND owner, const std::string& programName, const std::string& ve
                const std::string& credit1, const std::string& credit2,
                const std::string& webAddress, HICON icon) {
     int32_t flags = 1;
-    auto p = text(programName), v = text(version), c1 = text(credit1), c2 = text(credit2),
-         w = text(webAddress);
+    auto p = ownedBstr(programName), v = ownedBstr(version), c1 = ownedBstr(credit1),
+         c2 = ownedBstr(credit2), w = ownedBstr(webAddress);
     ::ZYMSHELLABOUT(&owner, &flags, p.addressof(), v.addressof(), c1.addressof(), c2.addressof(),
                     w.addressof(), &icon);
 }

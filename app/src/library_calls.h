@@ -1,5 +1,6 @@
 // The program's calls into zym.dll and zymdate.dll, each wrapped once so the
-// rest of the program deals in std::string and owns no BSTR by hand.
+// rest of the program deals in std::string and owns no BSTR by hand. The write
+// calls say whether the write was made.
 #pragma once
 
 #include <windows.h>
@@ -14,11 +15,11 @@ std::string appPath();
 std::string exeName();
 std::string iniRead(const std::string& file, const std::string& section, const std::string& key,
                     const std::string& defaultValue);
-void iniWrite(const std::string& file, const std::string& section, const std::string& key,
+bool iniWrite(const std::string& file, const std::string& section, const std::string& key,
               const std::string& value);
-void saveRegistryText(int32_t root, const std::string& keyPath, const std::string& name,
+bool saveRegistryText(int32_t root, const std::string& keyPath, const std::string& name,
                       const std::string& data);
-void deleteRegistryValue(int32_t root, const std::string& keyPath, const std::string& name);
+bool deleteRegistryValue(int32_t root, const std::string& keyPath, const std::string& name);
 
 // zymdate
 std::string formatTime(const SYSTEMTIME& time, const std::string& timePicture,
@@ -26,14 +27,16 @@ std::string formatTime(const SYSTEMTIME& time, const std::string& timePicture,
 double strToVbDate(const std::string& dateText);
 std::string vbDateToStr(double variantDate);
 std::string timestamp();
+// The local date and time `minutes` from now, in the form vbDateToStr gives.
+std::string nextCheckTime(int32_t minutes);
 
 // The time query and the clock, as the check-and-set cycle's worker calls them.
 struct TimeQuery {
-    int32_t result = 0;      // 1: a server time was obtained
-    std::string server;      // as the query left it (cleaned)
-    std::string message;     // the reply, or why it failed
-    double delay = 0;        // milliseconds
-    SYSTEMTIME serverUtc{};  // delay-corrected
+    int32_t result = 0;     // 1: a server time was obtained
+    std::string server;     // as the query left it (cleaned)
+    std::string message;    // the reply, or why it failed
+    double delay = 0;       // milliseconds
+    SYSTEMTIME serverUtc{}; // delay-corrected
 };
 TimeQuery checkAtomicTime(const std::string& server, int32_t port, int32_t timeoutSeconds);
 // Sets the clock to utc (whose milliseconds the library adjusts); the worded change.
@@ -43,7 +46,6 @@ SYSTEMTIME convertToLocalTime(const SYSTEMTIME& utc);
 std::string pcTimeAndDate(int32_t useUtc, const std::string& datePicture,
                           const std::string& timePicture, const std::string& separator);
 long long dateDifference(const std::string& first, const std::string& second);
-std::string nextCheckTime(int32_t minutes);
 
 // zym: the program's own resources and the shell
 bool fileExists(const std::string& path);

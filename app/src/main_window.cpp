@@ -4,7 +4,7 @@
 #include "identity.h"
 #include "library_calls.h"
 #include "program_ids.h"
-#include "seams.h"
+#include "program_seams.h"
 
 #include <commctrl.h>
 
@@ -169,18 +169,18 @@ void MainWindow::setButtonIcons() {
     const SIZE button = dialogUnits(25, 25);
     const int side = std::min(button.cx, button.cy) >= 40 ? 32 : 24;
     for (size_t i = 0; i < kToolButtons.size(); ++i) {
-        buttonIcons_[i].reset(static_cast<HICON>(
-            ::LoadImageA(instance_, MAKEINTRESOURCEA(kToolButtons[i].icon), IMAGE_ICON, side, side,
-                         LR_DEFAULTCOLOR)));
+        buttonIcons_[i].reset(
+            static_cast<HICON>(::LoadImageA(instance_, MAKEINTRESOURCEA(kToolButtons[i].icon),
+                                            IMAGE_ICON, side, side, LR_DEFAULTCOLOR)));
         ::SendDlgItemMessageA(window(), kToolButtons[i].command, BM_SETIMAGE, IMAGE_ICON,
                               reinterpret_cast<LPARAM>(buttonIcons_[i].get()));
     }
 }
 
 void MainWindow::addToolTips() {
-    HWND tips = ::CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window(), nullptr,
-                                  instance_, nullptr);
+    HWND tips =
+        ::CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                          CW_USEDEFAULT, CW_USEDEFAULT, window(), nullptr, instance_, nullptr);
     for (const ToolButton& button : kToolButtons) {
         TTTOOLINFOA tool{};
         tool.cbSize = TTTOOLINFOA_V1_SIZE;
@@ -212,8 +212,7 @@ bool MainWindow::onCommand(int id, int code, HWND /*control*/) {
         return true;
     case CMD_ABOUT: {
         HICON icon = ::LoadIconA(instance_, MAKEINTRESOURCEA(IDI_CHECK));
-        lib::showAbout(window(), kProgramName, kVersionText, kCredit1, kCredit2, kWebAddress,
-                       icon);
+        lib::showAbout(window(), kProgramName, kVersionText, kCredit1, kCredit2, kWebAddress, icon);
         return true;
     }
     case CMD_HELP:

@@ -2,7 +2,7 @@
 
 #include "library_calls.h"
 #include "program_ids.h"
-#include "seams.h"
+#include "program_seams.h"
 #include "tw/handles.h"
 
 #include <process.h>
@@ -29,7 +29,8 @@ struct Job {
 QueryResult runQuery(const QueryRequest& request, QueryWorker::Shared& shared) {
     QueryResult result;
     result.kind = request.kind;
-    lib::TimeQuery query = lib::checkAtomicTime(request.server, request.port, request.timeoutSeconds);
+    lib::TimeQuery query =
+        lib::checkAtomicTime(request.server, request.port, request.timeoutSeconds);
     result.ok = query.result == 1;
     result.server = query.server;
     result.message = query.message;
@@ -76,8 +77,8 @@ QueryWorker::~QueryWorker() {
 
 bool QueryWorker::start(HWND notify, const QueryRequest& request) {
     auto job = std::make_unique<Job>(Job{shared_, notify, request});
-    tw::unique_handle thread(reinterpret_cast<HANDLE>(
-        ::_beginthreadex(nullptr, 0, &workerMain, job.get(), 0, nullptr)));
+    tw::unique_handle thread(
+        reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, &workerMain, job.get(), 0, nullptr)));
     if (!thread)
         return false;
     job.release();

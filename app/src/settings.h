@@ -1,6 +1,7 @@
 // The program's settings: one process-wide value per key of "Tickwell.ini",
 // plus the server list, the current server, the next check time and the two
-// display pictures derived from "Time Style".
+// display pictures derived from "Time Style". Which key holds which value, and
+// its default, is the table in settings_table.h.
 #pragma once
 
 #include <array>
@@ -12,34 +13,37 @@ inline constexpr int kMaxServers = 25;
 inline constexpr int kTrayIconCount = 14;
 
 struct Settings {
+    // Every key at its default.
+    Settings();
+
     // "General"
-    int showSplashScreen = 1;
-    int showStatusBar = 1;
-    int useSounds = 1;
-    int stayOnTop = 0;
-    int runInSystemTray = 0;
-    int logEvents = 1;
-    int autoSetTime = 0;
-    int interval = 720; // minutes
-    int trayIcon = 1;   // 1..14: icon resource 1050 + n
-    int startWithWindows = 0;
-    int rotateIconsInSysTray = 1;
+    int showSplashScreen;
+    int showStatusBar;
+    int useSounds;
+    int stayOnTop;
+    int runInSystemTray;
+    int logEvents;
+    int autoSetTime;
+    int interval; // minutes
+    int trayIcon; // 1..14: icon resource 1050 + n
+    int startWithWindows;
+    int rotateIconsInSysTray;
     std::string nextCheckText; // "Time Next Checked"
 
     // "Network"
-    int networkTimeout = 30; // seconds
-    int timePort = 13;
+    int networkTimeout; // seconds
+    int timePort;
     std::string currentServer; // "CurrentNISTServer"
-    int useProxyServer = 0;
-    int proxyPort = 80;
+    int useProxyServer;
+    int proxyPort;
     std::string proxyServerAddress;
-    int connectionRetry = 1;
-    int waitForConnection = 0;
+    int connectionRetry;
+    int waitForConnection;
 
     // "Format"
-    int displayNistTime = 1;  // 0 local, 1 GMT, 2 raw Daytime line
-    int displayLocalTime = 0; // 0 local, 1 GMT
-    int timeStyle = 0;        // 0 long date + 12-hour clock, else day-month-year + 24-hour
+    int displayNistTime;  // 0 local, 1 GMT, 2 raw Daytime line
+    int displayLocalTime; // 0 local, 1 GMT
+    int timeStyle;        // 0 long date + 12-hour clock, else day-month-year + 24-hour
 
     // "TimeServers": slots 1..25 (slot 0 unused), filled up to serverCount.
     std::array<std::string, kMaxServers + 1> serverList;
@@ -51,6 +55,8 @@ struct Settings {
 
     // Where the settings file lies: the program's folder + "Tickwell.ini".
     std::string iniPath;
+
+    bool operator==(const Settings&) const = default;
 };
 
 // The settings of this run.

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace tickwell {
 
@@ -22,16 +23,21 @@ void loadSettings(Settings& s, const std::string& iniPath);
 
 // Writes the settings the options dialog changes (not "Tray Icon", "Time Next
 // Checked" or existing server keys); the default servers when the list is empty.
-void SaveSettings();
-void saveSettings(const Settings& s);
+// False when a write was refused (the others are still made).
+bool SaveSettings();
+bool saveSettings(const Settings& s);
 
-// The three keys written at shutdown: "Show Status bar", "Tray Icon", "Time Next Checked".
-void writeShutdownSettings(const Settings& s);
+// The three keys written at shutdown: "Show Status bar", "Tray Icon", "Time Next
+// Checked". False when a write was refused.
+bool writeShutdownSettings(const Settings& s);
 
 // The local date and time `minutes` from now, in the form VBDATETOSTR gives.
 std::string NextCheckText(int minutes);
 
-// Creates (start with Windows on) or removes (off) the Run entry.
-void applyRunEntry(const Settings& s);
+// Creates (start with Windows on) or removes (off) the Run entry; false when
+// the registry refused.
+bool applyRunEntry(const Settings& s);
+// The same for the program at exePath.
+bool setRunEntry(bool startWithWindows, std::string_view exePath);
 
 } // namespace tickwell

@@ -6,7 +6,7 @@
 #include "main_window.h"
 #include "system_versions.h"
 #include "program_ids.h"
-#include "seams.h"
+#include "program_seams.h"
 #include "settings_store.h"
 #include "splash.h"
 #include "tw/handles.h"

@@ -43,8 +43,8 @@ double initComCtl32(int32_t classes) {
         const INITCOMMONCONTROLSEX record{sizeof(record),
                                           classes != 0 ? static_cast<DWORD>(classes) : kAllClasses};
         initEx(&record);
-    } else if (auto init = reinterpret_cast<Init>(
-                   reinterpret_cast<void*>(::GetProcAddress(library.get(), "InitCommonControls")))) {
+    } else if (auto init = reinterpret_cast<Init>(reinterpret_cast<void*>(
+                   ::GetProcAddress(library.get(), "InitCommonControls")))) {
         init();
     }
     library.reset();

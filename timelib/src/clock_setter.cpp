@@ -4,7 +4,7 @@
 #include "seams.h"
 #include "systemtime.h"
 #include "tw/handles.h"
-#include "zym_calls.h"
+#include "library_calls.h"
 
 #include <algorithm>
 
@@ -62,7 +62,7 @@ std::string setPcTime(SYSTEMTIME& time, int32_t& matchFlag) {
     SYSTEMTIME before{};
     seams().getLocalTime(&before);
     if (!seams().setSystemTime(&time))
-        return errorDescription(static_cast<int>(::GetLastError()));
+        return lib::errorDescription(static_cast<int>(::GetLastError()));
 
     SYSTEMTIME after{};
     seams().getLocalTime(&after);

@@ -7,7 +7,7 @@
 #include "rfc868.h"
 #include "seams.h"
 #include "socket_layer.h"
-#include "zym_calls.h"
+#include "library_calls.h"
 
 #include <oleauto.h>
 
@@ -48,12 +48,12 @@ QueryOutcome checkAtomicTime(std::string_view serverName, int port, int timeoutS
         if (opened != net::kOk) {
             out.message = (opened == net::kConnectionFailed || opened == net::kTimedOut)
                               ? messages::cannotConnect(out.server)
-                              : messages::connectError(opened, errorDescription(opened));
+                              : messages::connectError(opened, lib::errorDescription(opened));
             return out;
         }
         const int received = connection.receiveAll(waitMilliseconds(timeoutSeconds), reply);
         if (received != net::kOk) {
-            out.message = messages::receiveError(received, errorDescription(received));
+            out.message = messages::receiveError(received, lib::errorDescription(received));
             return out;
         }
     }

@@ -35,6 +35,18 @@ inline std::string fromBstr(BSTR b) {
     return std::string(reinterpret_cast<const char*>(b), ::SysStringByteLen(b));
 }
 
+// An owned copy of text, for a text argument a callee may replace (by
+// reference) or only read (by value).
+inline unique_bstr ownedBstr(std::string_view text) {
+    return unique_bstr(makeBstr(text));
+}
+
+// The text of a BSTR an export returned, which is freed here.
+inline std::string takeBstr(BSTR returned) {
+    const unique_bstr owner(returned);
+    return fromBstr(owner.get());
+}
+
 // The caller's text variable, or the empty text when the pointer itself is NULL.
 inline std::string fromBstrRef(const BSTR* p) {
     return p ? fromBstr(*p) : std::string();

@@ -40,9 +40,7 @@ class Dialog {
     virtual void onDestroy() {}
     // Every other message. The value the dialog procedure returns: 0 for default
     // processing, non-zero when handled (or the brush of a WM_CTLCOLOR* answer).
-    virtual INT_PTR onMessage(UINT /*message*/, WPARAM /*wParam*/, LPARAM /*lParam*/) {
-        return 0;
-    }
+    virtual INT_PTR onMessage(UINT /*message*/, WPARAM /*wParam*/, LPARAM /*lParam*/) { return 0; }
     // A message was about to escape as an exception: the dialog ends with this.
     virtual INT_PTR failureResult() const { return -1; }
 
@@ -62,7 +60,9 @@ class Dialog {
         value.resize(static_cast<size_t>(copied > 0 ? copied : 0));
         return value;
     }
-    void check(int id, bool on) const { ::CheckDlgButton(window_, id, on ? BST_CHECKED : BST_UNCHECKED); }
+    void check(int id, bool on) const {
+        ::CheckDlgButton(window_, id, on ? BST_CHECKED : BST_UNCHECKED);
+    }
     bool isChecked(int id) const { return ::IsDlgButtonChecked(window_, id) == BST_CHECKED; }
     void enable(int id, bool on) const { ::EnableWindow(item(id), on ? TRUE : FALSE); }
     void show(int id, bool on) const { ::ShowWindow(item(id), on ? SW_SHOW : SW_HIDE); }

@@ -15,7 +15,6 @@ namespace tickwell {
 
 struct Seams {
     void(WINAPI* getLocalTime)(LPSYSTEMTIME);
-    void(WINAPI* getSystemTime)(LPSYSTEMTIME);
     int(WINAPI* messageBox)(HWND, LPCSTR, LPCSTR, UINT);
     HINSTANCE(WINAPI* shellExecute)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
     // IsNetworkAlive: non-zero when a connection exists.

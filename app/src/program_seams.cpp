@@ -1,4 +1,4 @@
-#include "seams.h"
+#include "program_seams.h"
 
 #include "system_versions.h"
 
@@ -28,8 +28,8 @@ double initCommonControls(int32_t classes) {
 } // namespace
 
 Seams realSeams() {
-    return Seams{::GetLocalTime, ::GetSystemTime, ::MessageBoxA, ::ShellExecuteA,
-                 networkAlive,   screenDpi,       initCommonControls};
+    return Seams{::GetLocalTime, ::MessageBoxA, ::ShellExecuteA,
+                 networkAlive,   screenDpi,     initCommonControls};
 }
 
 Seams& seams() {
