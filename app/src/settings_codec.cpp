@@ -1,10 +1,10 @@
 #include "settings_codec.h"
 
 #include "settings.h"
+#include "tw/leading_number.h"
 
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <limits>
 
 namespace tickwell {
@@ -14,36 +14,7 @@ std::string encodeInt(long long value) {
 }
 
 int decodeInt(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    // The longest prefix that reads as a decimal number.
-    const size_t start = i;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        ++i;
-    size_t digits = 0;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9')
-        ++i, ++digits;
-    if (i < text.size() && text[i] == '.') {
-        ++i;
-        while (i < text.size() && text[i] >= '0' && text[i] <= '9')
-            ++i, ++digits;
-    }
-    if (digits == 0)
-        return 0;
-    size_t end = i;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        size_t j = i + 1;
-        if (j < text.size() && (text[j] == '+' || text[j] == '-'))
-            ++j;
-        const size_t expStart = j;
-        while (j < text.size() && text[j] >= '0' && text[j] <= '9')
-            ++j;
-        if (j > expStart)
-            end = j;
-    }
-    const std::string number(text.substr(start, end - start));
-    const double value = std::strtod(number.c_str(), nullptr);
+    const double value = tw::leadingNumber(text);
     if (std::isnan(value))
         return 0;
     const double rounded = std::nearbyint(value); // the default mode: half to even
@@ -61,8 +32,11 @@ Pictures picturesForStyle(int timeStyle) {
 }
 
 int rotatedTrayIcon(int trayIcon) {
+    // A rotating icon cycles 1..9: reaching the tenth starts again at the first.
+    constexpr long long kRotationWrapsAt = 10;
     const long long next = static_cast<long long>(trayIcon) + 1;
-    return (next == 10 || next < 1 || next > kTrayIconCount) ? 1 : static_cast<int>(next);
+    return (next == kRotationWrapsAt || next < 1 || next > kTrayIconCount) ? 1
+                                                                           : static_cast<int>(next);
 }
 
 std::string serverKey(int n) {

@@ -3,7 +3,7 @@
 
 #include "event_log.h"
 #include "library_calls.h"
-#include "temp_folder.h"
+#include "tw/temp_folder.h"
 
 #include <regex>
 #include <string>
@@ -11,8 +11,8 @@
 namespace tickwell {
 namespace {
 
-using testing::readFile;
-using testing::TempFolder;
+using tw::testing::readFile;
+using tw::testing::TempFolder;
 
 const std::string kSeparator = std::string(75, '-') + "\r\n";
 

@@ -5,22 +5,43 @@
 #include "settings_codec.h"
 #include "settings_store.h"
 #include "settings_table.h"
-#include "temp_folder.h"
 #include "tw/bstr.h"
 #include "tw/handles.h"
+#include "tw/temp_folder.h"
 #include "tw/user_locale_setting.h"
 #include "zymdate.h"
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 namespace tickwell {
 namespace {
 
-using testing::iniKeys;
-using testing::iniValue;
-using testing::readFile;
-using testing::TempFolder;
+using tw::testing::readFile;
+using tw::testing::TempFolder;
+
+// What the INI file holds, read with the system's own calls (not through zym).
+std::string iniValue(const std::string& file, const char* section, const std::string& key) {
+    char buffer[4096];
+    ::GetPrivateProfileStringA(section, key.c_str(), "<missing>", buffer, sizeof(buffer),
+                               file.c_str());
+    return buffer;
+}
+
+std::vector<std::string> iniKeys(const std::string& file, const char* section) {
+    std::vector<char> buffer(65536);
+    const DWORD n = ::GetPrivateProfileStringA(section, nullptr, "", buffer.data(),
+                                               static_cast<DWORD>(buffer.size()), file.c_str());
+    std::vector<std::string> keys;
+    for (DWORD i = 0; i < n;) {
+        std::string key(&buffer[i]);
+        i += static_cast<DWORD>(key.size()) + 1;
+        if (!key.empty())
+            keys.push_back(key);
+    }
+    return keys;
+}
 
 TEST(SettingsCodec, IntegersReadLikeTheFileWasHandEdited) {
     struct Case {

@@ -1,5 +1,7 @@
 #include "calendar.h"
 
+#include "tw/leading_number.h"
+
 #include <array>
 #include <cmath>
 #include <cstdlib>
@@ -233,37 +235,13 @@ std::string_view commaSeparatedField(std::string_view text, int field) {
     }
 }
 
-// The number a text starts with, after leading blanks: sign, digits and an
-// optional fraction; 0 when the text does not start with a number.
-double leadingNumber(std::string_view text) {
-    size_t pos = 0;
-    while (pos < text.size() && isBlank(text[pos]))
-        ++pos;
-    double sign = 1.0;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-        sign = text[pos] == '-' ? -1.0 : 1.0;
-        ++pos;
-    }
-    double value = 0.0;
-    for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos)
-        value = value * 10.0 + (text[pos] - '0');
-    if (pos < text.size() && text[pos] == '.') {
-        double scale = 0.1;
-        for (++pos; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
-            value += (text[pos] - '0') * scale;
-            scale /= 10.0;
-        }
-    }
-    return sign * value;
-}
-
 } // namespace
 
 int32_t dayOfMonthFromLongDate(std::string_view longDate) {
     std::string_view field = commaSeparatedField(longDate, 1);
     if (field.size() > 2)
         field.remove_prefix(field.size() - 2);
-    return static_cast<int32_t>(std::nearbyint(leadingNumber(field)));
+    return static_cast<int32_t>(std::nearbyint(tw::leadingNumber(field)));
 }
 
 } // namespace zymdate

@@ -5,6 +5,7 @@
 #include "about_box.h"
 #include "seams.h"
 #include "test_support.h"
+#include "tw/bstr.h"
 #include "zym.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +22,7 @@
 
 namespace {
 
-using zymtest::bstr;
+using tw::ownedBstr;
 using zymtest::className;
 using zymtest::windowText;
 
@@ -164,8 +165,9 @@ struct AboutTexts {
 };
 
 int32_t showAbout(HWND owner, const AboutTexts& t, HICON icon) {
-    auto name = bstr(t.programName), version = bstr(t.version), credit1 = bstr(t.credit1),
-         credit2 = bstr(t.credit2), web = bstr(t.webAddress);
+    auto name = ownedBstr(t.programName), version = ownedBstr(t.version),
+         credit1 = ownedBstr(t.credit1), credit2 = ownedBstr(t.credit2),
+         web = ownedBstr(t.webAddress);
     BSTR nb = name.get(), vb = version.get(), c1 = credit1.get(), c2 = credit2.get(),
          wb = web.get();
     int32_t flags = 1;

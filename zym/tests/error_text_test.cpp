@@ -2,7 +2,7 @@
 // system's, a clear fallback for the rest.
 #include "error_text.h"
 #include "socket_error_text.h"
-#include "test_support.h"
+#include "tw/bstr.h"
 #include "zym.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@
 
 namespace {
 
-using zymtest::take;
+using tw::takeBstr;
 
 std::string lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -38,12 +38,12 @@ TEST(ErrorDescription, SocketLayerNumbersHaveTheirOwnTexts) {
         {62, "too long"}, {68, "sockets"},    {70, "in progress"},
     };
     for (const auto& c : cases) {
-        const std::string text = take(GETLASTERRORDESCRIPTION(c.number, 0));
+        const std::string text = takeBstr(GETLASTERRORDESCRIPTION(c.number, 0));
         EXPECT_NE(lower(text).find(c.word), std::string::npos) << c.number << ": " << text;
         EXPECT_NE(text, zym::systemErrorMessage(static_cast<uint32_t>(c.number))) << c.number;
         EXPECT_TRUE(endsCleanly(text)) << c.number << ": [" << text << "]";
     }
-    EXPECT_NE(lower(take(GETLASTERRORDESCRIPTION(68, 0))).find("2"), std::string::npos)
+    EXPECT_NE(lower(takeBstr(GETLASTERRORDESCRIPTION(68, 0))).find("2"), std::string::npos)
         << "68 also covers a sockets library that is not version 2";
 }
 
@@ -58,7 +58,7 @@ TEST(ErrorDescription, WindowsCodesGetTheSystemTextWithoutLineBreak) {
         {ERROR_INVALID_PARAMETER, "parameter"},
     };
     for (const auto& c : cases) {
-        const std::string text = take(GETLASTERRORDESCRIPTION(c.code, 0));
+        const std::string text = takeBstr(GETLASTERRORDESCRIPTION(c.code, 0));
         EXPECT_NE(lower(text).find(c.word), std::string::npos) << c.code << ": " << text;
         EXPECT_TRUE(endsCleanly(text)) << c.code << ": [" << text << "]";
         EXPECT_EQ(text.find("Unknown error"), std::string::npos) << c.code;
@@ -67,7 +67,8 @@ TEST(ErrorDescription, WindowsCodesGetTheSystemTextWithoutLineBreak) {
 
 TEST(ErrorDescription, CodesWithoutSystemTextGetTheFallback) {
     for (int32_t code : {12345, 987654, -5})
-        EXPECT_EQ(take(GETLASTERRORDESCRIPTION(code, 0)), "Unknown error " + std::to_string(code));
+        EXPECT_EQ(takeBstr(GETLASTERRORDESCRIPTION(code, 0)),
+                  "Unknown error " + std::to_string(code));
 }
 
 // Only the socket layer's own numbers are taken over; their neighbours stay Windows codes.

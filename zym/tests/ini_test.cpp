@@ -1,21 +1,23 @@
 // GETINIDATA / WRITEINIDATA over real initialization files in a temp folder.
-#include "test_support.h"
+#include "tw/bstr.h"
+#include "tw/temp_folder.h"
 #include "zym.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using zymtest::bstr;
-using zymtest::take;
+using tw::ownedBstr;
+using tw::takeBstr;
 
 class IniData : public ::testing::Test {
   protected:
     std::string read(const std::string& section, const std::string& key,
                      const std::string& defaultValue, const std::string& file) {
-        auto f = bstr(file), s = bstr(section), k = bstr(key), d = bstr(defaultValue);
+        auto f = ownedBstr(file), s = ownedBstr(section), k = ownedBstr(key),
+             d = ownedBstr(defaultValue);
         BSTR fb = f.get(), sb = s.get(), kb = k.get(), db = d.get();
-        return take(GETINIDATA(&fb, &sb, &kb, &db));
+        return takeBstr(GETINIDATA(&fb, &sb, &kb, &db));
     }
     std::string read(const std::string& section, const std::string& key,
                      const std::string& defaultValue) {
@@ -23,7 +25,7 @@ class IniData : public ::testing::Test {
     }
     int32_t write(const std::string& section, const std::string& key, const std::string& value,
                   const std::string& file) {
-        auto f = bstr(file), s = bstr(section), k = bstr(key), v = bstr(value);
+        auto f = ownedBstr(file), s = ownedBstr(section), k = ownedBstr(key), v = ownedBstr(value);
         BSTR fb = f.get(), sb = s.get(), kb = k.get(), vb = v.get();
         return WRITEINIDATA(&fb, &sb, &kb, &vb);
     }
@@ -31,7 +33,7 @@ class IniData : public ::testing::Test {
         return write(section, key, value, path_);
     }
 
-    zymtest::TempFolder folder_;
+    tw::testing::TempFolder folder_;
     std::string path_ = folder_.file("Tickwell.ini");
 };
 
@@ -77,13 +79,14 @@ TEST_F(IniData, EveryValueReadsBackUnchanged) {
 TEST_F(IniData, PlainValuesAreStoredWithoutQuotes) {
     write("Network", "CurrentNISTServer", "time.example.org");
     write("Network", "Padded", " x ");
-    const std::string content = zymtest::readFile(path_);
+    const std::string content = tw::testing::readFile(path_);
     EXPECT_NE(content.find("CurrentNISTServer=time.example.org"), std::string::npos) << content;
     EXPECT_NE(content.find("Padded=\" x \""), std::string::npos) << content;
 }
 
 TEST_F(IniData, AbsentOrEmptyGivesTheDefault) {
-    ASSERT_TRUE(zymtest::writeFile(path_, "[General]\r\nInterval=720\r\nEmpty=\r\nBlank=   \r\n"));
+    ASSERT_TRUE(
+        tw::testing::writeFile(path_, "[General]\r\nInterval=720\r\nEmpty=\r\nBlank=   \r\n"));
     struct Case {
         const char* what;
         std::string file, section, key;
@@ -121,7 +124,7 @@ TEST_F(IniData, WritingAnEmptyValueKeepsTheKeyAndReadsTheDefault) {
     write("Network", "Proxy Server address", "proxy.example");
     EXPECT_EQ(write("Network", "Proxy Server address", ""), 1);
     EXPECT_EQ(read("Network", "Proxy Server address", "default"), "default");
-    EXPECT_NE(zymtest::readFile(path_).find("Proxy Server address="), std::string::npos)
+    EXPECT_NE(tw::testing::readFile(path_).find("Proxy Server address="), std::string::npos)
         << "an empty write must not delete the key";
 }
 
@@ -130,7 +133,7 @@ TEST_F(IniData, WritingAnEmptyValueKeepsTheKeyAndReadsTheDefault) {
 // server name typed by a user could set any key); a zero byte would cut it.
 TEST_F(IniData, TextsThatCannotReadBackAreRefusedAndTheFileKept) {
     ASSERT_EQ(write("General", "Interval", "720"), 1);
-    const std::string before = zymtest::readFile(path_);
+    const std::string before = tw::testing::readFile(path_);
     const struct {
         const char* what;
         std::string section, key, value;
@@ -148,7 +151,7 @@ TEST_F(IniData, TextsThatCannotReadBackAreRefusedAndTheFileKept) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(write(c.section, c.key, c.value), 0) << c.what;
-        EXPECT_EQ(zymtest::readFile(path_), before) << c.what;
+        EXPECT_EQ(tw::testing::readFile(path_), before) << c.what;
     }
     EXPECT_EQ(read("General", "Interval", "default"), "720");
     EXPECT_EQ(read("General", "Auto-set time", "default"), "default");
@@ -157,10 +160,10 @@ TEST_F(IniData, TextsThatCannotReadBackAreRefusedAndTheFileKept) {
 
 TEST_F(IniData, NullArgumentsAreEmptyTexts) {
     BSTR none = nullptr;
-    EXPECT_EQ(take(GETINIDATA(nullptr, nullptr, nullptr, nullptr)), "");
-    auto d = bstr("fallback");
+    EXPECT_EQ(takeBstr(GETINIDATA(nullptr, nullptr, nullptr, nullptr)), "");
+    auto d = ownedBstr("fallback");
     BSTR db = d.get();
-    EXPECT_EQ(take(GETINIDATA(&none, &none, &none, &db)), "fallback");
+    EXPECT_EQ(takeBstr(GETINIDATA(&none, &none, &none, &db)), "fallback");
     EXPECT_EQ(WRITEINIDATA(nullptr, nullptr, nullptr, nullptr), 0) << "no file to write";
 }
 

@@ -1,5 +1,6 @@
 // APPPATH, EXENAME and EXIST, as the program uses them to find its files.
-#include "test_support.h"
+#include "tw/bstr.h"
+#include "tw/temp_folder.h"
 #include "zym.h"
 
 #include <gtest/gtest.h>
@@ -9,19 +10,19 @@
 
 namespace {
 
-using zymtest::bstr;
-using zymtest::take;
+using tw::ownedBstr;
+using tw::takeBstr;
 
 int32_t exist(const std::string& path) {
-    auto p = bstr(path);
+    auto p = ownedBstr(path);
     return EXIST(p.get());
 }
 
 // File names are appended directly to APPPATH, so it must end in a separator and
 // be the folder of the running program.
 TEST(ProgramPath, AppPathIsTheFolderOfTheProgramFile) {
-    const std::string folder = take(APPPATH());
-    const std::string program = take(EXENAME());
+    const std::string folder = takeBstr(APPPATH());
+    const std::string program = takeBstr(EXENAME());
     ASSERT_FALSE(folder.empty());
     EXPECT_TRUE(folder.back() == '\\' || folder.back() == '/') << folder;
     ASSERT_EQ(program.compare(0, folder.size(), folder), 0) << program << " not in " << folder;
@@ -34,17 +35,17 @@ TEST(ProgramPath, AppPathIsTheFolderOfTheProgramFile) {
 }
 
 TEST(ProgramPath, ExeNameIsAFileThatExists) {
-    EXPECT_NE(exist(take(EXENAME())), 0);
-    EXPECT_NE(exist(take(APPPATH()) + "zym.dll"), 0) << "files beside the program are found";
+    EXPECT_NE(exist(takeBstr(EXENAME())), 0);
+    EXPECT_NE(exist(takeBstr(APPPATH()) + "zym.dll"), 0) << "files beside the program are found";
 }
 
 TEST(FileExists, FilesAreFoundAndOtherThingsAreNot) {
-    zymtest::TempFolder folder;
+    tw::testing::TempFolder folder;
     const std::string log = folder.file("Tickwell.log");
     EXPECT_EQ(exist(log), 0) << "not yet written";
-    ASSERT_TRUE(zymtest::writeFile(log, "started\r\n"));
+    ASSERT_TRUE(tw::testing::writeFile(log, "started\r\n"));
     EXPECT_NE(exist(log), 0);
-    ASSERT_TRUE(zymtest::writeFile(folder.file("empty.txt"), ""));
+    ASSERT_TRUE(tw::testing::writeFile(folder.file("empty.txt"), ""));
     EXPECT_NE(exist(folder.file("empty.txt")), 0) << "an empty file is still a file";
 
     EXPECT_EQ(exist(folder.file("help\\Index.html")), 0) << "missing folder";

@@ -1,6 +1,6 @@
 // SAVESETTING / DELETEREGVALUE against the real registry (Wine's, in the test prefix).
 #include "registry_value.h"
-#include "test_support.h"
+#include "tw/bstr.h"
 #include "zym.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +9,7 @@
 
 namespace {
 
-using zymtest::bstr;
+using tw::ownedBstr;
 
 constexpr int32_t kCurrentUser = static_cast<int32_t>(0x80000001u);
 constexpr int32_t kLocalMachine = static_cast<int32_t>(0x80000002u);
@@ -32,12 +32,12 @@ std::optional<std::string> readText(int32_t root, const std::string& keyPath,
 
 int32_t save(int32_t root, const std::string& keyPath, const std::string& name,
              const std::string& data) {
-    auto k = bstr(keyPath), n = bstr(name), d = bstr(data);
+    auto k = ownedBstr(keyPath), n = ownedBstr(name), d = ownedBstr(data);
     return SAVESETTING(&root, k.get(), n.get(), d.get());
 }
 
 int32_t remove(int32_t root, const std::string& keyPath, const std::string& name) {
-    auto k = bstr(keyPath), n = bstr(name);
+    auto k = ownedBstr(keyPath), n = ownedBstr(name);
     BSTR kb = k.get(), nb = n.get();
     return DELETEREGVALUE(root, &kb, &nb);
 }

@@ -1,7 +1,7 @@
 // Wave resources: the image check that guards PlaySound, and PLAYWAVFROMRESOURCE
 // against the resources of this test program (zym_tests.rc). The test prefix has
 // no audio driver, so nothing is heard and nothing may wait for a device.
-#include "test_support.h"
+#include "tw/bstr.h"
 #include "wave_image.h"
 #include "zym.h"
 
@@ -13,7 +13,7 @@
 
 namespace {
 
-using zymtest::bstr;
+using tw::ownedBstr;
 using Bytes = std::vector<std::uint8_t>;
 
 // Bounds-checked writes: a slip in a test's offsets must not corrupt its own data.
@@ -141,7 +141,7 @@ TEST(WaveImage, DamagedImagesAreRefused) {
 }
 
 int32_t play(HINSTANCE module, const std::string& name, const std::string& type) {
-    auto n = bstr(name), t = bstr(type);
+    auto n = ownedBstr(name), t = ownedBstr(type);
     BSTR nb = n.get(), tb = t.get();
     return PLAYWAVFROMRESOURCE(&module, &nb, &tb);
 }
@@ -178,7 +178,7 @@ TEST(PlayWavFromResource, AnythingElseIsZero) {
 
 TEST(PlayWavFromResource, NullArgumentsDoNotCrash) {
     EXPECT_EQ(PLAYWAVFROMRESOURCE(nullptr, nullptr, nullptr), 0);
-    auto n = bstr("TESTWAVE"), t = bstr("WAVTEST");
+    auto n = ownedBstr("TESTWAVE"), t = ownedBstr("WAVTEST");
     BSTR nb = n.get(), tb = t.get();
     // No instance is the program file itself, which holds the wave.
     EXPECT_EQ(PLAYWAVFROMRESOURCE(nullptr, &nb, &tb), 1);
