@@ -265,8 +265,9 @@ INT_PTR MainWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_WINDOWPOSCHANGING:
         // Started with "-minimize": the dialog manager's first show is dropped.
-        if (startHidden_) {
-            reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~SWP_SHOWWINDOW;
+        if (auto* position = reinterpret_cast<WINDOWPOS*>(lParam);
+            startHidden_ && (position->flags & SWP_SHOWWINDOW) != 0) {
+            position->flags &= ~SWP_SHOWWINDOW;
             startHidden_ = false;
         }
         return 0;

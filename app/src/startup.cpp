@@ -66,22 +66,27 @@ bool anotherInstanceRuns(const char* instanceName) {
     return ::FindWindowA(instanceName, "") != nullptr;
 }
 
-int runProgram(HINSTANCE instance, const std::string& arguments) {
-    LoadSettings();
-    Settings& s = settings();
-
+bool startupGatesPass() {
     constexpr int32_t kIpAddressClass = ICC_INTERNET_CLASSES;
     if (!commonControlsRecentEnough(seams().initCommonControls(kIpAddressClass))) {
         seams().messageBox(nullptr, kOldCommonControlsText, "SysIPAddress32 Error",
                            MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
-        return 0;
+        return false;
     }
     if (anotherInstanceRuns(kInstanceName)) {
         const std::string text =
             std::string("Another instance of ") + kProgramName + " is already running!";
         seams().messageBox(nullptr, text.c_str(), kProgramName, MB_ICONHAND);
-        return 0;
+        return false;
     }
+    return true;
+}
+
+int runProgram(HINSTANCE instance, const std::string& arguments) {
+    LoadSettings();
+    Settings& s = settings();
+    if (!startupGatesPass())
+        return 0;
     tw::unique_handle instanceMutex(::CreateMutexA(nullptr, FALSE, kInstanceName));
 
     lib::initUrlControl();

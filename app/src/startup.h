@@ -21,6 +21,11 @@ bool commonControlsRecentEnough(double version);
 // a window of the program's class with an empty title.
 bool anotherInstanceRuns(const char* instanceName);
 
+// The two checks before anything shows: common controls recent enough and no
+// other copy running. False (after the message that says why) when the program
+// must end at once.
+bool startupGatesPass();
+
 // The whole run of the program; its exit code.
 int runProgram(HINSTANCE instance, const std::string& arguments);
 
