@@ -355,9 +355,6 @@ INT_PTR MainWindow::onTrayCallback(UINT mouseMessage) {
 INT_PTR MainWindow::onSysCommand(WPARAM command) {
     // The four low bits are the system's own.
     switch (command & 0xFFF0) {
-    case SC_MAXIMIZE:
-        ::SetMenu(window(), menuBar_.get());
-        return 0;
     case SC_MINIMIZE:
         if (settings_.runInSystemTray == 0)
             return 0;
@@ -431,13 +428,13 @@ bool MainWindow::hidden() const {
     return !::IsWindowVisible(window());
 }
 
+// The hidden window keeps its menu bar: a menu that is a window's menu cannot
+// open as the pop-up at the tray icon.
 void MainWindow::hideToTray() {
     ::ShowWindow(window(), SW_HIDE);
-    ::SetMenu(window(), trayMenu_.get());
 }
 
 void MainWindow::restore() {
-    ::SetMenu(window(), menuBar_.get());
     ::ShowWindow(window(), SW_SHOW);
     ::SetForegroundWindow(window());
     ::SetFocus(window());

@@ -289,14 +289,23 @@ TEST(Program, ChecksSetsAndShutsDownAgainstALoopbackServer) {
     ASSERT_TRUE(waitFor([&] { return ::IsWindowVisible(statusBar) != FALSE; }, 2s));
     EXPECT_EQ(height(window), withBar);
 
-    // Exit writes exactly the three keys that change while running, then the stop line.
+    // A change of the clock shows at once, not at the next tick.
+    ::SetDlgItemTextA(window, IDC_PC_TIME, "");
+    ::SendMessageA(window, WM_TIMECHANGE, 0, 0);
+    EXPECT_NE(text(window, IDC_PC_TIME), "");
+
+    // Exit while a query waits for a silent server: the window goes at once, the
+    // three keys that change while running are written, the stop line is the
+    // last, and the program does not wait for the server.
     for (const char* key : {"Show Status bar", "Tray Icon", "Time Next Checked"})
         ::WritePrivateProfileStringA("General", key, nullptr, installation.ini().c_str());
-    ::WritePrivateProfileStringA("General", "Use Sounds", "1", installation.ini().c_str());
     ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, installation.ini().c_str());
     const size_t keysBefore = iniKeyCount(installation.ini(), "General");
+    server.mode = Serve::SilentThenNothing;
+    command(window, CMD_CHECK);
+    ASSERT_TRUE(waitFor([&] { return windowText(statusBar).starts_with("Checking time at"); }, 5s));
     command(window, CMD_EXIT);
-    ASSERT_TRUE(program.exited(10s));
+    ASSERT_TRUE(program.exited(2s)) << "exit waited for the query";
     EXPECT_EQ(iniKeyCount(installation.ini(), "General"), keysBefore + 3);
     EXPECT_EQ(iniValue(installation.ini(), "General", "Show Status bar"), "1");
     EXPECT_NE(iniValue(installation.ini(), "General", "Time Next Checked"), "<missing>");

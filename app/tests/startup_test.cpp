@@ -1,6 +1,7 @@
 // Start-up decisions and the value font, with the platform seams replaced.
 #include "identity.h"
 #include "main_window.h"
+#include "program_ids.h"
 #include "program_seams.h"
 #include "startup.h"
 #include "tw/handles.h"
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 namespace tickwell {
 namespace {
@@ -88,6 +90,49 @@ TEST(MainWindow, ValueFontHeightFollowsTheScreenDpi) {
         EXPECT_EQ(face.lfHeight, -pixels) << screenDpi << " dpi";
         EXPECT_STREQ(face.lfFaceName, "Arial");
     }
+}
+
+// The window on a thread of its own, as the program runs it, driven from here.
+TEST(MainWindow, ValuesStandOnBlackInTheirColours) {
+    Settings s;
+    s.logEvents = 0;
+    s.runInSystemTray = 0;
+    std::thread ui([&s] { MainWindow(::GetModuleHandleA(nullptr), s, false).run(); });
+    HWND window = nullptr;
+    for (int i = 0; i < 200 && window == nullptr; ++i) {
+        window = ::FindWindowA("#32770", "Tickwell - v1.50");
+        ::Sleep(20);
+    }
+    ASSERT_NE(window, nullptr);
+
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    const struct {
+        int id;
+        COLORREF text;
+    } values[] = {{IDC_SERVER_TIME, RGB(0, 255, 0)},
+                  {IDC_PC_TIME, RGB(255, 255, 0)},
+                  {IDC_DIFFERENCE, RGB(255, 0, 0)}}; // no match yet
+    for (const auto& v : values) {
+        ::SetTextColor(dc, RGB(1, 2, 3));
+        const auto brush = reinterpret_cast<HBRUSH>(
+            ::SendMessageA(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                           reinterpret_cast<LPARAM>(::GetDlgItem(window, v.id))));
+        LOGBRUSH face{};
+        ASSERT_NE(::GetObjectA(brush, sizeof(face), &face), 0) << v.id;
+        EXPECT_EQ(face.lbColor, RGB(0, 0, 0)) << v.id;
+        EXPECT_EQ(::GetTextColor(dc), v.text) << v.id;
+    }
+    // A caption keeps the dialog's own colours.
+    const auto captionBrush = reinterpret_cast<HBRUSH>(
+        ::SendMessageA(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(window, IDC_SERVER_CAPTION))));
+    LOGBRUSH captionFace{};
+    ::GetObjectA(captionBrush, sizeof(captionFace), &captionFace);
+    EXPECT_NE(captionFace.lbColor, RGB(0, 0, 0));
+    ::DeleteDC(dc);
+
+    ::PostMessageA(window, WM_COMMAND, CMD_EXIT, 0);
+    ui.join();
 }
 
 } // namespace
