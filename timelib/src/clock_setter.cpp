@@ -1,10 +1,12 @@
 #include "clock_setter.h"
 
+#include "clock_setting_seam.h"
 #include "difference_text.h"
-#include "seams.h"
+#include "library_calls.h"
+#include "message_box_seam.h"
+#include "pc_clock_seam.h"
 #include "systemtime.h"
 #include "tw/handles.h"
-#include "library_calls.h"
 
 #include <algorithm>
 
@@ -48,8 +50,8 @@ BOOL WINAPI enableSystemTimePrivilege() {
 }
 
 std::string setPcTime(SYSTEMTIME& time, int32_t& matchFlag) {
-    if (isNtFamily() && !seams().enableTimePrivilege()) {
-        seams().messageBox(nullptr, kAccessDeniedText, kAccessDeniedCaption, MB_OK | MB_ICONHAND);
+    if (isNtFamily() && !clockSetting().enablePrivilege()) {
+        messageBox().show(nullptr, kAccessDeniedText, kAccessDeniedCaption, MB_OK | MB_ICONHAND);
         return {};
     }
 
@@ -60,12 +62,12 @@ std::string setPcTime(SYSTEMTIME& time, int32_t& matchFlag) {
     // Read next to the set: the notice may take seconds, and time that passes
     // while it goes round is no change of the clock.
     SYSTEMTIME before{};
-    seams().getLocalTime(&before);
-    if (!seams().setSystemTime(&time))
+    pcClock().getLocalTime(&before);
+    if (!clockSetting().setSystemTime(&time))
         return lib::errorDescription(static_cast<int>(::GetLastError()));
 
     SYSTEMTIME after{};
-    seams().getLocalTime(&after);
+    pcClock().getLocalTime(&after);
     // With the calendar's borrows; a record the platform rejects stays as it is
     // (it counts as 1601, and 50 ms before that does not exist).
     addMilliseconds(time, -kSetterMillisecondAdjust);

@@ -3,11 +3,11 @@
 #include "daytime_reply.h"
 #include "filetime.h"
 #include "formatting.h"
+#include "library_calls.h"
+#include "pc_clock_seam.h"
 #include "priority_scope.h"
 #include "rfc868.h"
-#include "seams.h"
 #include "socket_layer.h"
-#include "library_calls.h"
 
 #include <oleauto.h>
 
@@ -40,7 +40,7 @@ QueryOutcome checkAtomicTime(std::string_view serverName, int port, int timeoutS
     QueryOutcome out;
     out.server = cleanServerName(serverName);
 
-    const DWORD t0 = seams().millisecondCounter();
+    const DWORD t0 = pcClock().millisecondCounter();
     std::string reply;
     {
         net::Connection connection;
@@ -59,7 +59,7 @@ QueryOutcome checkAtomicTime(std::string_view serverName, int port, int timeoutS
     }
     const std::string text = replyText(reply);
     out.message = text;
-    const uint32_t exchangeMs = seams().millisecondCounter() - t0; // wraps like the counter
+    const uint32_t exchangeMs = pcClock().millisecondCounter() - t0; // wraps like the counter
 
     switch (classifyReply(reply, text)) {
     case ReplyKind::Daytime: {

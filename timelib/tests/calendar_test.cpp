@@ -4,7 +4,6 @@
 
 #include "calendar.h"
 #include "calendar_locale.h"
-#include "seams.h"
 #include "time_support.h"
 #include "zymdate.h"
 

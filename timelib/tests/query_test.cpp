@@ -2,9 +2,9 @@
 // every kind of server, good and bad, and the export is called as a program would.
 #include <gtest/gtest.h>
 
+#include "pc_clock_seam.h"
 #include "query_support.h"
 #include "scripted_server.h"
-#include "seams.h"
 #include "socket_layer.h"
 #include "time_query.h"
 #include "time_support.h"
@@ -317,9 +317,9 @@ TEST(QueryCorrection, HalfTheExchangeTimeLessFiveMilliseconds) {
         {0xFFFFFFF0u, 0x50, 48, civilTime(2002, 1, 15, 6, 22, 0, 43)}, // the counter wrapped
     };
     for (const auto& c : cases) {
-        Seams fake = seams();
+        PcClockSeam fake = pcClock();
         fake.millisecondCounter = scriptedCounter;
-        ScopedSeams scoped(fake);
+        tw::ScopedSeam<PcClockSeam> scoped(fake);
         counterValues[0] = c.t0;
         counterValues[1] = c.t1;
         counterReads = 0;

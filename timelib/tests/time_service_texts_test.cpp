@@ -2,7 +2,7 @@
 // fixed times and zone states, and from the PC clock through the exports.
 #include <gtest/gtest.h>
 
-#include "seams.h"
+#include "pc_clock_seam.h"
 #include "time_service_clock.h"
 #include "time_service_texts.h"
 #include "time_support.h"
@@ -204,9 +204,9 @@ void WINAPI fixedUtcClock(LPSYSTEMTIME st) {
 }
 
 TEST(NistClock, ReadsTheClockAtHighPriority) {
-    zymdate::Seams s = zymdate::seams();
+    zymdate::PcClockSeam s = zymdate::pcClock();
     s.getSystemTime = fixedUtcClock;
-    zymdate::ScopedSeams scoped(s);
+    tw::ScopedSeam<zymdate::PcClockSeam> scoped(s);
     ::SetPriorityClass(::GetCurrentProcess(), BELOW_NORMAL_PRIORITY_CLASS);
     double advance = 716.2;
     const std::string text = zymdate::sysTimeToNistTime(0, advance);
