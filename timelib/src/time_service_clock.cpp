@@ -3,6 +3,7 @@
 #include "formatting.h"
 #include "pc_clock_seam.h"
 #include "priority_scope.h"
+#include "time_units.h"
 
 #include <oleauto.h>
 
@@ -12,7 +13,6 @@ namespace {
 
 constexpr const char* kInetDatePicture = "ddd',' d MMM yyyy";
 constexpr const char* kInetTimePicture = "HH':'mm':'ss";
-constexpr double kSecondsPerDay = 86400.0;
 
 } // namespace
 
@@ -65,7 +65,7 @@ std::string nextCheckText(const SYSTEMTIME& local, int32_t minutes) {
     double now = 0;
     if (!::SystemTimeToVariantTime(&wholeSeconds, &now))
         now = 0; // what the parser makes of an unreadable text
-    return vbDateToStr(now + minutes * 60.0 / kSecondsPerDay);
+    return vbDateToStr(now + minutes * static_cast<double>(kSecondsPerMinute) / kSecondsPerDay);
 }
 
 std::string setNextCheckTime(int32_t minutes) {

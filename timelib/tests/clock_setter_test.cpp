@@ -24,8 +24,7 @@ namespace {
 using namespace zymdate::test;
 
 std::string errorText(DWORD error) {
-    tw::unique_bstr text(GETLASTERRORDESCRIPTION(static_cast<int32_t>(error), 0));
-    return tw::fromBstr(text.get());
+    return tw::takeBstr(GETLASTERRORDESCRIPTION(static_cast<int32_t>(error), 0));
 }
 
 // ---------------------------------------------------------------------------

@@ -217,10 +217,7 @@ TEST(NistClock, ReadsTheClockAtHighPriority) {
     EXPECT_EQ(zymdate::rfc868Time(), 3220064519u);
 }
 
-std::string take(BSTR b) {
-    tw::unique_bstr owned(b);
-    return tw::fromBstr(owned.get());
-}
+using tw::takeBstr;
 
 std::string twoDigits(int v) {
     return (v < 10 ? "0" : "") + std::to_string(v);
@@ -232,7 +229,7 @@ TEST(NistClock, ExportLineParsesByFieldPositions) {
     double advance = 0;
     SYSTEMTIME before{}, after{};
     ::GetSystemTime(&before);
-    const std::string s = take(STTONISTTIME(&leap, &advance));
+    const std::string s = takeBstr(STTONISTTIME(&leap, &advance));
     ::GetSystemTime(&after);
     EXPECT_EQ(advance, 50.0);
     ASSERT_GE(s.size(), 44u) << s;
@@ -254,7 +251,7 @@ TEST(NistClock, ExportLineParsesByFieldPositions) {
     EXPECT_EQ(s.substr(31), "050.0 UTC(NIST) *");
     EXPECT_NE(s.substr(s.size() - 2), "* ");
 
-    EXPECT_EQ(take(STTONISTTIME(nullptr, nullptr)).substr(26), " 0 0 050.0 UTC(NIST) *");
+    EXPECT_EQ(takeBstr(STTONISTTIME(nullptr, nullptr)).substr(26), " 0 0 050.0 UTC(NIST) *");
 }
 
 TEST(Rfc868Clock, ExportNearIndependentCount) {
