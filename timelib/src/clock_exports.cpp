@@ -1,7 +1,8 @@
-// Exports of the clock setter: thin adapters over clock_setter.
+// Exports of the clock setter: thin adapters over clock_setter and difference_text.
 #include "zymdate.h"
 
 #include "clock_setter.h"
+#include "difference_text.h"
 #include "tw/bstr.h"
 #include "tw/export_edge.h"
 

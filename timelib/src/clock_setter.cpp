@@ -8,8 +8,6 @@
 #include "systemtime.h"
 #include "tw/handles.h"
 
-#include <algorithm>
-
 namespace zymdate {
 
 namespace {
@@ -25,10 +23,6 @@ bool isNtFamily() {
     version.dwOSVersionInfoSize = sizeof version;
     ::GetVersionExA(&version);
     return version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
-
-ClockReading readingOf(const SYSTEMTIME& t) {
-    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
 }
 
 } // namespace
@@ -72,25 +66,6 @@ std::string setPcTime(SYSTEMTIME& time, int32_t& matchFlag) {
     // (it counts as 1601, and 50 ms before that does not exist).
     addMilliseconds(time, -kSetterMillisecondAdjust);
     return differenceText(before, after, matchFlag);
-}
-
-std::string differenceText(const SYSTEMTIME& first, SYSTEMTIME& second, int32_t& matchFlag) {
-    const CalendarDifference d = calendarDifference(readingOf(first), readingOf(second));
-    // Only years can exceed a 16-bit field (readings with huge month or day
-    // fields); the text still tells the whole number.
-    second.wYear = static_cast<WORD>(std::min<int64_t>(d.years, 0xFFFF));
-    second.wMonth = static_cast<WORD>(d.months);
-    second.wDay = static_cast<WORD>(d.days);
-    second.wHour = static_cast<WORD>(d.hours);
-    second.wMinute = static_cast<WORD>(d.minutes);
-    second.wSecond = static_cast<WORD>(d.seconds);
-
-    std::string text = differenceWording(d);
-    if (text.empty()) {
-        matchFlag = 1;
-        text = kClockMatchesText;
-    }
-    return text;
 }
 
 } // namespace zymdate
