@@ -46,6 +46,32 @@ function(tw_add_dll target def_file)
         COMMENT "Checking exports and imports of ${target}")
 endfunction()
 
+# A program with exports of its own (plain stdcall names, as for the DLLs).
+# The import library is not needed: nothing links against a program.
+function(tw_add_program target def_file)
+    add_executable(${target} WIN32 ${ARGN})
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+        file(READ "${def_file}" def_text)
+        string(REGEX REPLACE "@[0-9]+" "" def_text "${def_text}")
+        set(gen_def "${CMAKE_CURRENT_BINARY_DIR}/${target}.x64.def")
+        file(GENERATE OUTPUT "${gen_def}" CONTENT "${def_text}")
+        set(link_def "${gen_def}")
+    else()
+        set(link_def "${def_file}")
+        target_link_options(${target} PRIVATE -Wl,--kill-at)
+    endif()
+    # CMake passes a .def source to the linker for DLLs only; ld takes it as an input.
+    target_link_options(${target} PRIVATE "${link_def}")
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS "${def_file}")
+    string(REPLACE ";" "," allowed "${TW_ALLOWED_DLLS}")
+    add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DBINARY=$<TARGET_FILE:${target}>
+                -DDEF=${def_file} "-DALLOWED_DLLS=${allowed}"
+                -P ${PROJECT_SOURCE_DIR}/cmake/check-binary.cmake
+        VERBATIM
+        COMMENT "Checking exports and imports of ${target}")
+endfunction()
+
 # Executables get the import check only.
 function(tw_check_imports target)
     string(REPLACE ";" "," allowed "${TW_ALLOWED_DLLS}")

@@ -7,9 +7,30 @@
 
 namespace tw::demo {
 
-std::string daytimeLine() {
+namespace {
+
+SYSTEMTIME utcNow(int offsetSeconds) {
     SYSTEMTIME now{};
     ::GetSystemTime(&now);
+    if (offsetSeconds == 0)
+        return now;
+    FILETIME file{};
+    ::SystemTimeToFileTime(&now, &file);
+    ULARGE_INTEGER units{};
+    units.LowPart = file.dwLowDateTime;
+    units.HighPart = file.dwHighDateTime;
+    constexpr long long kUnitsPerSecond = 10'000'000;
+    units.QuadPart += static_cast<unsigned long long>(offsetSeconds * kUnitsPerSecond);
+    file.dwLowDateTime = units.LowPart;
+    file.dwHighDateTime = units.HighPart;
+    ::FileTimeToSystemTime(&file, &now);
+    return now;
+}
+
+} // namespace
+
+std::string daytimeLine(int offsetSeconds) {
+    const SYSTEMTIME now = utcNow(offsetSeconds);
     TIME_ZONE_INFORMATION zone{};
     const auto zoneTime = zymdate::zoneTimeFromId(::GetTimeZoneInformation(&zone));
     double advance = 0; // the library writes its default advance
@@ -18,9 +39,8 @@ std::string daytimeLine() {
            "\n";
 }
 
-std::string timeProtocolBytes() {
-    SYSTEMTIME now{};
-    ::GetSystemTime(&now);
+std::string timeProtocolBytes(int offsetSeconds) {
+    const SYSTEMTIME now = utcNow(offsetSeconds);
     const uint32_t seconds = zymdate::rfc868Value(now);
     return std::string{static_cast<char>(seconds >> 24), static_cast<char>(seconds >> 16),
                        static_cast<char>(seconds >> 8), static_cast<char>(seconds)};

@@ -7,7 +7,9 @@
 
 namespace tw::demo {
 
-std::string daytimeLine();
-std::string timeProtocolBytes();
+// offsetSeconds moves the time served away from the PC clock (a server that
+// disagrees with this PC, so that the difference and a clock set show something).
+std::string daytimeLine(int offsetSeconds = 0);
+std::string timeProtocolBytes(int offsetSeconds = 0);
 
 } // namespace tw::demo

@@ -125,8 +125,9 @@ int main(int argc, char** argv) {
 
     if (args[0] == "--demo") {
         const bool rfc868 = args.size() > 1 && args[1] == "--rfc868";
-        tw::testserver::ScriptedServer server(
-            {tw::testserver::sendFn(rfc868 ? tw::demo::timeProtocolBytes : tw::demo::daytimeLine)});
+        tw::testserver::ScriptedServer server({tw::testserver::sendFn([rfc868] {
+            return rfc868 ? tw::demo::timeProtocolBytes() : tw::demo::daytimeLine();
+        })});
         if (!server.listening()) {
             std::fputs("timequery: could not start the local time server on 127.0.0.1\n", stderr);
             return 1;

@@ -1,8 +1,10 @@
 // timeserver: a small time server on 127.0.0.1 serving this PC's clock, for
 // trying Tickwell without Internet access.
 //
-//   timeserver [PORT] [--rfc868]    Daytime lines in the NIST layout (default), or
-//                                   four-byte Time protocol values with --rfc868
+//   timeserver [PORT] [--rfc868] [--offset SECONDS]
+//       Daytime lines in the NIST layout (default), or four-byte Time protocol
+//       values with --rfc868; --offset serves a time that many seconds off this
+//       PC's clock (negative: behind it).
 #include "demo_line.h"
 #include "scripted_server.h"
 
@@ -12,23 +14,43 @@
 
 int main(int argc, char** argv) {
     long port = 13;
+    long offset = 0;
     bool rfc868 = false;
+    const auto usage = [] {
+        std::fputs("usage: timeserver [PORT] [--rfc868] [--offset SECONDS]\n", stderr);
+        return 2;
+    };
+    constexpr long kMaxOffset = 10L * 366 * 86'400; // a decade either way
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--rfc868") {
             rfc868 = true;
             continue;
         }
+        const bool isOffset = arg == "--offset";
+        if (isOffset && ++i == argc)
+            return usage();
         char* end = nullptr;
-        port = std::strtol(argv[i], &end, 10);
-        if (end == argv[i] || *end != '\0' || port < 0 || port > 65535) {
-            std::fputs("usage: timeserver [PORT] [--rfc868]\n", stderr);
-            return 2;
+        const long value = std::strtol(argv[i], &end, 10);
+        if (end == argv[i] || *end != '\0')
+            return usage();
+        if (isOffset) {
+            if (value < -kMaxOffset || value > kMaxOffset)
+                return usage();
+            offset = value;
+        } else {
+            if (value < 0 || value > 65535)
+                return usage();
+            port = value;
         }
     }
-    tw::testserver::ScriptedServer server(
-        {tw::testserver::sendFn(rfc868 ? tw::demo::timeProtocolBytes : tw::demo::daytimeLine)},
-        static_cast<uint16_t>(port));
+    const int offsetSeconds = static_cast<int>(offset);
+    tw::testserver::ScriptedServer server({tw::testserver::sendFn([rfc868, offsetSeconds] {
+                                              return rfc868 ? tw::demo::timeProtocolBytes(
+                                                                  offsetSeconds)
+                                                            : tw::demo::daytimeLine(offsetSeconds);
+                                          })},
+                                          static_cast<uint16_t>(port));
     if (!server.listening()) {
         std::fprintf(stderr, "timeserver: cannot listen on 127.0.0.1:%ld\n", port);
         return 1;

@@ -65,4 +65,65 @@ std::string nextCheckTime(int32_t minutes) {
     return takeBstr(::SETNEXTCHECKTIME(&minutes));
 }
 
+TimeQuery checkAtomicTime(const std::string& server, int32_t port, int32_t timeoutSeconds) {
+    TimeQuery query;
+    auto s = ownedBstr(server);
+    tw::unique_bstr message;
+    query.result = ::CHECKATOMICTIME(s.addressof(), &port, timeoutSeconds, &query.delay,
+                                     &query.serverUtc, message.addressof());
+    query.server = tw::fromBstr(s.get());
+    query.message = tw::fromBstr(message.get());
+    return query;
+}
+
+std::string setPcTime(SYSTEMTIME& utc, int32_t& matchFlag) {
+    return takeBstr(::SETPCTIME(&utc, &matchFlag));
+}
+
+std::string differenceText(const SYSTEMTIME& first, const SYSTEMTIME& second, int32_t& matchFlag) {
+    SYSTEMTIME a = first, b = second; // the library writes the difference record into b
+    return takeBstr(::DIFFERENCETEXT(&a, &b, &matchFlag));
+}
+
+SYSTEMTIME convertToLocalTime(const SYSTEMTIME& utc) {
+    SYSTEMTIME source = utc, local{};
+    ::CONVERTTOLOCALTIME(&source, &local);
+    return local;
+}
+
+std::string pcTimeAndDate(int32_t useUtc, const std::string& datePicture,
+                          const std::string& timePicture, const std::string& separator) {
+    auto d = ownedBstr(datePicture), t = ownedBstr(timePicture), s = ownedBstr(separator);
+    return takeBstr(::GETPCTIMEANDDATE(&useUtc, d.addressof(), t.addressof(), s.addressof()));
+}
+
+long long dateDifference(const std::string& first, const std::string& second) {
+    auto a = ownedBstr(first), b = ownedBstr(second);
+    return ::DATEDIFFERENCE(a.get(), b.get());
+}
+
+bool fileExists(const std::string& path) {
+    auto p = ownedBstr(path);
+    return ::EXIST(p.get()) != 0;
+}
+
+void playSound(HINSTANCE instance, const std::string& name, const std::string& type) {
+    auto n = ownedBstr(name), t = ownedBstr(type);
+    ::PLAYWAVFROMRESOURCE(&instance, n.addressof(), t.addressof());
+}
+
+void showAbout(HWND owner, const std::string& programName, const std::string& version,
+               const std::string& credit1, const std::string& credit2,
+               const std::string& webAddress, HICON icon) {
+    int32_t flags = 1;
+    auto p = ownedBstr(programName), v = ownedBstr(version), c1 = ownedBstr(credit1),
+         c2 = ownedBstr(credit2), w = ownedBstr(webAddress);
+    ::ZYMSHELLABOUT(&owner, &flags, p.addressof(), v.addressof(), c1.addressof(), c2.addressof(),
+                    w.addressof(), &icon);
+}
+
+void initUrlControl() {
+    ::INITURLCTRL();
+}
+
 } // namespace tickwell::lib

@@ -30,4 +30,29 @@ std::string timestamp();
 // The local date and time `minutes` from now, in the form vbDateToStr gives.
 std::string nextCheckTime(int32_t minutes);
 
+// The time query and the clock, as the check-and-set cycle's worker calls them.
+struct TimeQuery {
+    int32_t result = 0;     // 1: a server time was obtained
+    std::string server;     // as the query left it (cleaned)
+    std::string message;    // the reply, or why it failed
+    double delay = 0;       // milliseconds
+    SYSTEMTIME serverUtc{}; // delay-corrected
+};
+TimeQuery checkAtomicTime(const std::string& server, int32_t port, int32_t timeoutSeconds);
+// Sets the clock to utc (whose milliseconds the library adjusts); the worded change.
+std::string setPcTime(SYSTEMTIME& utc, int32_t& matchFlag);
+std::string differenceText(const SYSTEMTIME& first, const SYSTEMTIME& second, int32_t& matchFlag);
+SYSTEMTIME convertToLocalTime(const SYSTEMTIME& utc);
+std::string pcTimeAndDate(int32_t useUtc, const std::string& datePicture,
+                          const std::string& timePicture, const std::string& separator);
+long long dateDifference(const std::string& first, const std::string& second);
+
+// zym: the program's own resources and the shell
+bool fileExists(const std::string& path);
+void playSound(HINSTANCE instance, const std::string& name, const std::string& type);
+void showAbout(HWND owner, const std::string& programName, const std::string& version,
+               const std::string& credit1, const std::string& credit2,
+               const std::string& webAddress, HICON icon);
+void initUrlControl();
+
 } // namespace tickwell::lib

@@ -1,0 +1,151 @@
+// The check-and-set cycle: what a command, a finished query and a clock tick
+// decide. Settings are read afresh on every event, so a change applied in the
+// options dialog takes effect at the next one.
+#include "cycle.h"
+
+#include <utility>
+
+namespace tickwell {
+namespace {
+
+const char kCheckingPrefix[] = "Checking time at ";
+const char kRetryPrefix[] = "Failed, Next attempt at: ";
+
+// What goes through the 128-byte status text is cut; only a failure reason is
+// shown whole, because it is sent to the bar directly.
+std::string statusCut(std::string text) {
+    if (text.size() > kStatusTextMax)
+        text.resize(kStatusTextMax);
+    return text;
+}
+
+// A tick that issues Set shows the command's decisions and its own refresh.
+CycleEffects withRefresh(CycleEffects set, CycleEffects&& refresh) {
+    set.pcTimeText = std::move(refresh.pcTimeText);
+    set.redrawValues = refresh.redrawValues;
+    return set;
+}
+
+} // namespace
+
+Cycle::Cycle(Settings& settings, CycleServices& services, std::string creditLine)
+    : settings_(settings), services_(services), creditLine_(std::move(creditLine)) {}
+
+CycleEffects Cycle::command(QueryKind kind) {
+    CycleEffects effects;
+    // One query at a time: the worker and the library's connection slot are single.
+    if (querying_)
+        return effects;
+    // Without a connection the user asked to wait rather than see a failure:
+    // the command leaves no trace at all.
+    if (settings_.waitForConnection != 0 && !services_.networkAlive())
+        return effects;
+
+    effects.waitCursor = true;
+    if (settings_.useSounds != 0)
+        effects.sound = Sound::Start;
+    if (settings_.showStatusBar != 0)
+        effects.statusText = statusCut(kCheckingPrefix + settings_.currentServer);
+
+    QueryRequest request;
+    request.kind = kind;
+    request.server = settings_.currentServer;
+    request.port = settings_.timePort;
+    request.timeoutSeconds =
+        settings_.networkTimeout > 0 ? settings_.networkTimeout : kDefaultTimeoutSeconds;
+    effects.startQuery = std::move(request);
+    querying_ = true;
+    return effects;
+}
+
+CycleEffects Cycle::queryFinished(const QueryResult& result) {
+    CycleEffects effects;
+    // A result nobody asked for (a stray post) must not end the running query's
+    // slot or show its texts.
+    if (!querying_)
+        return effects;
+    querying_ = false;
+    // The query cleaned the name ("host (note)" -> "host"); later queries use that.
+    settings_.currentServer = result.server;
+    lastMessage_ = result.message;
+    effects.waitCursor = false;
+
+    if (!result.ok) {
+        effects.serverTimeText = result.message;
+        if (settings_.logEvents != 0)
+            effects.logEntries.push_back(result.message);
+        if (settings_.showStatusBar != 0)
+            effects.statusText = result.message;
+        // Retried even when the Set was started by hand: with auto-set on, the
+        // user relies on the clock being kept right.
+        if (result.kind == QueryKind::Set && settings_.autoSetTime != 0 &&
+            settings_.connectionRetry != 0) {
+            retryPending_ = true;
+            retryAtText_ = services_.nextCheckText(kRetryMinutes);
+            if (settings_.showStatusBar != 0)
+                effects.statusText = statusCut(kRetryPrefix + retryAtText_);
+        }
+        return effects;
+    }
+
+    if (result.kind == QueryKind::Set)
+        retryPending_ = false;
+    switch (settings_.displayNistTime) {
+    case 0:
+        effects.serverTimeText = services_.formatTime(result.serverLocal);
+        break;
+    case 1:
+        effects.serverTimeText = services_.formatTime(result.serverUtc);
+        break;
+    case 2:
+        effects.serverTimeText = result.message;
+        break;
+    default: // an unknown style leaves the shown server time as it was
+        break;
+    }
+    effects.pcTimeText = services_.pcTimeText(settings_.displayLocalTime, settings_.datePicture,
+                                              settings_.timePicture);
+    effects.differenceText = result.differenceText;
+    // The worker words each difference from a cleared flag, so a mismatch after
+    // a match is coloured as a mismatch.
+    clockMatches_ = result.clockMatches;
+    if (settings_.useSounds != 0)
+        effects.sound = Sound::Success;
+    if (settings_.showStatusBar != 0)
+        effects.statusText = statusCut(creditLine_);
+    // The log keeps the server's reply, not the difference: one line per query.
+    if (settings_.logEvents != 0)
+        effects.logEntries.push_back(result.message);
+    effects.redrawValues = true;
+    return effects;
+}
+
+CycleEffects Cycle::tick() {
+    CycleEffects effects;
+    effects.pcTimeText = services_.pcTimeText(settings_.displayLocalTime, settings_.datePicture,
+                                              settings_.timePicture);
+    effects.redrawValues = true;
+    if (settings_.autoSetTime == 0)
+        return effects;
+    // A schedule or retry that comes due during a query stays due: it fires at
+    // the first tick after the query ends instead of being dropped as busy.
+    if (querying_)
+        return effects;
+
+    const std::string now = services_.nowText();
+    if (services_.secondsBetween(settings_.nextCheckText, now) >= 0) {
+        // Advanced before the attempt, whatever its outcome: a failed or skipped
+        // Set keeps the rhythm, and a time long past fires once, not once per
+        // missed interval.
+        settings_.nextCheckText = services_.nextCheckText(settings_.interval);
+        return withRefresh(command(QueryKind::Set), std::move(effects));
+    }
+    // Not cleared here: a retry dropped by the network gate is tried again on
+    // every tick until a connection exists.
+    if (retryPending_ && settings_.connectionRetry != 0 &&
+        services_.secondsBetween(retryAtText_, now) >= 0)
+        return withRefresh(command(QueryKind::Set), std::move(effects));
+    return effects;
+}
+
+} // namespace tickwell

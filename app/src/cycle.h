@@ -1,0 +1,130 @@
+// The check-and-set cycle and its scheduler, as plain logic: events come in (a
+// Check or Set command, a clock tick, a finished query), decisions go out (start
+// a query, the texts to show, a sound, log entries, the status text, the wait
+// cursor). It makes no window call and runs no query itself, so every rule of
+// the schedule and the retry can be tried without windows, sockets or a clock.
+//
+// The query runs elsewhere (a worker thread); the cycle only asks for it and is
+// told its result. One query at a time: a command that arrives while one runs is
+// ignored, and a schedule or retry that comes due meanwhile stays due until the
+// first tick after it ends.
+#pragma once
+
+#include "settings.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tickwell {
+
+enum class QueryKind { Check, Set };
+
+// What the worker needs, copied when the query starts: the worker shares nothing.
+struct QueryRequest {
+    QueryKind kind = QueryKind::Check;
+    std::string server;         // the current server as it stands; the query cleans it
+    int32_t port = 13;          // "Time Port"
+    int32_t timeoutSeconds = 0; // "Network Timeout", always above 0
+};
+
+// What the worker found. The readings the difference compares are taken on the
+// worker as soon as the reply is judged (and, for Set, right after the clock set).
+struct QueryResult {
+    QueryKind kind = QueryKind::Check;
+    bool ok = false;          // a server time was obtained
+    std::string server;       // the server name as the query left it (cleaned)
+    std::string message;      // the reply on success, the reason on failure
+    double delay = 0;         // milliseconds
+    SYSTEMTIME serverUtc{};   // delay-corrected (success only)
+    SYSTEMTIME serverLocal{}; // serverUtc in local time (success only)
+    SYSTEMTIME pcLocal{};     // the PC's local time when the reply was judged
+    // Set: the worded change of the clock set (or its failure text, or empty when
+    // the privilege was refused); Check: the worded difference of pcLocal and
+    // serverLocal. Success only.
+    std::string differenceText;
+    int32_t clockMatches = 0; // 1 when differenceText is "PC Clock Matches"
+};
+
+enum class Sound { None, Start, Success };
+
+// The decisions of one event. Only what is set changes; the window applies them.
+struct CycleEffects {
+    std::optional<QueryRequest> startQuery;
+    std::optional<std::string> serverTimeText; // value 1428
+    std::optional<std::string> pcTimeText;     // value 1429
+    std::optional<std::string> differenceText; // value 1430 (its colour: clockMatches())
+    std::optional<std::string> statusText;     // set only while the status bar is shown
+    Sound sound = Sound::None;                 // set only while sounds are on
+    std::vector<std::string> logEntries;       // set only while "Log events" is on
+    std::optional<bool> waitCursor;            // true: show it, false: restore the arrow
+    bool redrawValues = false;                 // repaint the server time and difference
+};
+
+// The platform readings the cycle needs. Production answers them through the
+// libraries' exports and IsNetworkAlive; tests answer them from a scripted clock.
+class CycleServices {
+  public:
+    virtual ~CycleServices() = default;
+    // A network connection exists.
+    virtual bool networkAlive() = 0;
+    // The local time now as the scheduler compares it: "MM-dd-yyyy hh':'mm':'ss tt".
+    virtual std::string nowText() = 0;
+    // The local date and time `minutes` from now (the "Time Next Checked" form).
+    virtual std::string nextCheckText(int32_t minutes) = 0;
+    // Seconds from the first text's time to the second's, signed, as the library
+    // compares two date texts (an unreadable text counts as its date zero).
+    virtual long long secondsBetween(const std::string& earlier, const std::string& later) = 0;
+    // The PC-time value: date, " - ", time; UTC when displayLocalTime is not 0.
+    virtual std::string pcTimeText(int32_t displayLocalTime, const std::string& datePicture,
+                                   const std::string& timePicture) = 0;
+    // A time as the server-time value shows it: the default date and time pictures.
+    virtual std::string formatTime(const SYSTEMTIME& time) = 0;
+};
+
+// The status text is held in 128 bytes: longer texts are cut to 127 characters.
+inline constexpr size_t kStatusTextMax = 127;
+// A failed Set is retried this many minutes later (auto-set and retry on).
+inline constexpr int32_t kRetryMinutes = 5;
+// A "Network Timeout" of 0 or less would let a silent server hold the one query
+// slot for ever: the query then waits this long.
+inline constexpr int32_t kDefaultTimeoutSeconds = 30;
+
+class Cycle {
+  public:
+    // settings: the run's settings, read on every event and changed where the
+    // cycle owns a value (the next check time, the cleaned current server).
+    // creditLine: the status bar's resting text.
+    Cycle(Settings& settings, CycleServices& services, std::string creditLine);
+
+    // Check (3073) or Set (3074), from a menu, a tool button, the tray menu or the
+    // scheduler. Ignored while a query runs.
+    CycleEffects command(QueryKind kind);
+
+    // The one-second tick: refreshes the PC time and runs the schedule and the retry.
+    CycleEffects tick();
+
+    // The worker's result of the query this cycle asked for.
+    CycleEffects queryFinished(const QueryResult& result);
+
+    bool querying() const { return querying_; }
+    int32_t clockMatches() const { return clockMatches_; }
+    bool retryPending() const { return retryPending_; }
+    const std::string& retryAtText() const { return retryAtText_; }
+    const std::string& lastMessage() const { return lastMessage_; }
+
+  private:
+    Settings& settings_;
+    CycleServices& services_;
+    std::string creditLine_;
+    bool querying_ = false;
+    int32_t clockMatches_ = 0;
+    bool retryPending_ = false;
+    std::string retryAtText_;
+    std::string lastMessage_;
+};
+
+} // namespace tickwell

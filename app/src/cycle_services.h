@@ -1,0 +1,20 @@
+// The cycle's readings from the real platform: the libraries' exports for the
+// texts and date comparisons, IsNetworkAlive for the connection.
+#pragma once
+
+#include "cycle.h"
+
+namespace tickwell {
+
+class LibraryCycleServices final : public CycleServices {
+  public:
+    bool networkAlive() override;
+    std::string nowText() override;
+    std::string nextCheckText(int32_t minutes) override;
+    long long secondsBetween(const std::string& earlier, const std::string& later) override;
+    std::string pcTimeText(int32_t displayLocalTime, const std::string& datePicture,
+                           const std::string& timePicture) override;
+    std::string formatTime(const SYSTEMTIME& time) override;
+};
+
+} // namespace tickwell

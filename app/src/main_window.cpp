@@ -1,0 +1,469 @@
+#include "main_window.h"
+
+#include "event_log.h"
+#include "identity.h"
+#include "library_calls.h"
+#include "program_ids.h"
+#include "program_seams.h"
+
+#include <commctrl.h>
+
+namespace tickwell {
+
+namespace {
+
+constexpr UINT kClockPeriodMs = 1000;
+// The status bar's room: the window grows by this much while it is shown.
+constexpr int kStatusBarDialogUnits = 15;
+constexpr int kValueFontPoints = 8;
+
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+constexpr COLORREF kGreen = RGB(0, 255, 0);
+constexpr COLORREF kYellow = RGB(255, 255, 0);
+constexpr COLORREF kRed = RGB(255, 0, 0);
+
+struct ToolButton {
+    int command;
+    int icon;
+    const char* tip;
+};
+// The tips of Check and Set are also their menu texts.
+constexpr char kCheckText[] = "Check Atomic clock time (NIST)";
+constexpr char kSetText[] = "Set local PC Time with NIST Time";
+constexpr std::array<ToolButton, 7> kToolButtons = {{
+    {CMD_EXIT, IDI_EXIT, "Exit Tickwell"},
+    {CMD_CHECK, IDI_CHECK, kCheckText},
+    {CMD_SET, IDI_SET, kSetText},
+    {CMD_OPTIONS, IDI_OPTIONS, "&Options"},
+    {CMD_LOGFILE, IDI_LOG, "View Logfile"},
+    {CMD_ABOUT, IDI_ABOUT, "About Tickwell"},
+    {CMD_HELP, IDI_HELP, "Help"},
+}};
+
+void append(HMENU menu, int command, const char* text) {
+    ::AppendMenuA(menu, MF_STRING, static_cast<UINT_PTR>(command), text);
+}
+void appendSeparator(HMENU menu) {
+    ::AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+}
+void appendPopup(HMENU menu, HMENU popup, const char* text) {
+    ::AppendMenuA(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), text);
+}
+
+// The View and Help pop-ups stand in both menus; each menu gets its own copy,
+// since a menu destroys its pop-ups with it.
+HMENU viewMenu(bool statusBarShown) {
+    HMENU menu = ::CreatePopupMenu();
+    append(menu, CMD_STATUSBAR_TOGGLE, "&Status Bar");
+    append(menu, CMD_LOGFILE, "&Log File");
+    append(menu, CMD_OPTIONS, "&Options");
+    ::CheckMenuItem(menu, CMD_STATUSBAR_TOGGLE,
+                    MF_BYCOMMAND | (statusBarShown ? MF_CHECKED : MF_UNCHECKED));
+    return menu;
+}
+
+HMENU helpMenu() {
+    HMENU menu = ::CreatePopupMenu();
+    append(menu, CMD_HELP, "&Help");
+    appendSeparator(menu);
+    append(menu, CMD_ABOUT, (std::string("&About ") + kProgramName).c_str());
+    return menu;
+}
+
+HMENU buildMenuBar(bool statusBarShown) {
+    HMENU file = ::CreatePopupMenu();
+    append(file, CMD_CHECK, kCheckText);
+    append(file, CMD_SET, kSetText);
+    appendSeparator(file);
+    append(file, CMD_UPDATES, "&Check for Updates");
+    appendSeparator(file);
+    append(file, CMD_EXIT, "E&xit");
+
+    HMENU bar = ::CreateMenu();
+    appendPopup(bar, file, "&File");
+    appendPopup(bar, viewMenu(statusBarShown), "&View");
+    appendPopup(bar, helpMenu(), "&Help");
+    return bar;
+}
+
+HMENU buildTrayMenu(bool statusBarShown) {
+    HMENU tray = ::CreatePopupMenu();
+    append(tray, CMD_CHECK, kCheckText);
+    append(tray, CMD_SET, kSetText);
+    appendSeparator(tray);
+    appendPopup(tray, viewMenu(statusBarShown), "&View");
+    appendSeparator(tray);
+    appendPopup(tray, helpMenu(), "&Help");
+    appendSeparator(tray);
+    append(tray, CMD_RESTORE, "&Restore");
+    appendSeparator(tray);
+    append(tray, CMD_EXIT, "E&xit");
+    return tray;
+}
+
+} // namespace
+
+WindowState& windowState() {
+    static WindowState state;
+    return state;
+}
+
+HFONT MakeFont(const char* face, int points) {
+    constexpr int kPointsPerInch = 72;
+    const int height = -(points * screen().dpi() / kPointsPerInch);
+    return ::CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                         OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face);
+}
+
+MainWindow::MainWindow(HINSTANCE instance, Settings& settings, bool startHidden)
+    : instance_(instance), settings_(settings), startHidden_(startHidden),
+      cycle_(settings, services_, kCreditLine) {}
+
+INT_PTR MainWindow::run() {
+    return runModal(instance_, IDD_MAIN, nullptr);
+}
+
+bool MainWindow::onInit() {
+    const std::string title = std::string(kProgramName) + " - " + kVersionText;
+    ::SetWindowTextA(window(), title.c_str());
+    appIcon_.reset(static_cast<HICON>(
+        ::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));
+    ::SendMessageA(window(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(appIcon_.get()));
+    setButtonIcons();
+    menuBar_.reset(buildMenuBar(settings_.showStatusBar != 0));
+    trayMenu_.reset(buildTrayMenu(settings_.showStatusBar != 0));
+    ::SetMenu(window(), menuBar_.get());
+    statusBar_ = item(IDC_STATUSBAR);
+    addToolTips();
+    taskbarCreated_ = ::RegisterWindowMessageA("TaskbarCreated");
+
+    ::SetWindowPos(window(), settings_.stayOnTop != 0 ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE);
+    const std::string tip = std::string(kProgramName) + " " + kVersionText;
+    tray_ = std::make_unique<TrayIconArea>(window(), instance_, tip);
+    if (settings_.runInSystemTray != 0)
+        tray_->add(settings_.trayIcon);
+
+    blackBrush_.reset(::CreateSolidBrush(kBlack));
+    valueFont_.reset(MakeFont("Arial", kValueFontPoints));
+    for (int id : {IDC_PC_TIME, IDC_SERVER_TIME, IDC_DIFFERENCE})
+        ::SendDlgItemMessageA(window(), id, WM_SETFONT, reinterpret_cast<WPARAM>(valueFont_.get()),
+                              TRUE);
+    refreshPcTime();
+    ::SetWindowTextA(statusBar_, tip.c_str());
+
+    if (settings_.showStatusBar == 0)
+        ::ShowWindow(statusBar_, SW_HIDE);
+    else
+        growBy(kStatusBarDialogUnits);
+    ::SetTimer(window(), IDT_CLOCK, kClockPeriodMs, nullptr);
+    if (settings_.showStatusBar != 0)
+        ::SetWindowTextA(statusBar_, kCreditLine);
+    if (settings_.logEvents != 0)
+        LogEvent(std::string(kProgramName) + " started");
+    return true;
+}
+
+void MainWindow::setButtonIcons() {
+    // The pictures fill the 25-unit buttons less a small margin.
+    const SIZE button = dialogUnits(25, 25);
+    const int side = std::min(button.cx, button.cy) >= 40 ? 32 : 24;
+    for (size_t i = 0; i < kToolButtons.size(); ++i) {
+        buttonIcons_[i].reset(
+            static_cast<HICON>(::LoadImageA(instance_, MAKEINTRESOURCEA(kToolButtons[i].icon),
+                                            IMAGE_ICON, side, side, LR_DEFAULTCOLOR)));
+        ::SendDlgItemMessageA(window(), kToolButtons[i].command, BM_SETIMAGE, IMAGE_ICON,
+                              reinterpret_cast<LPARAM>(buttonIcons_[i].get()));
+    }
+}
+
+void MainWindow::addToolTips() {
+    HWND tips =
+        ::CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                          CW_USEDEFAULT, CW_USEDEFAULT, window(), nullptr, instance_, nullptr);
+    for (const ToolButton& button : kToolButtons) {
+        TTTOOLINFOA tool{};
+        tool.cbSize = TTTOOLINFOA_V1_SIZE;
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = window();
+        tool.uId = reinterpret_cast<UINT_PTR>(item(button.command));
+        tool.lpszText = const_cast<char*>(button.tip);
+        ::SendMessageA(tips, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+}
+
+bool MainWindow::onCommand(int id, int code, HWND /*control*/) {
+    switch (id) {
+    case CMD_EXIT:
+        if (code == 0)
+            exitProgram();
+        return true;
+    case CMD_CHECK:
+        startQuery(QueryKind::Check);
+        return true;
+    case CMD_SET:
+        startQuery(QueryKind::Set);
+        return true;
+    case CMD_OPTIONS:
+        // The options dialog comes with the next release of the program.
+        return true;
+    case CMD_LOGFILE:
+        openIfExists(lib::appPath() + "Tickwell.log");
+        return true;
+    case CMD_ABOUT: {
+        HICON icon = ::LoadIconA(instance_, MAKEINTRESOURCEA(IDI_CHECK));
+        lib::showAbout(window(), kProgramName, kVersionText, kCredit1, kCredit2, kWebAddress, icon);
+        return true;
+    }
+    case CMD_HELP:
+        openIfExists(lib::appPath() + "help\\Index.html");
+        return true;
+    case CMD_STATUSBAR_TOGGLE:
+        toggleStatusBar();
+        return true;
+    case CMD_RESTORE:
+        if (hidden())
+            restore();
+        return true;
+    case CMD_UPDATES:
+        shellOpen().shellExecute(nullptr, "open", kWebAddress, nullptr, nullptr, SW_SHOWNORMAL);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool MainWindow::onTimer(UINT_PTR timerId) {
+    if (timerId != IDT_CLOCK)
+        return false;
+    if (windowState().trayIconChanged) {
+        if (tray_->shown())
+            tray_->replace(settings_.trayIcon);
+        windowState().trayIconChanged = false;
+    }
+    apply(cycle_.tick());
+    return true;
+}
+
+void MainWindow::onDestroy() {
+    if (tray_)
+        tray_->remove();
+    ::KillTimer(window(), IDT_CLOCK);
+    // The menus are this object's; the window must not destroy them with itself.
+    ::SetMenu(window(), nullptr);
+    blackBrush_.reset();
+    valueFont_.reset();
+}
+
+INT_PTR MainWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == taskbarCreated_ && taskbarCreated_ != 0) {
+        // A new taskbar knows no icons: put ours back.
+        if (settings_.runInSystemTray != 0)
+            tray_->add(settings_.trayIcon);
+        return 0;
+    }
+    switch (message) {
+    case WM_WINDOWPOSCHANGING:
+        // Started with "-minimize": the dialog manager's first show is dropped.
+        if (auto* position = reinterpret_cast<WINDOWPOS*>(lParam);
+            startHidden_ && (position->flags & SWP_SHOWWINDOW) != 0) {
+            position->flags &= ~SWP_SHOWWINDOW;
+            startHidden_ = false;
+        }
+        return 0;
+    case WM_SIZE:
+        ::SendMessageA(statusBar_, WM_SIZE, wParam, lParam);
+        return 0;
+    case WM_MENUSELECT: {
+        UINT noHelp[2] = {0, 0};
+        ::MenuHelp(WM_MENUSELECT, wParam, lParam, menuBar_.get(), instance_, statusBar_, noHelp);
+        return 0;
+    }
+    case WM_CTLCOLORSTATIC:
+        return onColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_TRAY_CALLBACK:
+        return onTrayCallback(LOWORD(lParam));
+    case WM_QUERYENDSESSION:
+        exitProgram();
+        ::PostQuitMessage(0);
+        setResult(TRUE); // Windows may go on to log off or shut down
+        return TRUE;
+    case WM_SYSCOMMAND:
+        return onSysCommand(wParam);
+    case WM_SETCURSOR:
+        if (waitCursor_ && LOWORD(lParam) == HTCLIENT) {
+            ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
+            setResult(TRUE);
+            return TRUE;
+        }
+        return 0;
+    case WM_TIMECHANGE:
+        // The clock was set (by us or anyone): show the new time now, not at the next tick.
+        refreshPcTime();
+        return 0;
+    case WM_QUERY_DONE: {
+        const std::unique_ptr<QueryResult> result = QueryWorker::take(lParam);
+        apply(cycle_.queryFinished(*result));
+        return TRUE;
+    }
+    default:
+        return 0;
+    }
+}
+
+INT_PTR MainWindow::onColorStatic(HDC dc, HWND control) {
+    switch (::GetDlgCtrlID(control)) {
+    case IDC_SERVER_TIME:
+        ::SetTextColor(dc, kGreen);
+        ::SetBkMode(dc, TRANSPARENT);
+        break;
+    case IDC_PC_TIME:
+        ::SetTextColor(dc, kYellow);
+        ::SetBkColor(dc, kBlack);
+        break;
+    case IDC_DIFFERENCE:
+        ::SetTextColor(dc, cycle_.clockMatches() != 0 ? kGreen : kRed);
+        ::SetBkColor(dc, kBlack);
+        break;
+    default:
+        return 0;
+    }
+    return reinterpret_cast<INT_PTR>(blackBrush_.get());
+}
+
+INT_PTR MainWindow::onTrayCallback(UINT mouseMessage) {
+    if (!hidden())
+        return 0; // while the window is shown the tray icon does nothing
+    switch (mouseMessage) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        restore();
+        return TRUE;
+    case WM_RBUTTONDOWN: {
+        ::SetForegroundWindow(window());
+        POINT at{};
+        ::GetCursorPos(&at);
+        ::TrackPopupMenu(trayMenu_.get(), 0, at.x, at.y, 0, window(), nullptr);
+        ::PostMessageA(window(), WM_NULL, 0, 0);
+        return TRUE;
+    }
+    default:
+        return 0;
+    }
+}
+
+INT_PTR MainWindow::onSysCommand(WPARAM command) {
+    // The four low bits are the system's own.
+    switch (command & 0xFFF0) {
+    case SC_MINIMIZE:
+        if (settings_.runInSystemTray == 0)
+            return 0;
+        hideToTray();
+        return TRUE;
+    case SC_CLOSE:
+        if (settings_.runInSystemTray != 0)
+            hideToTray();
+        else
+            exitProgram();
+        return TRUE;
+    default:
+        return 0;
+    }
+}
+
+void MainWindow::startQuery(QueryKind kind) {
+    CycleEffects effects = cycle_.command(kind);
+    apply(effects);
+}
+
+void MainWindow::apply(const CycleEffects& effects) {
+    if (effects.waitCursor) {
+        waitCursor_ = *effects.waitCursor;
+        POINT at{};
+        ::GetCursorPos(&at);
+        if (::WindowFromPoint(at) == window() || ::IsChild(window(), ::WindowFromPoint(at)))
+            ::SetCursor(::LoadCursor(nullptr, waitCursor_ ? IDC_WAIT : IDC_ARROW));
+    }
+    if (effects.sound == Sound::Start)
+        lib::playSound(instance_, "WAVE2", "WAV02");
+    if (effects.statusText)
+        setStatus(*effects.statusText);
+    if (effects.serverTimeText)
+        setText(IDC_SERVER_TIME, *effects.serverTimeText);
+    if (effects.pcTimeText)
+        setText(IDC_PC_TIME, *effects.pcTimeText);
+    if (effects.differenceText)
+        setText(IDC_DIFFERENCE, *effects.differenceText);
+    if (effects.sound == Sound::Success)
+        lib::playSound(instance_, "WAVE3", "WAV03");
+    for (const std::string& entry : effects.logEntries)
+        LogEvent(entry);
+    if (effects.redrawValues) {
+        for (int id : {IDC_SERVER_TIME, IDC_PC_TIME, IDC_DIFFERENCE})
+            ::InvalidateRect(item(id), nullptr, TRUE);
+    }
+    if (effects.startQuery && !worker_.start(window(), *effects.startQuery)) {
+        QueryResult failed;
+        failed.kind = effects.startQuery->kind;
+        failed.server = effects.startQuery->server;
+        failed.message = "The time query could not be started: the system is out of resources";
+        apply(cycle_.queryFinished(failed));
+    }
+}
+
+void MainWindow::setStatus(const std::string& text) {
+    ::SetWindowTextA(statusBar_, text.c_str());
+}
+
+void MainWindow::refreshPcTime() {
+    setText(IDC_PC_TIME, services_.pcTimeText(settings_.displayLocalTime, settings_.datePicture,
+                                              settings_.timePicture));
+}
+
+void MainWindow::exitProgram() {
+    end(1);
+}
+
+bool MainWindow::hidden() const {
+    return !::IsWindowVisible(window());
+}
+
+// The hidden window keeps its menu bar: a menu that is a window's menu cannot
+// open as the pop-up at the tray icon.
+void MainWindow::hideToTray() {
+    ::ShowWindow(window(), SW_HIDE);
+}
+
+void MainWindow::restore() {
+    ::ShowWindow(window(), SW_SHOW);
+    ::SetForegroundWindow(window());
+    ::SetFocus(window());
+}
+
+void MainWindow::toggleStatusBar() {
+    const bool show = settings_.showStatusBar == 0;
+    settings_.showStatusBar = show ? 1 : 0;
+    growBy(show ? kStatusBarDialogUnits : -kStatusBarDialogUnits);
+    ::ShowWindow(statusBar_, show ? SW_SHOWNORMAL : SW_HIDE);
+    if (show)
+        ::SendMessageA(statusBar_, WM_SIZE, 0, 0);
+    for (HMENU menu : {menuBar_.get(), trayMenu_.get()})
+        ::CheckMenuItem(menu, CMD_STATUSBAR_TOGGLE,
+                        MF_BYCOMMAND | (show ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void MainWindow::growBy(int dialogUnits) {
+    RECT frame{};
+    ::GetWindowRect(window(), &frame);
+    const SIZE extra = this->dialogUnits(0, dialogUnits < 0 ? -dialogUnits : dialogUnits);
+    const int height = frame.bottom - frame.top + (dialogUnits < 0 ? -extra.cy : extra.cy);
+    ::SetWindowPos(window(), nullptr, 0, 0, frame.right - frame.left, height,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void MainWindow::openIfExists(const std::string& path) {
+    if (lib::fileExists(path))
+        shellOpen().shellExecute(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+} // namespace tickwell
