@@ -4,6 +4,7 @@
 //   query_bench [RUNS]     (run under scripts/winerun; results go to stdout)
 #include "scripted_server.h"
 #include "tw/bstr.h"
+#include "tw/handles.h"
 #include "zymdate.h"
 
 #include <winsock2.h>
@@ -37,7 +38,8 @@ double median(std::vector<double> v) {
 }
 
 bool bareExchange(uint16_t port) {
-    const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    const tw::unique_socket owner(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    const SOCKET s = owner.get();
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
@@ -47,19 +49,15 @@ bool bareExchange(uint16_t port) {
     int n;
     while (ok && (n = ::recv(s, buffer, sizeof(buffer), 0)) > 0) {
     }
-    ::closesocket(s);
     return ok;
 }
 
 bool query(uint16_t port, SYSTEMTIME& time) {
-    BSTR server = tw::makeBstr("127.0.0.1");
-    BSTR message = nullptr;
+    tw::unique_bstr server = tw::ownedBstr("127.0.0.1");
+    tw::unique_bstr message;
     int32_t p = port;
     double delay = 0;
-    const int32_t result = ::CHECKATOMICTIME(&server, &p, 10, &delay, &time, &message);
-    ::SysFreeString(server);
-    ::SysFreeString(message);
-    return result == 1;
+    return ::CHECKATOMICTIME(server.addressof(), &p, 10, &delay, &time, message.addressof()) == 1;
 }
 
 double msSince2002Line(const SYSTEMTIME& t) {

@@ -31,10 +31,6 @@ Step reset() {
 
 namespace {
 
-SOCKET sock(uintptr_t s) {
-    return static_cast<SOCKET>(s);
-}
-
 bool sendAll(SOCKET s, const char* data, size_t size) {
     while (size > 0) {
         const int n = ::send(s, data, static_cast<int>(size), 0);
@@ -66,22 +62,20 @@ ScriptedServer::ScriptedServer(std::vector<Step> script, uint16_t port)
     if (::WSAStartup(MAKEWORD(2, 2), &data) != 0)
         return;
     started_ = true;
-    const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s == INVALID_SOCKET)
+    tw::unique_socket s(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (!s)
         return;
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
     address.sin_port = ::htons(port);
-    if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == SOCKET_ERROR ||
-        ::listen(s, 16) == SOCKET_ERROR) {
-        ::closesocket(s);
+    if (::bind(s.get(), reinterpret_cast<sockaddr*>(&address), sizeof(address)) == SOCKET_ERROR ||
+        ::listen(s.get(), 16) == SOCKET_ERROR)
         return;
-    }
     int size = sizeof(address);
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
+    ::getsockname(s.get(), reinterpret_cast<sockaddr*>(&address), &size);
     port_ = ::ntohs(address.sin_port);
-    listener_ = static_cast<uintptr_t>(s);
+    listener_ = std::move(s);
     thread_ = std::thread([this] { acceptLoop(); });
 }
 
@@ -89,8 +83,7 @@ ScriptedServer::~ScriptedServer() {
     stopping_ = true;
     if (thread_.joinable())
         thread_.join();
-    if (listening())
-        ::closesocket(sock(listener_));
+    listener_.reset(); // before the library is given back
     if (started_)
         ::WSACleanup();
 }
@@ -117,21 +110,22 @@ void ScriptedServer::acceptLoop() {
     while (!stopping_) {
         fd_set readable;
         FD_ZERO(&readable);
-        FD_SET(sock(listener_), &readable);
+        FD_SET(listener_.get(), &readable);
         timeval tv{0, 20'000};
         if (::select(0, &readable, nullptr, nullptr, &tv) <= 0)
             continue;
-        const SOCKET client = ::accept(sock(listener_), nullptr, nullptr);
-        if (client == INVALID_SOCKET)
+        tw::unique_socket client(::accept(listener_.get(), nullptr, nullptr));
+        if (!client)
             continue;
-        clients.emplace_back([this, client] { serve(static_cast<uintptr_t>(client)); });
+        clients.emplace_back(
+            [this, client = std::move(client)]() mutable { serve(std::move(client)); });
     }
     for (auto& t : clients)
         t.join();
 }
 
-void ScriptedServer::serve(uintptr_t handle) {
-    const SOCKET s = sock(handle);
+void ScriptedServer::serve(tw::unique_socket client) {
+    const SOCKET s = client.get();
     bool graceful = true;
     for (const Step& step : script_) {
         if (stopping_)
@@ -182,7 +176,7 @@ void ScriptedServer::serve(uintptr_t handle) {
     }
     if (graceful)
         ::shutdown(s, SD_SEND);
-    ::closesocket(s);
+    client.reset();
     ++served_;
 }
 
@@ -190,18 +184,16 @@ uint16_t refusedPort() {
     WSADATA data{};
     ::WSAStartup(MAKEWORD(2, 2), &data);
     uint16_t port = 0;
-    const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s != INVALID_SOCKET) {
+    if (tw::unique_socket s(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)); s) {
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
-        if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0) {
+        if (::bind(s.get(), reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0) {
             int size = sizeof(address);
-            ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
+            ::getsockname(s.get(), reinterpret_cast<sockaddr*>(&address), &size);
             port = ::ntohs(address.sin_port);
         }
-        ::closesocket(s);
-    }
+    } // closed here, before the library is given back
     ::WSACleanup();
     return port;
 }

@@ -3,6 +3,8 @@
 // thread of its own, until the server is destroyed.
 #pragma once
 
+#include "tw/handles.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -46,7 +48,7 @@ class ScriptedServer {
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
 
-    bool listening() const { return listener_ != ~uintptr_t{0}; }
+    bool listening() const { return static_cast<bool>(listener_); }
     uint16_t port() const { return port_; }
     int connectionsServed() const { return served_.load(); }
 
@@ -56,11 +58,11 @@ class ScriptedServer {
 
   private:
     void acceptLoop();
-    void serve(uintptr_t client);
+    void serve(tw::unique_socket client);
     bool waitOrStop(int ms);
 
     std::vector<Step> script_;
-    uintptr_t listener_ = ~uintptr_t{0};
+    tw::unique_socket listener_;
     uint16_t port_ = 0;
     std::atomic<bool> stopping_{false};
     std::atomic<int> served_{0};

@@ -58,34 +58,32 @@ bool setClock = false;
 
 void setPcClock(SYSTEMTIME time) {
     int32_t matchFlag = 0;
-    tw::unique_bstr change(::SETPCTIME(&time, &matchFlag));
-    const std::string text = tw::fromBstr(change.get());
+    const std::string text = tw::takeBstr(::SETPCTIME(&time, &matchFlag));
     std::printf("set:     %s\n",
                 text.empty() ? "(not set: the system-time privilege was refused)" : text.c_str());
     std::printf("match:   %d\n", matchFlag);
 }
 
 int query(const std::string& host, int32_t port, int32_t timeout) {
-    BSTR server = tw::makeBstr(host);
-    BSTR message = nullptr;
+    tw::unique_bstr server = tw::ownedBstr(host);
+    tw::unique_bstr message;
     double delay = 0;
     SYSTEMTIME time{};
-    const int32_t result = ::CHECKATOMICTIME(&server, &port, timeout, &delay, &time, &message);
+    const int32_t result =
+        ::CHECKATOMICTIME(server.addressof(), &port, timeout, &delay, &time, message.addressof());
 
     std::printf("result:  %d\n", result);
-    std::printf("server:  %s\n", tw::fromBstr(server).c_str());
+    std::printf("server:  %s\n", tw::fromBstr(server.get()).c_str());
     if (result == 1) {
         std::printf("time:    %04u-%02u-%02u %02u:%02u:%02u.%03u UTC\n", time.wYear, time.wMonth,
                     time.wDay, time.wHour, time.wMinute, time.wSecond, time.wMilliseconds);
         std::printf("delay:   %.0f ms\n", delay);
     }
-    std::printf("message: %s\n", tw::fromBstr(message).c_str());
+    std::printf("message: %s\n", tw::fromBstr(message.get()).c_str());
     if (result == 1 && setClock)
         setPcClock(time);
     if (logOutcome)
-        tickwell::LogEvent(tw::fromBstr(message));
-    ::SysFreeString(server);
-    ::SysFreeString(message);
+        tickwell::LogEvent(tw::fromBstr(message.get()));
     return result == 1 ? 0 : 1;
 }
 
@@ -95,16 +93,14 @@ int printOwnTime(const std::string& form) {
     if (form == "--nist") {
         int32_t leap = 0;
         double advance = 0;
-        tw::unique_bstr line(::STTONISTTIME(&leap, &advance));
-        std::printf("%s\n", tw::fromBstr(line.get()).c_str());
+        std::printf("%s\n", tw::takeBstr(::STTONISTTIME(&leap, &advance)).c_str());
     } else if (form == "--rfc868") {
         const uint32_t value = ::RFC868TIME();
         std::printf("%lu (bytes on the wire: %02X %02X %02X %02X)\n",
                     static_cast<unsigned long>(value), (value >> 24) & 0xFFu, (value >> 16) & 0xFFu,
                     (value >> 8) & 0xFFu, value & 0xFFu);
     } else {
-        tw::unique_bstr date(::INETTIME());
-        std::printf("%s\n", tw::fromBstr(date.get()).c_str());
+        std::printf("%s\n", tw::takeBstr(::INETTIME()).c_str());
     }
     return 0;
 }

@@ -7,12 +7,12 @@
 namespace tickwell {
 
 bool LibraryCycleServices::networkAlive() {
-    return seams().networkAlive() != FALSE;
+    return network().isAlive() != FALSE;
 }
 
 std::string LibraryCycleServices::nowText() {
     SYSTEMTIME now{};
-    seams().getLocalTime(&now);
+    localClock().getLocalTime(&now);
     return lib::formatTime(now, "hh':'mm':'ss tt", "MM-dd-yyyy");
 }
 

@@ -110,7 +110,7 @@ WindowState& windowState() {
 
 HFONT MakeFont(const char* face, int points) {
     constexpr int kPointsPerInch = 72;
-    const int height = -(points * seams().screenDpi() / kPointsPerInch);
+    const int height = -(points * screen().dpi() / kPointsPerInch);
     return ::CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
                          OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face);
 }
@@ -226,7 +226,7 @@ bool MainWindow::onCommand(int id, int code, HWND /*control*/) {
             restore();
         return true;
     case CMD_UPDATES:
-        seams().shellExecute(nullptr, "open", kWebAddress, nullptr, nullptr, SW_SHOWNORMAL);
+        shellOpen().shellExecute(nullptr, "open", kWebAddress, nullptr, nullptr, SW_SHOWNORMAL);
         return true;
     default:
         return false;
@@ -463,7 +463,7 @@ void MainWindow::growBy(int dialogUnits) {
 
 void MainWindow::openIfExists(const std::string& path) {
     if (lib::fileExists(path))
-        seams().shellExecute(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        shellOpen().shellExecute(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 } // namespace tickwell

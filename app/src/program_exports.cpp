@@ -2,23 +2,16 @@
 #include "system_versions.h"
 
 #include "tw/bstr.h"
+#include "tw/export_edge.h"
 
 #include <windows.h>
 
 #include <cstdint>
 
 extern "C" double WINAPI GETSYSFILEVER(BSTR fileName) {
-    try {
-        return tickwell::getSysFileVer(tw::fromBstr(fileName));
-    } catch (...) {
-        return 0;
-    }
+    return tw::atEdge(0.0, [&] { return tickwell::getSysFileVer(tw::fromBstr(fileName)); });
 }
 
 extern "C" double WINAPI INITCOMCTL32(int32_t classes) {
-    try {
-        return tickwell::initComCtl32(classes);
-    } catch (...) {
-        return 0;
-    }
+    return tw::atEdge(0.0, [&] { return tickwell::initComCtl32(classes); });
 }

@@ -35,14 +35,28 @@ double initCommonControls(int32_t classes) {
 
 } // namespace
 
-Seams realSeams() {
-    return Seams{::GetLocalTime, ::MessageBoxA, ::ShellExecuteA,
-                 networkAlive,   screenDpi,     initCommonControls};
+LocalClockSeam LocalClockSeam::real() {
+    return {::GetLocalTime};
 }
 
-Seams& seams() {
-    static Seams current = realSeams();
-    return current;
+MessageBoxSeam MessageBoxSeam::real() {
+    return {::MessageBoxA};
+}
+
+ShellOpenSeam ShellOpenSeam::real() {
+    return {::ShellExecuteA};
+}
+
+NetworkSeam NetworkSeam::real() {
+    return {networkAlive};
+}
+
+ScreenSeam ScreenSeam::real() {
+    return {screenDpi};
+}
+
+CommonControlsSeam CommonControlsSeam::real() {
+    return {initCommonControls};
 }
 
 } // namespace tickwell

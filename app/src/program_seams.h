@@ -1,11 +1,12 @@
-// The program's platform effects that tests replace: reading the clock (for
-// deterministic schedules and texts), message boxes (they would block a test),
-// the shell (it would open a browser or an editor), the network-alive test, the
-// screen's dots per inch and the common controls' version (to try the start-up
-// gate on either side of its limit). Production binds each to the real call.
+// The program's platform effects that tests replace, one seam per kind:
+// reading the clock (for deterministic schedules and texts), message boxes
+// (they would block a test), the shell (it would open a browser or an editor),
+// the network-alive test, the screen's dots per inch and the common controls'
+// version (to try the start-up gate on either side of its limit). Production
+// binds each to the real call.
 #pragma once
 
-#include "tw/scoped_replacement.h"
+#include "tw/seam.h"
 
 #include <windows.h>
 
@@ -13,22 +14,56 @@
 
 namespace tickwell {
 
-struct Seams {
+struct LocalClockSeam {
     void(WINAPI* getLocalTime)(LPSYSTEMTIME);
-    int(WINAPI* messageBox)(HWND, LPCSTR, LPCSTR, UINT);
-    HINSTANCE(WINAPI* shellExecute)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
-    // IsNetworkAlive: non-zero when a connection exists.
-    BOOL (*networkAlive)();
-    // LOGPIXELSY of the screen.
-    int (*screenDpi)();
-    // INITCOMCTL32: initialises the given control classes, returns the version.
-    double (*initCommonControls)(int32_t classes);
+    static LocalClockSeam real();
 };
 
-Seams& seams();
-Seams realSeams();
+struct MessageBoxSeam {
+    int(WINAPI* show)(HWND, LPCSTR, LPCSTR, UINT);
+    static MessageBoxSeam real();
+};
 
-// Replaces the seams for the lifetime of a test and restores them after.
-using ScopedSeams = tw::ScopedReplacement<Seams, seams>;
+struct ShellOpenSeam {
+    HINSTANCE(WINAPI* shellExecute)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+    static ShellOpenSeam real();
+};
+
+struct NetworkSeam {
+    // IsNetworkAlive: non-zero when a connection exists.
+    BOOL (*isAlive)();
+    static NetworkSeam real();
+};
+
+struct ScreenSeam {
+    // LOGPIXELSY of the screen.
+    int (*dpi)();
+    static ScreenSeam real();
+};
+
+struct CommonControlsSeam {
+    // INITCOMCTL32: initialises the given control classes, returns the version.
+    double (*init)(int32_t classes);
+    static CommonControlsSeam real();
+};
+
+inline LocalClockSeam& localClock() {
+    return tw::seam<LocalClockSeam>();
+}
+inline MessageBoxSeam& messageBox() {
+    return tw::seam<MessageBoxSeam>();
+}
+inline ShellOpenSeam& shellOpen() {
+    return tw::seam<ShellOpenSeam>();
+}
+inline NetworkSeam& network() {
+    return tw::seam<NetworkSeam>();
+}
+inline ScreenSeam& screen() {
+    return tw::seam<ScreenSeam>();
+}
+inline CommonControlsSeam& commonControls() {
+    return tw::seam<CommonControlsSeam>();
+}
 
 } // namespace tickwell

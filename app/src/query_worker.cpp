@@ -47,7 +47,7 @@ QueryResult runQuery(const QueryRequest& request, QueryWorker::Shared& shared) {
     }
     result.serverUtc = query.serverUtc;
     result.serverLocal = lib::convertToLocalTime(query.serverUtc);
-    seams().getLocalTime(&result.pcLocal);
+    localClock().getLocalTime(&result.pcLocal);
     if (request.kind == QueryKind::Check)
         result.differenceText =
             lib::differenceText(result.pcLocal, result.serverLocal, result.clockMatches);

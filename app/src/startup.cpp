@@ -68,15 +68,15 @@ bool anotherInstanceRuns(const char* instanceName) {
 
 bool startupGatesPass() {
     constexpr int32_t kIpAddressClass = ICC_INTERNET_CLASSES;
-    if (!commonControlsRecentEnough(seams().initCommonControls(kIpAddressClass))) {
-        seams().messageBox(nullptr, kOldCommonControlsText, "SysIPAddress32 Error",
-                           MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
+    if (!commonControlsRecentEnough(commonControls().init(kIpAddressClass))) {
+        messageBox().show(nullptr, kOldCommonControlsText, "SysIPAddress32 Error",
+                          MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
         return false;
     }
     if (anotherInstanceRuns(kInstanceName)) {
         const std::string text =
             std::string("Another instance of ") + kProgramName + " is already running!";
-        seams().messageBox(nullptr, text.c_str(), kProgramName, MB_ICONHAND);
+        messageBox().show(nullptr, text.c_str(), kProgramName, MB_ICONHAND);
         return false;
     }
     return true;

@@ -8,7 +8,6 @@
 #include "tw/bstr.h"
 #include "tw/handles.h"
 #include "tw/temp_folder.h"
-#include "tw/user_locale_setting.h"
 #include "zymdate.h"
 
 #include <cmath>
@@ -366,18 +365,6 @@ TEST(NextCheck, MinutesFromNowToTheSecond) {
 
 TEST(NextCheck, RealClockGivesNow) {
     EXPECT_NEAR(parsed(NextCheckText(0)), localNow(), 3 * kSecond);
-}
-
-// A user whose short date puts the day first still gets today, not the day
-// whose number is this month's (where the two are the same, this cannot tell).
-TEST(SerialLocaleNextCheck, DayFirstShortDateKeepsDayAndMonth) {
-    double readBack = 0;
-    {
-        tw::testing::UserLocaleSetting dayFirst(LOCALE_SSHORTDATE, "dd/MM/yyyy");
-        ASSERT_TRUE(dayFirst.changed());
-        readBack = parsed(NextCheckText(60));
-    }
-    EXPECT_NEAR(readBack, localNow() + 1.0 / 24, 3 * kSecond);
 }
 
 std::string runValue() {

@@ -55,10 +55,8 @@ double fakeCommonControls(int32_t) {
 }
 
 TEST(Startup, CommonControlsGateOpensAtVersion471AndAnotherCopyStopsTheStart) {
-    Seams replaced = seams();
-    replaced.messageBox = recordBox;
-    replaced.initCommonControls = fakeCommonControls;
-    ScopedSeams scope(replaced);
+    tw::ScopedSeam<MessageBoxSeam> boxes({recordBox});
+    tw::ScopedSeam<CommonControlsSeam> controls({fakeCommonControls});
 
     // 4.70 is too old: the message names the control class and the program ends.
     lastBox = {};
@@ -90,9 +88,7 @@ int fakeDpi() {
 }
 
 TEST(MainWindow, ValueFontHeightFollowsTheScreenDpi) {
-    Seams replaced = seams();
-    replaced.screenDpi = fakeDpi;
-    ScopedSeams scope(replaced);
+    tw::ScopedSeam<ScreenSeam> scope({fakeDpi});
     for (const auto& [screenDpi, pixels] : {std::pair{96, 10}, std::pair{120, 13}}) {
         dpi = screenDpi;
         tw::unique_hfont font(MakeFont("Arial", 8));

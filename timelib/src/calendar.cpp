@@ -22,8 +22,10 @@ static_assert(std::numeric_limits<Extended>::digits >= 53);
 static_assert(std::numeric_limits<Extended>::digits == 64, "x87 extended precision expected");
 #endif
 
-constexpr Extended kMonthFactor = 30.6001f;   // 30.600099563598633
-constexpr Extended kCentury122 = 122.1f;      // 122.0999984741211
+constexpr Extended kMonthFactor = 30.6001f; // 30.600099563598633
+// The counted years of julianToCalDate run March to February: the month
+// number e (4..15) times kMonthFactor puts 1 March about 122 days in.
+constexpr Extended kDaysBeforeMarch = 122.1f; // 122.0999984741211
 constexpr Extended kMonthFactorShort = 30.6f; // 30.600000381469727
 constexpr Extended kMonthRounding = 0.2f;     // 0.20000000298023224
 constexpr Extended kJulianYear = 365.25L;
@@ -32,11 +34,6 @@ static_assert(sizeof(int32_t) == 4 && sizeof(int64_t) == 8);
 
 int64_t floorToInt(Extended x) {
     return static_cast<int64_t>(std::floor(x));
-}
-
-int64_t floorDiv(int64_t a, int64_t b) {
-    const int64_t q = a / b;
-    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
 }
 
 // 15 October 1582 as day + 31 × (month + 12 × year): the first Gregorian date.
@@ -64,7 +61,7 @@ uint32_t packDate(const CalendarDate& date) {
            static_cast<uint32_t>(date.year);
 }
 
-int32_t julianDayOfDate(int32_t year, int32_t month, int32_t day) {
+int32_t julianDayJulianOrGregorian(int32_t year, int32_t month, int32_t day) {
     // 64-bit throughout: with month 4300 and year 65535 the reform key alone
     // approaches 2.6e7 and nothing comes near 2^31, but the margin is kept
     // obvious rather than argued.
@@ -83,7 +80,7 @@ int32_t calDateToJulian(uint32_t packed) {
     const CalendarDate d = unpackDate(packed);
     if (d.year == 0)
         return 0;
-    return julianDayOfDate(d.year, d.month, d.day);
+    return julianDayJulianOrGregorian(d.year, d.month, d.day);
 }
 
 int32_t modifiedJulianDate(uint32_t packed) {
@@ -103,7 +100,7 @@ uint32_t julianToCalDate(int32_t julianDay) {
     }
     const int64_t b = a + 1524;
     const int64_t c =
-        floorToInt(6680 + (static_cast<Extended>(b - 2439870) - kCentury122) / kJulianYear);
+        floorToInt(6680 + (static_cast<Extended>(b - 2439870) - kDaysBeforeMarch) / kJulianYear);
     const int64_t d = 365 * c + floorToInt(static_cast<Extended>(c) * 0.25L);
     const int64_t e = floorToInt(static_cast<Extended>(b - d) / kMonthFactor);
     const int64_t day = b - d - floorToInt(static_cast<Extended>(e) * kMonthFactor);
@@ -118,23 +115,7 @@ uint32_t julianToCalDate(int32_t julianDay) {
                                  .day = static_cast<int32_t>(day)});
 }
 
-bool isLeapYear(uint32_t year) {
-    if (year % 400 == 0)
-        return true;
-    if (year % 100 == 0)
-        return false;
-    return year % 4 == 0;
-}
-
-int32_t daysInMonth(uint32_t month, uint32_t year) {
-    if (month == 2)
-        return (year % 400 == 0 || (year % 4 == 0 && year % 100 != 0)) ? 29 : 28;
-    if (month % 2 == 1)
-        return month <= 7 ? 31 : 30;
-    return month < 7 ? 30 : 31;
-}
-
-int32_t dayNumberOfDate(int32_t year, int32_t month, int32_t day) {
+int32_t julianDayAlwaysGregorian(int32_t year, int32_t month, int32_t day) {
     int64_t y = year;
     int64_t m = month;
     if (m < 3) {
@@ -157,7 +138,7 @@ int32_t weekdayOfDay(int32_t julianDay) {
 }
 
 int32_t firstSundayOfApril(int16_t year) {
-    int32_t day = dayNumberOfDate(year, 3, 31);
+    int32_t day = julianDayAlwaysGregorian(year, 3, 31);
     do
         ++day;
     while (weekdayOfDay(day) != kSunday);
@@ -165,7 +146,7 @@ int32_t firstSundayOfApril(int16_t year) {
 }
 
 int32_t lastSundayOfMarch(int16_t year) {
-    int32_t day = dayNumberOfDate(year, 4, 1);
+    int32_t day = julianDayAlwaysGregorian(year, 4, 1);
     do
         --day;
     while (weekdayOfDay(day) != kSunday);
@@ -173,7 +154,7 @@ int32_t lastSundayOfMarch(int16_t year) {
 }
 
 int32_t lastSundayOfOctober(int16_t year) {
-    int32_t day = dayNumberOfDate(year, 11, 1);
+    int32_t day = julianDayAlwaysGregorian(year, 11, 1);
     do
         --day;
     while (weekdayOfDay(day) != kSunday);

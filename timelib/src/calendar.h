@@ -31,7 +31,7 @@ uint32_t packDate(const CalendarDate& date);
 // Gregorian from then on. Month and day are not checked: any year, month and
 // day of 0..65535 (which covers every packed date and every SYSTEMTIME) run
 // through the same formulas without overflow.
-int32_t julianDayOfDate(int32_t year, int32_t month, int32_t day);
+int32_t julianDayJulianOrGregorian(int32_t year, int32_t month, int32_t day);
 
 // The packed forms; 0 when the year digits are 0000.
 int32_t calDateToJulian(uint32_t packed);
@@ -41,15 +41,30 @@ int32_t modifiedJulianDate(uint32_t packed);
 // kLastPackableDay: those days have no four-digit year.
 uint32_t julianToCalDate(int32_t julianDay);
 
-bool isLeapYear(uint32_t year);
+// Division rounded towards minus infinity, so that counts before an epoch
+// fall on the right side of it.
+constexpr int64_t floorDiv(int64_t a, int64_t b) {
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
+}
+
+// The Gregorian rule, for every year (negative ones proleptically).
+constexpr bool isLeapYear(int64_t year) {
+    return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+}
 
 // Month lengths by the parity rule, which also answers for months outside
 // 1..12 (0 and 13 have 30 days, 14 has 31).
-int32_t daysInMonth(uint32_t month, uint32_t year);
+constexpr int32_t daysInMonth(int64_t month, int64_t year) {
+    if (month == 2)
+        return isLeapYear(year) ? 29 : 28;
+    if (month % 2 == 1)
+        return month <= 7 ? 31 : 30;
+    return month < 7 ? 30 : 31;
+}
 
 // Julian day number of a date in the Gregorian calendar for every year
 // (the daylight-saving rules only ever meant Gregorian dates).
-int32_t dayNumberOfDate(int32_t year, int32_t month, int32_t day);
+int32_t julianDayAlwaysGregorian(int32_t year, int32_t month, int32_t day);
 
 // 0 = Monday .. 6 = Sunday, also for negative day numbers.
 int32_t weekdayOfDay(int32_t julianDay);

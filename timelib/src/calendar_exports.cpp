@@ -3,7 +3,7 @@
 
 #include "calendar.h"
 #include "calendar_locale.h"
-#include "export_edge.h"
+#include "tw/export_edge.h"
 
 extern "C" int32_t WINAPI CALDATETOJULIAN(uint32_t packedDate) {
     return zymdate::calDateToJulian(packedDate);
@@ -26,7 +26,7 @@ extern "C" int32_t WINAPI DAYSINMONTH(uint32_t month, uint32_t year) {
 }
 
 extern "C" BSTR WINAPI JULTODATE(int32_t julianDay) {
-    return zymdate::textExport([&] { return zymdate::julToDate(julianDay); });
+    return tw::textAtEdge([&] { return zymdate::julToDate(julianDay); });
 }
 
 extern "C" int32_t WINAPI FIRSTSUNDAYOFAPRIL(int16_t year) {
@@ -43,27 +43,20 @@ extern "C" int32_t WINAPI LASTSUNDAYOFOCTOBER(int16_t year) {
 
 // A missing year reads as 0, like any other year without a usable answer.
 extern "C" int32_t WINAPI DATEOFFIRSTSUNDAYOFAPRIL(int16_t* year) {
-    try {
-        return zymdate::dateOfFirstSundayOfApril(year ? *year : int16_t{0});
-    } catch (...) {
-        return 0;
-    }
+    return tw::atEdge<int32_t>(
+        0, [&] { return zymdate::dateOfFirstSundayOfApril(year ? *year : int16_t{0}); });
 }
 
 extern "C" int32_t WINAPI DATEOFLASTSUNDAYOFOCTOBER(int16_t* year) {
-    try {
-        return zymdate::dateOfLastSundayOfOctober(year ? *year : int16_t{0});
-    } catch (...) {
-        return 0;
-    }
+    return tw::atEdge<int32_t>(
+        0, [&] { return zymdate::dateOfLastSundayOfOctober(year ? *year : int16_t{0}); });
 }
 
 extern "C" BSTR WINAPI GETMONTHNAME(int32_t month) {
-    return zymdate::textExport([&] { return zymdate::monthAbbreviation(month); });
+    return tw::textAtEdge([&] { return zymdate::monthAbbreviation(month); });
 }
 
 // A missing flag means local time.
 extern "C" BSTR WINAPI DAYOFTHEWEEK(int32_t* useUtc) {
-    return zymdate::textExport(
-        [&] { return zymdate::dayOfTheWeek(useUtc != nullptr && *useUtc != 0); });
+    return tw::textAtEdge([&] { return zymdate::dayOfTheWeek(useUtc != nullptr && *useUtc != 0); });
 }

@@ -2,7 +2,7 @@
 
 #include "calendar.h"
 #include "formatting.h"
-#include "seams.h"
+#include "pc_clock_seam.h"
 
 #include <windows.h>
 
@@ -53,7 +53,7 @@ int32_t dateOfLastSundayOfOctober(int16_t year) {
 
 std::string dayOfTheWeek(bool useUtc) {
     SYSTEMTIME now{};
-    (useUtc ? seams().getSystemTime : seams().getLocalTime)(&now);
+    (useUtc ? pcClock().getSystemTime : pcClock().getLocalTime)(&now);
     // The locale lists Monday first (SDAYNAME1) and Sunday last (SDAYNAME7).
     const LCTYPE item =
         now.wDayOfWeek == 0 ? LOCALE_SDAYNAME7 : LOCALE_SDAYNAME1 - 1 + now.wDayOfWeek;

@@ -1,8 +1,10 @@
-// Exports of the clock setter: thin adapters over clock_setter.
+// Exports of the clock setter: thin adapters over clock_setter and difference_text.
 #include "zymdate.h"
 
 #include "clock_setter.h"
+#include "difference_text.h"
 #include "tw/bstr.h"
+#include "tw/export_edge.h"
 
 extern "C" int32_t WINAPI SETTIMEPRIVILEGE() {
     return zymdate::enableSystemTimePrivilege();
@@ -11,19 +13,17 @@ extern "C" int32_t WINAPI SETTIMEPRIVILEGE() {
 extern "C" BSTR WINAPI SETPCTIME(SYSTEMTIME* time, int32_t* matchFlag) {
     if (time == nullptr)
         return nullptr; // nothing to set the clock to
-    try {
+    return tw::atEdge<BSTR>(nullptr, [&] {
         int32_t flag = matchFlag ? *matchFlag : 0;
         BSTR text = tw::makeBstr(zymdate::setPcTime(*time, flag));
         if (matchFlag)
             *matchFlag = flag;
         return text;
-    } catch (...) {
-        return nullptr;
-    }
+    });
 }
 
 extern "C" BSTR WINAPI DIFFERENCETEXT(SYSTEMTIME* first, SYSTEMTIME* second, int32_t* matchFlag) {
-    try {
+    return tw::atEdge<BSTR>(nullptr, [&] {
         const SYSTEMTIME from = first ? *first : SYSTEMTIME{};
         SYSTEMTIME to = second ? *second : SYSTEMTIME{};
         int32_t flag = matchFlag ? *matchFlag : 0;
@@ -33,7 +33,5 @@ extern "C" BSTR WINAPI DIFFERENCETEXT(SYSTEMTIME* first, SYSTEMTIME* second, int
         if (matchFlag)
             *matchFlag = flag;
         return text;
-    } catch (...) {
-        return nullptr;
-    }
+    });
 }

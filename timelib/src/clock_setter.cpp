@@ -1,12 +1,12 @@
 #include "clock_setter.h"
 
+#include "clock_setting_seam.h"
 #include "difference_text.h"
-#include "seams.h"
+#include "library_calls.h"
+#include "message_box_seam.h"
+#include "pc_clock_seam.h"
 #include "systemtime.h"
 #include "tw/handles.h"
-#include "library_calls.h"
-
-#include <algorithm>
 
 namespace zymdate {
 
@@ -23,10 +23,6 @@ bool isNtFamily() {
     version.dwOSVersionInfoSize = sizeof version;
     ::GetVersionExA(&version);
     return version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
-
-ClockReading readingOf(const SYSTEMTIME& t) {
-    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
 }
 
 } // namespace
@@ -48,8 +44,8 @@ BOOL WINAPI enableSystemTimePrivilege() {
 }
 
 std::string setPcTime(SYSTEMTIME& time, int32_t& matchFlag) {
-    if (isNtFamily() && !seams().enableTimePrivilege()) {
-        seams().messageBox(nullptr, kAccessDeniedText, kAccessDeniedCaption, MB_OK | MB_ICONHAND);
+    if (isNtFamily() && !clockSetting().enablePrivilege()) {
+        messageBox().show(nullptr, kAccessDeniedText, kAccessDeniedCaption, MB_OK | MB_ICONHAND);
         return {};
     }
 
@@ -60,35 +56,16 @@ std::string setPcTime(SYSTEMTIME& time, int32_t& matchFlag) {
     // Read next to the set: the notice may take seconds, and time that passes
     // while it goes round is no change of the clock.
     SYSTEMTIME before{};
-    seams().getLocalTime(&before);
-    if (!seams().setSystemTime(&time))
+    pcClock().getLocalTime(&before);
+    if (!clockSetting().setSystemTime(&time))
         return lib::errorDescription(static_cast<int>(::GetLastError()));
 
     SYSTEMTIME after{};
-    seams().getLocalTime(&after);
+    pcClock().getLocalTime(&after);
     // With the calendar's borrows; a record the platform rejects stays as it is
     // (it counts as 1601, and 50 ms before that does not exist).
     addMilliseconds(time, -kSetterMillisecondAdjust);
     return differenceText(before, after, matchFlag);
-}
-
-std::string differenceText(const SYSTEMTIME& first, SYSTEMTIME& second, int32_t& matchFlag) {
-    const CalendarDifference d = calendarDifference(readingOf(first), readingOf(second));
-    // Only years can exceed a 16-bit field (readings with huge month or day
-    // fields); the text still tells the whole number.
-    second.wYear = static_cast<WORD>(std::min<int64_t>(d.years, 0xFFFF));
-    second.wMonth = static_cast<WORD>(d.months);
-    second.wDay = static_cast<WORD>(d.days);
-    second.wHour = static_cast<WORD>(d.hours);
-    second.wMinute = static_cast<WORD>(d.minutes);
-    second.wSecond = static_cast<WORD>(d.seconds);
-
-    std::string text = differenceWording(d);
-    if (text.empty()) {
-        matchFlag = 1;
-        text = kClockMatchesText;
-    }
-    return text;
 }
 
 } // namespace zymdate

@@ -1,4 +1,5 @@
-// Setting the PC clock to a UTC time and wording how far the local clock moved.
+// Setting the PC clock to a UTC time and wording how far the local clock moved
+// (difference_text.h).
 #pragma once
 
 #include <windows.h>
@@ -24,10 +25,5 @@ inline constexpr const char* kAccessDeniedText =
 // 50 ms earlier (borrowing from the seconds where needed). matchFlag is only
 // ever set to 1, when local time reads the same second before and after.
 std::string setPcTime(SYSTEMTIME& time, int32_t& matchFlag);
-
-// The wording of the change from first to second (either order). The six date
-// and time fields of second receive the decomposed difference; day of week and
-// milliseconds stay. matchFlag is set to 1 when both name the same second.
-std::string differenceText(const SYSTEMTIME& first, SYSTEMTIME& second, int32_t& matchFlag);
 
 } // namespace zymdate

@@ -4,18 +4,6 @@
 
 namespace zymdate {
 
-std::string str(long long n) {
-    return n < 0 ? std::to_string(n) : " " + std::to_string(n);
-}
-
-std::string cleanServerName(std::string_view name) {
-    const size_t first = name.find_first_not_of(' ');
-    if (first == std::string_view::npos)
-        return {};
-    name.remove_prefix(first);
-    return std::string(name.substr(0, name.find_first_of(" (")));
-}
-
 std::string replyText(std::string_view reply) {
     const size_t first = reply.find_first_not_of('\n');
     if (first == std::string_view::npos)
@@ -31,19 +19,6 @@ std::string replyText(std::string_view reply) {
             text += c;
     }
     return text;
-}
-
-ReplyKind classifyReply(std::string_view reply, std::string_view text) {
-    // The size as received decides first: no Daytime line fits in five bytes, and a
-    // Time protocol value whose last two bytes happen to be "* " (one second in
-    // every 65536) is still a value.
-    if (reply.size() < 4)
-        return ReplyKind::TooShort;
-    if (reply.size() <= 5)
-        return ReplyKind::TimeProtocol;
-    if (text.size() >= 2 && text.substr(text.size() - 2) == "* ")
-        return ReplyKind::Daytime;
-    return ReplyKind::NotOnTime;
 }
 
 int healthDigit(std::string_view text) {
@@ -90,46 +65,5 @@ std::optional<std::string> daytimeDateText(std::string_view text) {
         return std::nullopt;
     return "20" + std::string(fields[1]) + " " + std::string(fields[2]);
 }
-
-namespace messages {
-
-std::string cannotConnect(std::string_view server) {
-    return "Could not establish connection to " + std::string(server);
-}
-
-std::string connectError(long long n, std::string_view description) {
-    return "Error (" + str(n) + ")" + std::string(description);
-}
-
-std::string receiveError(long long n, std::string_view description) {
-    return "Error " + str(n) + " " + std::string(description);
-}
-
-std::string unhealthy(std::string_view server) {
-    return std::string(server) +
-           " appears to be unhealthy, please check again in 10 minutes or more";
-}
-
-std::string veryUnhealthy(std::string_view server) {
-    return std::string(server) + " is very unhealthy, please try another server";
-}
-
-std::string notOnTime(std::string_view text) {
-    return "Network delays are preventing time from being received on time\r\n" + std::string(text);
-}
-
-std::string noTime(std::string_view server, size_t replyBytes) {
-    if (replyBytes == 0)
-        return std::string(server) + " closed the connection without sending a time";
-    return std::string(server) + " sent only " + std::to_string(replyBytes) +
-           (replyBytes == 1 ? " byte" : " bytes") + ", too few to hold a time";
-}
-
-std::string unreadableDate(std::string_view server, std::string_view text) {
-    return std::string(server) + " sent a time line whose date could not be read\r\n" +
-           std::string(text);
-}
-
-} // namespace messages
 
 } // namespace zymdate

@@ -1,18 +1,15 @@
 #include "difference_text.h"
 
+#include "calendar.h"
+#include "number_text.h"
+#include "time_units.h"
+
 #include <algorithm>
 #include <utility>
 
 namespace zymdate {
 
 namespace {
-
-constexpr int64_t kSecondsPerDay = 86'400;
-
-// Floor division: readings before year 0 or with negative fields stay consistent.
-constexpr int64_t floorDiv(int64_t a, int64_t b) {
-    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
-}
 
 // Days from 1 January 1970 to a proleptic Gregorian date with month 1..12
 // (H. Hinnant's days_from_civil; exact for any int32-sized year).
@@ -45,13 +42,8 @@ static_assert(daysFromCivil(1970, 1, 1) == 0);
 static_assert(daysFromCivil(2000, 3, 1) == 11017);
 static_assert(civilFromDays(11017).month == 3);
 
-constexpr bool isLeapYear(int64_t y) {
-    return y % 4 == 0 && (y % 100 != 0 || y % 400 == 0);
-}
-
-constexpr int64_t daysInMonth(int64_t y, int64_t m) {
-    constexpr int64_t days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && isLeapYear(y) ? 29 : days[m - 1];
+ClockReading readingOf(const SYSTEMTIME& t) {
+    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
 }
 
 // Seconds since 1970 of a reading; out-of-range fields carry arithmetically.
@@ -61,7 +53,8 @@ int64_t instantOf(const ClockReading& r) {
     const int64_t year = r.year + floorDiv(monthIndex, 12);
     const int64_t month = monthIndex - floorDiv(monthIndex, 12) * 12 + 1;
     const int64_t days = daysFromCivil(year, month, 1) + r.day - 1;
-    return days * kSecondsPerDay + r.hour * 3600 + r.minute * 60 + r.second;
+    return days * kSecondsPerDay + r.hour * kSecondsPerHour + r.minute * kSecondsPerMinute +
+           r.second;
 }
 
 // The instant a whole number of months after a date and time of day; a day
@@ -70,7 +63,7 @@ int64_t addMonths(const Civil& date, int64_t secondOfDay, int64_t months) {
     const int64_t monthIndex = date.year * 12 + (date.month - 1) + months;
     const int64_t year = floorDiv(monthIndex, 12);
     const int64_t month = monthIndex - year * 12 + 1;
-    const int64_t day = std::min(date.day, daysInMonth(year, month));
+    const int64_t day = std::min<int64_t>(date.day, daysInMonth(month, year));
     return daysFromCivil(year, month, day) * kSecondsPerDay + secondOfDay;
 }
 
@@ -101,14 +94,10 @@ CalendarDifference calendarDifference(const ClockReading& a, const ClockReading&
     d.months = months % 12;
     d.days = rest / kSecondsPerDay;
     rest %= kSecondsPerDay;
-    d.hours = rest / 3600;
-    d.minutes = rest / 60 % 60;
-    d.seconds = rest % 60;
+    d.hours = rest / kSecondsPerHour;
+    d.minutes = rest / kSecondsPerMinute % 60;
+    d.seconds = rest % kSecondsPerMinute;
     return d;
-}
-
-std::string numberText(int64_t n) {
-    return (n >= 0 ? " " : "") + std::to_string(n);
 }
 
 std::string differenceWording(const CalendarDifference& d) {
@@ -128,6 +117,25 @@ std::string differenceWording(const CalendarDifference& d) {
         text += numberText(p.count) + p.unit;
         if (p.count != 1)
             text += 's';
+    }
+    return text;
+}
+
+std::string differenceText(const SYSTEMTIME& first, SYSTEMTIME& second, int32_t& matchFlag) {
+    const CalendarDifference d = calendarDifference(readingOf(first), readingOf(second));
+    // Only years can exceed a 16-bit field (readings with huge month or day
+    // fields); the text still tells the whole number.
+    second.wYear = static_cast<WORD>(std::min<int64_t>(d.years, 0xFFFF));
+    second.wMonth = static_cast<WORD>(d.months);
+    second.wDay = static_cast<WORD>(d.days);
+    second.wHour = static_cast<WORD>(d.hours);
+    second.wMinute = static_cast<WORD>(d.minutes);
+    second.wSecond = static_cast<WORD>(d.seconds);
+
+    std::string text = differenceWording(d);
+    if (text.empty()) {
+        matchFlag = 1;
+        text = kClockMatchesText;
     }
     return text;
 }

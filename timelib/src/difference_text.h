@@ -1,7 +1,9 @@
 // How far a clock moved, worded for the user: the elapsed calendar difference
 // between two readings, from the earlier to the later, to the whole second.
-// Plain values only, so it is tested without the platform.
+// Plain values only (SYSTEMTIME as a record), so it is tested without the platform.
 #pragma once
+
+#include <windows.h>
 
 #include <cstdint>
 #include <string>
@@ -26,13 +28,15 @@ struct CalendarDifference {
 // The difference between two readings, whichever comes first.
 CalendarDifference calendarDifference(const ClockReading& a, const ClockReading& b);
 
-// The number as text with a leading space when it is not negative, else a minus.
-std::string numberText(int64_t n);
-
 // " 1 Year  2 Seconds": each part is STR(n) and its unit word ("s" unless n is 1),
 // every part after the first preceded by one more space. Empty when all are 0.
 std::string differenceWording(const CalendarDifference& d);
 
 inline constexpr const char* kClockMatchesText = "PC Clock Matches";
+
+// The wording of the change from first to second (either order). The six date
+// and time fields of second receive the decomposed difference; day of week and
+// milliseconds stay. matchFlag is set to 1 when both name the same second.
+std::string differenceText(const SYSTEMTIME& first, SYSTEMTIME& second, int32_t& matchFlag);
 
 } // namespace zymdate

@@ -1,6 +1,6 @@
 #include "formatting.h"
 
-#include "seams.h"
+#include "pc_clock_seam.h"
 
 #include <oleauto.h>
 
@@ -30,7 +30,7 @@ void defaultIfEmpty(std::string& text, std::string_view fallback) {
 
 SYSTEMTIME localNow() {
     SYSTEMTIME now{};
-    seams().getLocalTime(&now);
+    pcClock().getLocalTime(&now);
     return now;
 }
 
@@ -77,9 +77,9 @@ std::string pcTimeAndDate(bool useUtc, std::string& datePicture, std::string& ti
     // One reading, so date and time always describe the same instant.
     SYSTEMTIME now{};
     if (useUtc)
-        seams().getSystemTime(&now);
+        pcClock().getSystemTime(&now);
     else
-        seams().getLocalTime(&now);
+        pcClock().getLocalTime(&now);
     return formatDatePart(now, 0, datePicture.c_str()) + separator +
            formatTimePart(now, 0, timePicture.c_str());
 }

@@ -1,9 +1,9 @@
 // Exports of the formatter: thin adapters over formatting.
 #include "zymdate.h"
 
-#include "export_edge.h"
 #include "formatting.h"
 #include "tw/bstr.h"
+#include "tw/export_edge.h"
 
 #include <climits>
 
@@ -30,7 +30,7 @@ class InOutText {
 } // namespace
 
 extern "C" BSTR WINAPI FORMATTIME(SYSTEMTIME* time, BSTR* timePicture, BSTR* datePicture) {
-    return zymdate::textExport([&] {
+    return tw::textAtEdge([&] {
         InOutText timePic(timePicture), datePic(datePicture);
         const std::string text =
             zymdate::formatTime(time ? *time : SYSTEMTIME{}, timePic.value(), datePic.value());
@@ -41,7 +41,7 @@ extern "C" BSTR WINAPI FORMATTIME(SYSTEMTIME* time, BSTR* timePicture, BSTR* dat
 }
 
 extern "C" BSTR WINAPI GETPCTIME(BSTR* timePicture) {
-    return zymdate::textExport([&] {
+    return tw::textAtEdge([&] {
         InOutText timePic(timePicture);
         const std::string text = zymdate::pcTime(timePic.value());
         timePic.storeDefault();
@@ -50,7 +50,7 @@ extern "C" BSTR WINAPI GETPCTIME(BSTR* timePicture) {
 }
 
 extern "C" BSTR WINAPI GETPCDATE(BSTR* datePicture) {
-    return zymdate::textExport([&] {
+    return tw::textAtEdge([&] {
         InOutText datePic(datePicture);
         const std::string text = zymdate::pcDate(datePic.value());
         datePic.storeDefault();
@@ -60,7 +60,7 @@ extern "C" BSTR WINAPI GETPCDATE(BSTR* datePicture) {
 
 extern "C" BSTR WINAPI GETPCTIMEANDDATE(int32_t* useUtc, BSTR* datePicture, BSTR* timePicture,
                                         BSTR* separator) {
-    return zymdate::textExport([&] {
+    return tw::textAtEdge([&] {
         InOutText datePic(datePicture), timePic(timePicture), sep(separator);
         const std::string text = zymdate::pcTimeAndDate(
             useUtc != nullptr && *useUtc != 0, datePic.value(), timePic.value(), sep.value());
@@ -72,24 +72,21 @@ extern "C" BSTR WINAPI GETPCTIMEANDDATE(int32_t* useUtc, BSTR* datePicture, BSTR
 }
 
 extern "C" BSTR WINAPI TIMESTAMP() {
-    return zymdate::textExport([] { return zymdate::timestamp(); });
+    return tw::textAtEdge([] { return zymdate::timestamp(); });
 }
 
 extern "C" BSTR WINAPI USTRING(BSTR text) {
     // Twice the length must still fit a BSTR's 32-bit byte count.
     if (::SysStringByteLen(text) > UINT_MAX / 2)
         return nullptr;
-    return zymdate::textExport([&] { return zymdate::ustring(tw::fromBstr(text)); });
+    return tw::textAtEdge([&] { return zymdate::ustring(tw::fromBstr(text)); });
 }
 
 extern "C" double WINAPI STRTOVBDATE(BSTR dateText) {
-    try {
-        return zymdate::strToVbDate(tw::fromBstr(dateText));
-    } catch (...) {
-        return 0.0; // as for text the parser cannot read
-    }
+    // A failure reads as text the parser cannot read.
+    return tw::atEdge(0.0, [&] { return zymdate::strToVbDate(tw::fromBstr(dateText)); });
 }
 
 extern "C" BSTR WINAPI VBDATETOSTR(double variantDate) {
-    return zymdate::textExport([&] { return zymdate::vbDateToStr(variantDate); });
+    return tw::textAtEdge([&] { return zymdate::vbDateToStr(variantDate); });
 }

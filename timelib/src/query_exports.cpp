@@ -4,6 +4,7 @@
 #include "rfc868.h"
 #include "time_query.h"
 #include "tw/bstr.h"
+#include "tw/export_edge.h"
 
 extern "C" int32_t WINAPI RFC868TOSYSTEMTIME(uint32_t value, SYSTEMTIME* time) {
     if (time != nullptr)
@@ -13,21 +14,20 @@ extern "C" int32_t WINAPI RFC868TOSYSTEMTIME(uint32_t value, SYSTEMTIME* time) {
 
 extern "C" int32_t WINAPI CHECKATOMICTIME(BSTR* server, int32_t* port, int32_t timeoutSeconds,
                                           double* delay, SYSTEMTIME* serverTime, BSTR* message) {
-    try {
-        const auto outcome =
-            zymdate::checkAtomicTime(tw::fromBstrRef(server), port ? *port : 0, timeoutSeconds);
-        tw::assignBstr(server, outcome.server);
-        tw::assignBstr(message, outcome.message);
-        if (outcome.ok) {
-            if (delay != nullptr)
-                *delay = outcome.delay;
-            if (serverTime != nullptr)
-                *serverTime = outcome.serverTime;
-        }
-        return outcome.ok ? 1 : 0;
-    } catch (...) {
-        tw::assignBstr(message, "The time query failed unexpectedly");
-        ::SetPriorityClass(::GetCurrentProcess(), NORMAL_PRIORITY_CLASS);
-        return 0;
-    }
+    return tw::atEdge<int32_t>(
+        0,
+        [&] {
+            const auto outcome =
+                zymdate::checkAtomicTime(tw::fromBstrRef(server), port ? *port : 0, timeoutSeconds);
+            tw::assignBstr(server, outcome.server);
+            tw::assignBstr(message, outcome.message);
+            if (outcome.ok) {
+                if (delay != nullptr)
+                    *delay = outcome.delay;
+                if (serverTime != nullptr)
+                    *serverTime = outcome.serverTime;
+            }
+            return outcome.ok ? 1 : 0;
+        },
+        [&] { tw::assignBstr(message, "The time query failed unexpectedly"); });
 }

@@ -33,10 +33,6 @@ int fromWinsock(int wsaError) {
     }
 }
 
-SOCKET asSocket(uintptr_t s) {
-    return static_cast<SOCKET>(s);
-}
-
 } // namespace
 
 Connection::~Connection() {
@@ -74,7 +70,7 @@ int Connection::open(std::string_view host, int port) {
     const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (s == INVALID_SOCKET)
         return fromWinsock(::WSAGetLastError());
-    socket_ = static_cast<uintptr_t>(s);
+    socket_.reset(s);
 
     BOOL on = TRUE;
     ::setsockopt(s, SOL_SOCKET, SO_DONTLINGER, reinterpret_cast<const char*>(&on), sizeof(on));
@@ -85,9 +81,9 @@ int Connection::open(std::string_view host, int port) {
 
 int Connection::receiveAll(uint32_t waitMs, std::string& reply) {
     reply.clear();
-    if (socket_ == ~uintptr_t{0})
+    if (!socket_)
         return kBadConnection;
-    const SOCKET s = asSocket(socket_);
+    const SOCKET s = socket_.get();
     const ULONGLONG start = ::GetTickCount64();
     const ULONGLONG exchangeBound = static_cast<ULONGLONG>(waitMs) * kExchangeBoundFactor;
 
@@ -146,10 +142,7 @@ int Connection::receiveAll(uint32_t waitMs, std::string& reply) {
 }
 
 void Connection::close() {
-    if (socket_ != ~uintptr_t{0}) {
-        ::closesocket(asSocket(socket_));
-        socket_ = ~uintptr_t{0};
-    }
+    socket_.reset(); // before the library is given back
     if (started_) {
         ::WSACleanup();
         started_ = false;

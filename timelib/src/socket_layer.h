@@ -3,6 +3,8 @@
 // texts show and zym's GETLASTERRORDESCRIPTION describes.
 #pragma once
 
+#include "tw/handles.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -53,7 +55,7 @@ class Connection {
     void close();
 
   private:
-    uintptr_t socket_ = ~uintptr_t{0};
+    tw::unique_socket socket_;
     bool holdsSlot_ = false;
     bool started_ = false;
 };

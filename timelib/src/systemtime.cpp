@@ -2,6 +2,7 @@
 
 #include "filetime.h"
 #include "formatting.h"
+#include "time_units.h"
 #include "tw/handles.h"
 
 #include <oleauto.h>
@@ -68,7 +69,7 @@ SYSTEMTIME systemTimeFromText(std::string_view text) {
 
 int32_t secondsBetween(double firstVariantDate, double secondVariantDate) {
     const long double seconds =
-        (static_cast<long double>(secondVariantDate) - firstVariantDate) * 86400.0L;
+        (static_cast<long double>(secondVariantDate) - firstVariantDate) * kSecondsPerDay;
     // nearbyint rounds halves to even under the default rounding mode.
     const long double rounded = std::nearbyint(seconds);
     if (!(rounded >= INT32_MIN && rounded <= INT32_MAX))

@@ -3,6 +3,7 @@
 
 #include "systemtime.h"
 #include "tw/bstr.h"
+#include "tw/export_edge.h"
 
 extern "C" int32_t WINAPI INCRSYSTEMTIME(SYSTEMTIME* time, int32_t milliseconds) {
     if (time)
@@ -29,27 +30,22 @@ extern "C" int32_t WINAPI CONVERTTOGMTTIME(SYSTEMTIME* source, SYSTEMTIME* targe
 }
 
 extern "C" int32_t WINAPI CONVERTTOSYSTEMTIME(BSTR* dateText, SYSTEMTIME* target) {
-    try {
+    return tw::atEdge<int32_t>(0, [&] {
         if (target)
             *target = zymdate::systemTimeFromText(tw::fromBstrRef(dateText));
-    } catch (...) {
-    }
-    return 0;
+        return 0;
+    });
 }
 
 extern "C" int32_t WINAPI DATEDIFFERENCE(BSTR firstDateText, BSTR secondDateText) {
-    try {
+    return tw::atEdge<int32_t>(INT32_MIN, [&] {
         return zymdate::dateDifference(tw::fromBstr(firstDateText), tw::fromBstr(secondDateText));
-    } catch (...) {
-        return INT32_MIN;
-    }
+    });
 }
 
 extern "C" int32_t WINAPI ISFILEDATENEWER(BSTR* fileName, BSTR* dateText) {
-    try {
+    return tw::atEdge<int32_t>(0, [&] {
         return zymdate::isFileDateNewer(tw::fromBstrRef(fileName), tw::fromBstrRef(dateText)) ? 1
                                                                                               : 0;
-    } catch (...) {
-        return 0;
-    }
+    });
 }

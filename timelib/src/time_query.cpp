@@ -1,17 +1,14 @@
 #include "time_query.h"
 
-#include "daytime_reply.h"
-#include "filetime.h"
-#include "formatting.h"
-#include "priority_scope.h"
-#include "rfc868.h"
-#include "seams.h"
-#include "socket_layer.h"
 #include "library_calls.h"
+#include "pc_clock_seam.h"
+#include "priority_scope.h"
+#include "query_messages.h"
+#include "reply_judgement.h"
+#include "server_name.h"
+#include "socket_layer.h"
+#include "time_units.h"
 
-#include <oleauto.h>
-
-#include <cmath>
 #include <cstdint>
 
 namespace zymdate {
@@ -21,16 +18,9 @@ namespace {
 uint32_t waitMilliseconds(int timeoutSeconds) {
     if (timeoutSeconds <= 0)
         return 0;
-    constexpr int kMaxSeconds = 86'400; // a day is more than any wait for a time reply
+    constexpr int kMaxSeconds = static_cast<int>(kSecondsPerDay); // more than any wait for a reply
     return static_cast<uint32_t>(timeoutSeconds > kMaxSeconds ? kMaxSeconds : timeoutSeconds) *
-           1000u;
-}
-
-// Half the exchange time goes to the reply's travel, less a fixed 5 ms.
-void correctForDelay(SYSTEMTIME& time, uint32_t exchangeMs) {
-    const int64_t units = systemTimeToUnits(time) + static_cast<int64_t>(exchangeMs) * 5000 -
-                          5 * kUnitsPerMillisecond;
-    unitsToSystemTime(units, time);
+           static_cast<uint32_t>(kMillisecondsPerSecond);
 }
 
 } // namespace
@@ -40,7 +30,8 @@ QueryOutcome checkAtomicTime(std::string_view serverName, int port, int timeoutS
     QueryOutcome out;
     out.server = cleanServerName(serverName);
 
-    const DWORD t0 = seams().millisecondCounter();
+    // The exchange: every byte the server sends until it closes, and how long that took.
+    const DWORD t0 = pcClock().millisecondCounter();
     std::string reply;
     {
         net::Connection connection;
@@ -57,50 +48,13 @@ QueryOutcome checkAtomicTime(std::string_view serverName, int port, int timeoutS
             return out;
         }
     }
-    const std::string text = replyText(reply);
-    out.message = text;
-    const uint32_t exchangeMs = seams().millisecondCounter() - t0; // wraps like the counter
+    const uint32_t exchangeMs = pcClock().millisecondCounter() - t0; // wraps like the counter
 
-    switch (classifyReply(reply, text)) {
-    case ReplyKind::Daytime: {
-        const int health = healthDigit(text);
-        if (health == 1) {
-            out.message = messages::unhealthy(out.server);
-            return out;
-        }
-        if (health == 2) {
-            out.message = messages::veryUnhealthy(out.server);
-            return out;
-        }
-        const std::optional<std::string> dateText = daytimeDateText(text);
-        // 0 and -1 are the parser's "unreadable" and "out of range": taking them
-        // as a time would set the clock to December 1899.
-        const double date = dateText ? strToVbDate(*dateText) : 0;
-        if (date == 0 || date == -1) {
-            out.message = messages::unreadableDate(out.server, text);
-            return out;
-        }
-        ::VariantTimeToSystemTime(date, &out.serverTime);
-        out.serverTime.wMilliseconds = 0;
-        break;
-    }
-    case ReplyKind::TimeProtocol: {
-        out.serverTime = rfc868ToSystemTime(rfc868SecondsFromBytes(reply));
-        std::string timePicture, datePicture;
-        out.message = formatTime(out.serverTime, timePicture, datePicture);
-        break;
-    }
-    case ReplyKind::TooShort:
-        out.message = messages::noTime(out.server, reply.size());
-        return out;
-    case ReplyKind::NotOnTime:
-        out.message = messages::notOnTime(text);
-        return out;
-    }
-
-    correctForDelay(out.serverTime, exchangeMs);
-    out.delay = std::floor(exchangeMs / 2.0);
-    out.ok = true;
+    ReplyJudgement judged = judgeReply(out.server, reply, exchangeMs);
+    out.ok = judged.accepted;
+    out.delay = judged.delay;
+    out.serverTime = judged.serverTime;
+    out.message = std::move(judged.message);
     return out;
 }
 

@@ -1,5 +1,5 @@
-// One query of a time server: connect, read the whole reply, judge it, and
-// correct the server's time by half the measured exchange time.
+// One query of a time server: connect, read the whole reply and time the
+// exchange, then hand both to the judgement (reply_judgement.h).
 #pragma once
 
 #include <windows.h>

@@ -1,8 +1,9 @@
 #include "time_service_clock.h"
 
 #include "formatting.h"
+#include "pc_clock_seam.h"
 #include "priority_scope.h"
-#include "seams.h"
+#include "time_units.h"
 
 #include <oleauto.h>
 
@@ -12,7 +13,6 @@ namespace {
 
 constexpr const char* kInetDatePicture = "ddd',' d MMM yyyy";
 constexpr const char* kInetTimePicture = "HH':'mm':'ss";
-constexpr double kSecondsPerDay = 86400.0;
 
 } // namespace
 
@@ -30,7 +30,7 @@ ZoneTime zoneTimeFromId(DWORD timeZoneId) {
 std::string sysTimeToNistTime(int32_t leap, double& advance) {
     HighPriorityScope priority;
     SYSTEMTIME now{};
-    seams().getSystemTime(&now);
+    pcClock().getSystemTime(&now);
     TIME_ZONE_INFORMATION zone{};
     const DWORD zoneId = ::GetTimeZoneInformation(&zone);
     return nistLine(now, zoneTimeFromId(zoneId), leap, advance);
@@ -38,7 +38,7 @@ std::string sysTimeToNistTime(int32_t leap, double& advance) {
 
 uint32_t rfc868Time() {
     SYSTEMTIME now{};
-    seams().getSystemTime(&now);
+    pcClock().getSystemTime(&now);
     return rfc868Value(now);
 }
 
@@ -49,7 +49,7 @@ std::string inetText(const SYSTEMTIME& local, int32_t bias) {
 
 std::string inetTime() {
     SYSTEMTIME now{};
-    seams().getLocalTime(&now);
+    pcClock().getLocalTime(&now);
     TIME_ZONE_INFORMATION zone{};
     const DWORD zoneId = ::GetTimeZoneInformation(&zone);
     return inetText(
@@ -65,12 +65,12 @@ std::string nextCheckText(const SYSTEMTIME& local, int32_t minutes) {
     double now = 0;
     if (!::SystemTimeToVariantTime(&wholeSeconds, &now))
         now = 0; // what the parser makes of an unreadable text
-    return vbDateToStr(now + minutes * 60.0 / kSecondsPerDay);
+    return vbDateToStr(now + minutes * static_cast<double>(kSecondsPerMinute) / kSecondsPerDay);
 }
 
 std::string setNextCheckTime(int32_t minutes) {
     SYSTEMTIME now{};
-    seams().getLocalTime(&now);
+    pcClock().getLocalTime(&now);
     return nextCheckText(now, minutes);
 }
 

@@ -1,14 +1,14 @@
 // Exports of the time-service texts: thin adapters over time_service_clock.
 #include "zymdate.h"
 
-#include "export_edge.h"
 #include "time_service_clock.h"
+#include "tw/export_edge.h"
 
 // Missing arguments read as flag 0 and advance 0 (so the default advance).
 extern "C" BSTR WINAPI STTONISTTIME(int32_t* leap, double* advance) {
     double localAdvance = 0;
     double& adv = advance ? *advance : localAdvance;
-    return zymdate::textExport([&] { return zymdate::sysTimeToNistTime(leap ? *leap : 0, adv); });
+    return tw::textAtEdge([&] { return zymdate::sysTimeToNistTime(leap ? *leap : 0, adv); });
 }
 
 extern "C" uint32_t WINAPI RFC868TIME(void) {
@@ -16,10 +16,10 @@ extern "C" uint32_t WINAPI RFC868TIME(void) {
 }
 
 extern "C" BSTR WINAPI INETTIME(void) {
-    return zymdate::textExport([] { return zymdate::inetTime(); });
+    return tw::textAtEdge([] { return zymdate::inetTime(); });
 }
 
 // Missing minutes read as 0: the current time.
 extern "C" BSTR WINAPI SETNEXTCHECKTIME(int32_t* minutes) {
-    return zymdate::textExport([&] { return zymdate::setNextCheckTime(minutes ? *minutes : 0); });
+    return tw::textAtEdge([&] { return zymdate::setNextCheckTime(minutes ? *minutes : 0); });
 }

@@ -1,6 +1,7 @@
 #include "time_service_texts.h"
 
 #include "calendar.h"
+#include "time_units.h"
 
 #include <charconv>
 #include <cmath>
@@ -9,8 +10,6 @@
 namespace zymdate {
 
 namespace {
-
-constexpr int32_t kSecondsPerDay = 86400;
 
 // At least two digits, as every date and time field of the line is written.
 std::string twoDigits(unsigned value) {
@@ -100,8 +99,9 @@ std::string nistLine(const SYSTEMTIME& utc, ZoneTime zone, int32_t leap, double&
     // The modified Julian day from the date's fields rather than from its
     // packed MMDDYYYY form, which holds years up to 9999 only.
     const int32_t mjd =
-        utc.wYear == 0 ? 0
-                       : julianDayOfDate(utc.wYear, utc.wMonth, utc.wDay) - kModifiedJulianOffset;
+        utc.wYear == 0
+            ? 0
+            : julianDayJulianOrGregorian(utc.wYear, utc.wMonth, utc.wDay) - kModifiedJulianOffset;
     std::string line = std::to_string(mjd);
     line += ' ';
     line += twoDigits(utc.wYear % 100u);
@@ -128,10 +128,10 @@ std::string nistLine(const SYSTEMTIME& utc, ZoneTime zone, int32_t leap, double&
 }
 
 uint32_t rfc868Value(const SYSTEMTIME& utc) {
-    const int64_t days =
-        int64_t{dayNumberOfDate(utc.wYear, utc.wMonth, utc.wDay)} - dayNumberOfDate(1900, 1, 1);
-    const int64_t seconds =
-        days * kSecondsPerDay + utc.wHour * 3600 + utc.wMinute * 60 + utc.wSecond;
+    const int64_t days = int64_t{julianDayAlwaysGregorian(utc.wYear, utc.wMonth, utc.wDay)} -
+                         julianDayAlwaysGregorian(1900, 1, 1);
+    const int64_t seconds = days * kSecondsPerDay + utc.wHour * kSecondsPerHour +
+                            utc.wMinute * kSecondsPerMinute + utc.wSecond;
     return static_cast<uint32_t>(static_cast<uint64_t>(seconds)); // low 32 bits
 }
 

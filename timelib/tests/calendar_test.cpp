@@ -4,7 +4,6 @@
 
 #include "calendar.h"
 #include "calendar_locale.h"
-#include "seams.h"
 #include "time_support.h"
 #include "zymdate.h"
 
@@ -16,10 +15,7 @@
 
 namespace {
 
-std::string take(BSTR b) {
-    tw::unique_bstr owned(b);
-    return tw::fromBstr(owned.get());
-}
+using tw::takeBstr;
 
 uint32_t packed(int year, int month, int day) {
     return static_cast<uint32_t>(month) * 1000000u + static_cast<uint32_t>(day) * 10000u +
@@ -137,7 +133,7 @@ TEST(CalendarDayNumbers, SweepEveryDayOfYears1To9999) {
         const int32_t back = zymdate::calDateToJulian(want);
         const bool gregorianAgrees =
             !usesGregorian(expected) ||
-            zymdate::dayNumberOfDate(expected.y, expected.m, expected.d) == j;
+            zymdate::julianDayAlwaysGregorian(expected.y, expected.m, expected.d) == j;
         if ((got != want || back != j || !gregorianAgrees) && ++mismatches <= 10)
             ADD_FAILURE() << "day " << j << ": expected " << want << ", julianToCalDate " << got
                           << ", calDateToJulian " << back;
@@ -282,8 +278,8 @@ TEST(CalendarSundays, EndForEvery16BitYear) {
         const int32_t april = zymdate::firstSundayOfApril(year);
         const int32_t march = zymdate::lastSundayOfMarch(year);
         const int32_t october = zymdate::lastSundayOfOctober(year);
-        const int32_t march31 = zymdate::dayNumberOfDate(year, 3, 31);
-        const int32_t october31 = zymdate::dayNumberOfDate(year, 10, 31);
+        const int32_t march31 = zymdate::julianDayAlwaysGregorian(year, 3, 31);
+        const int32_t october31 = zymdate::julianDayAlwaysGregorian(year, 10, 31);
         EXPECT_EQ(zymdate::weekdayOfDay(april), 6) << year;
         EXPECT_EQ(zymdate::weekdayOfDay(march), 6) << year;
         EXPECT_EQ(zymdate::weekdayOfDay(october), 6) << year;
@@ -299,21 +295,21 @@ TEST(CalendarTexts, MonthNames) {
     const char* const names[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
                                  "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
     for (int32_t m = 1; m <= 12; ++m)
-        EXPECT_EQ(take(GETMONTHNAME(m)), names[m - 1]);
+        EXPECT_EQ(takeBstr(GETMONTHNAME(m)), names[m - 1]);
     for (int32_t m :
          {0, 13, -1, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()})
-        EXPECT_EQ(take(GETMONTHNAME(m)), "") << m;
+        EXPECT_EQ(takeBstr(GETMONTHNAME(m)), "") << m;
 }
 
 TEST(CalendarTexts, LongDateIsEnglishAndGregorian) {
-    const std::string text = take(JULTODATE(2451637)); // 2 April 2000
+    const std::string text = takeBstr(JULTODATE(2451637)); // 2 April 2000
     EXPECT_EQ(text.rfind("Sunday, April ", 0), 0u) << text;
     EXPECT_NE(text.find("2, 2000"), std::string::npos) << text;
     // 10 October 1582 is a Julian-calendar gap day but a plain Gregorian date
     // here: the platform refuses years before 1601 and the text is empty.
-    EXPECT_EQ(take(JULTODATE(2299156)), "");
-    EXPECT_EQ(take(JULTODATE(std::numeric_limits<int32_t>::max())), "");
-    EXPECT_EQ(take(JULTODATE(std::numeric_limits<int32_t>::min())), "");
+    EXPECT_EQ(takeBstr(JULTODATE(2299156)), "");
+    EXPECT_EQ(takeBstr(JULTODATE(std::numeric_limits<int32_t>::max())), "");
+    EXPECT_EQ(takeBstr(JULTODATE(std::numeric_limits<int32_t>::min())), "");
 }
 
 // Weekday, month, day and year of the long date against the independent
@@ -329,7 +325,7 @@ TEST(CalendarTexts, LongDateNamesTheRightDayAcrossTheRange) {
         const std::string head =
             weekdayName(weekdayFromDays(j - kJulianDayOf1970)) + ", " + monthName(c.month) + " ";
         const std::string tail = std::to_string(c.day) + ", " + std::to_string(c.year);
-        const std::string text = take(JULTODATE(j));
+        const std::string text = takeBstr(JULTODATE(j));
         if (text != head + tail && text != head + "0" + tail && ++mismatches <= 10)
             ADD_FAILURE() << j << ": " << text << ", expected " << head << tail;
     }
@@ -345,7 +341,7 @@ TEST(SerialLocaleCalendar, LongDateIgnoresTheUsersOwnLongDateForm) {
         zymdate::test::UserLocaleSetting yearFirst(LOCALE_SLONGDATE, "yyyy MMMM d");
         ASSERT_TRUE(yearFirst.changed());
         int16_t y2000 = 2000, y2026 = 2026;
-        text = take(JULTODATE(2451637)); // 2 April 2000
+        text = takeBstr(JULTODATE(2451637)); // 2 April 2000
         april = DATEOFFIRSTSUNDAYOFAPRIL(&y2000);
         october = DATEOFLASTSUNDAYOFOCTOBER(&y2026);
     }
@@ -392,13 +388,13 @@ TEST(CalendarWeekday, ExportReadsTheRealClock) {
     SYSTEMTIME before{}, after{};
     int32_t useUtc = 1;
     ::GetSystemTime(&before);
-    const std::string name = take(DAYOFTHEWEEK(&useUtc));
+    const std::string name = takeBstr(DAYOFTHEWEEK(&useUtc));
     ::GetSystemTime(&after);
     EXPECT_TRUE(name == weekdayName(before.wDayOfWeek) || name == weekdayName(after.wDayOfWeek))
         << name;
     useUtc = 0;
     ::GetLocalTime(&before);
-    const std::string local = take(DAYOFTHEWEEK(&useUtc));
+    const std::string local = takeBstr(DAYOFTHEWEEK(&useUtc));
     ::GetLocalTime(&after);
     EXPECT_TRUE(local == weekdayName(before.wDayOfWeek) || local == weekdayName(after.wDayOfWeek))
         << local;

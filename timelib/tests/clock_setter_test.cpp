@@ -2,7 +2,9 @@
 // real export is called only with changes Wine refuses (a far time) or ignores
 // (the current time), and only under Wine.
 #include "clock_setter.h"
-#include "seams.h"
+#include "clock_setting_seam.h"
+#include "message_box_seam.h"
+#include "pc_clock_seam.h"
 #include "time_support.h"
 #include "tw/bstr.h"
 #include "tw/handles.h"
@@ -22,8 +24,7 @@ namespace {
 using namespace zymdate::test;
 
 std::string errorText(DWORD error) {
-    tw::unique_bstr text(GETLASTERRORDESCRIPTION(static_cast<int32_t>(error), 0));
-    return tw::fromBstr(text.get());
+    return tw::takeBstr(GETLASTERRORDESCRIPTION(static_cast<int32_t>(error), 0));
 }
 
 // ---------------------------------------------------------------------------
@@ -69,20 +70,17 @@ void WINAPI unexpectedSystemTime(LPSYSTEMTIME st) {
 
 class FakeClockSetter {
   public:
-    explicit FakeClockSetter(FakePlatform& fake) : seams_(fakeSeams()) { gFake = &fake; }
+    explicit FakeClockSetter(FakePlatform& fake)
+        : clock_({unexpectedSystemTime, fakeLocalTime, ::timeGetTime}),
+          setting_({fakePrivilege, fakeSetSystemTime}), boxes_({fakeMessageBox}) {
+        gFake = &fake;
+    }
     ~FakeClockSetter() { gFake = nullptr; }
 
   private:
-    static zymdate::Seams fakeSeams() {
-        zymdate::Seams s = zymdate::realSeams();
-        s.getLocalTime = fakeLocalTime;
-        s.getSystemTime = unexpectedSystemTime;
-        s.setSystemTime = fakeSetSystemTime;
-        s.messageBox = fakeMessageBox;
-        s.enableTimePrivilege = fakePrivilege;
-        return s;
-    }
-    zymdate::ScopedSeams seams_;
+    tw::ScopedSeam<zymdate::PcClockSeam> clock_;
+    tw::ScopedSeam<zymdate::ClockSettingSeam> setting_;
+    tw::ScopedSeam<zymdate::MessageBoxSeam> boxes_;
 };
 
 TEST(ClockSetter, SuccessfulSetWordsTheChangeOfLocalTime) {
@@ -274,10 +272,12 @@ TEST(ClockSetter, TimeChangeNoticePrecedesTheSetAndAStalledWindowCannotBlockIt) 
     FakePlatform fake;
     fake.localReadings = {civilTime(2026, 5, 4, 12, 0, 0), civilTime(2026, 5, 4, 12, 0, 5)};
     FakeClockSetter setter(fake);
-    zymdate::Seams seams = zymdate::seams();
-    seams.setSystemTime = setAfterNotice;
-    seams.getLocalTime = readLocalAfterNotice;
-    zymdate::ScopedSeams noticeAware(seams);
+    zymdate::ClockSettingSeam setting = zymdate::clockSetting();
+    setting.setSystemTime = setAfterNotice;
+    zymdate::PcClockSeam clock = zymdate::pcClock();
+    clock.getLocalTime = readLocalAfterNotice;
+    tw::ScopedSeam<zymdate::ClockSettingSeam> noticeAwareSet(setting);
+    tw::ScopedSeam<zymdate::PcClockSeam> noticeAwareClock(clock);
     gStalling = &window;
     gNoticedBeforeSet = false;
     gNoticedAtReadings.clear();

@@ -26,11 +26,7 @@ template <typename... Args> std::string printed(const char* format, Args... args
     return buffer;
 }
 
-// A result owned by the test.
-std::string take(BSTR b) {
-    tw::unique_bstr owner(b);
-    return tw::fromBstr(b);
-}
+using tw::takeBstr;
 
 // A caller's text variable passed by reference.
 struct TextVar {
@@ -112,7 +108,7 @@ TEST(FormattingPictures, EmptyPicturesAndSeparatorReceiveTheirDefaults) {
                 v.time.b = zeroLengthBstr();
                 v.sep.b = zeroLengthBstr();
             }
-            const std::string result = take(c.call(v));
+            const std::string result = takeBstr(c.call(v));
             EXPECT_FALSE(result.empty());
             if (c.usesDate) {
                 EXPECT_EQ(v.date.text(), kDateDefault);
@@ -135,7 +131,7 @@ TEST(FormattingPictures, GivenPicturesAndSeparatorAreUsedAndLeftUntouched) {
         v.time.b = tw::makeBstr("'T'");
         v.sep.b = tw::makeBstr("|");
         const BSTR date = v.date.b, time = v.time.b, sep = v.sep.b;
-        EXPECT_EQ(take(c.call(v)), c.resultWithLiteralPictures);
+        EXPECT_EQ(takeBstr(c.call(v)), c.resultWithLiteralPictures);
         // The very same strings, not copies: the caller's variables were not written.
         EXPECT_EQ(v.date.b, date);
         EXPECT_EQ(v.time.b, time);
@@ -163,7 +159,7 @@ TEST(FormattingPictures, SeparatorGoesBetweenDateAndTime) {
         if (c.separator)
             sep.b = c.separator[0] ? tw::makeBstr(c.separator) : zeroLengthBstr();
         int32_t utc = 0;
-        EXPECT_EQ(take(GETPCTIMEANDDATE(&utc, &date.b, &time.b, &sep.b)), c.result);
+        EXPECT_EQ(takeBstr(GETPCTIMEANDDATE(&utc, &date.b, &time.b, &sep.b)), c.result);
         EXPECT_EQ(sep.text(), c.separatorAfter);
     }
 }
@@ -178,7 +174,7 @@ TEST(FormattingPictures, FormatTimeWithDefaultsGivesLongDateAndTwelveHourTime) {
         SYSTEMTIME t = r;
         BSTR timePicture = nullptr, datePicture = nullptr;
         const std::string expected = longDate(r) + " " + twelveHourTime(r);
-        EXPECT_EQ(take(FORMATTIME(&t, &timePicture, &datePicture)), expected);
+        EXPECT_EQ(takeBstr(FORMATTIME(&t, &timePicture, &datePicture)), expected);
         ::SysFreeString(timePicture);
         ::SysFreeString(datePicture);
     }
@@ -221,22 +217,22 @@ TEST(FormattingParts, PartOf64CharactersOrMoreIsEmptyButSeparatorStays) {
 
         SYSTEMTIME exportTime = c.time;
         TextVar timeVar(c.timePicture), dateVar(c.datePicture);
-        EXPECT_EQ(take(FORMATTIME(&exportTime, &timeVar.b, &dateVar.b)), c.expected);
+        EXPECT_EQ(takeBstr(FORMATTIME(&exportTime, &timeVar.b, &dateVar.b)), c.expected);
     }
 }
 
 TEST(FormattingParts, TooLongPartInPcTimeAndDateKeepsTheCallersSeparator) {
     TextVar date(literalOf(64)), time("'T'"), sep(" - ");
     int32_t utc = 0;
-    EXPECT_EQ(take(GETPCTIMEANDDATE(&utc, &date.b, &time.b, &sep.b)), " - T");
+    EXPECT_EQ(takeBstr(GETPCTIMEANDDATE(&utc, &date.b, &time.b, &sep.b)), " - T");
     TextVar date2("'D'"), time2(literalOf(70));
-    EXPECT_EQ(take(GETPCTIMEANDDATE(&utc, &date2.b, &time2.b, &sep.b)), "D - ");
+    EXPECT_EQ(takeBstr(GETPCTIMEANDDATE(&utc, &date2.b, &time2.b, &sep.b)), "D - ");
 }
 
 TEST(FormattingParts, NullRecordFormatsAsAZeroFilledOne) {
     // No valid date; the time part is midnight.
     BSTR timePicture = tw::makeBstr("HH':'mm"), datePicture = tw::makeBstr("yyyy");
-    EXPECT_EQ(take(FORMATTIME(nullptr, &timePicture, &datePicture)), " 00:00");
+    EXPECT_EQ(takeBstr(FORMATTIME(nullptr, &timePicture, &datePicture)), " 00:00");
     ::SysFreeString(timePicture);
     ::SysFreeString(datePicture);
 }
@@ -293,7 +289,7 @@ TEST(FormattingClock, TimestampIsLocalMonthDayYearAndTwelveHourTime) {
 
 TEST(FormattingClock, TimestampExportHasTheFixedShape) {
     const std::regex shape(R"(^\d\d-\d\d-\d{4} \d\d:\d\d:\d\d (AM|PM)$)");
-    const std::string text = take(TIMESTAMP());
+    const std::string text = takeBstr(TIMESTAMP());
     EXPECT_TRUE(std::regex_match(text, shape)) << text;
 }
 
@@ -325,9 +321,9 @@ TEST(FormattingUstring, EachByteBecomesALowByteFollowedByZero) {
         TextVar in(c.in);
         BSTR result = USTRING(in.b);
         EXPECT_EQ(::SysStringByteLen(result), c.out.size());
-        EXPECT_EQ(take(result), c.out);
+        EXPECT_EQ(takeBstr(result), c.out);
     }
-    EXPECT_EQ(take(USTRING(nullptr)), "");
+    EXPECT_EQ(takeBstr(USTRING(nullptr)), "");
 }
 
 TEST(FormattingUstring, TextsBeyondSixteenBitPositionsAreWidenedWhole) {
@@ -336,7 +332,7 @@ TEST(FormattingUstring, TextsBeyondSixteenBitPositionsAreWidenedWhole) {
         for (size_t i = 0; i < length; ++i)
             bytes[i] = static_cast<char>(1 + i % 251);
         TextVar in(bytes);
-        const std::string out = take(USTRING(in.b));
+        const std::string out = takeBstr(USTRING(in.b));
         ASSERT_EQ(out.size(), 2 * length);
         EXPECT_EQ(out, widenedByHand(bytes)) << "length " << length;
     }
@@ -414,14 +410,14 @@ std::string enUsShortDateAnd24HourTime(int y, unsigned m, unsigned d, unsigned h
 
 TEST(FormattingDateText, VbDateToStrOfZeroIsMidnightOf30December1899) {
     expectEnUsLocale();
-    EXPECT_EQ(take(VBDATETOSTR(0.0)), "12/30/1899 0:00:00 AM");
-    EXPECT_EQ(take(VBDATETOSTR(0.0)), enUsShortDateAnd24HourTime(1899, 12, 30, 0, 0, 0));
+    EXPECT_EQ(takeBstr(VBDATETOSTR(0.0)), "12/30/1899 0:00:00 AM");
+    EXPECT_EQ(takeBstr(VBDATETOSTR(0.0)), enUsShortDateAnd24HourTime(1899, 12, 30, 0, 0, 0));
 }
 
 TEST(FormattingDateText, VbDateToStrOfARejectedValueHasNoDateAndMidnight) {
     expectEnUsLocale();
     for (const double d : {3.0e6, -1.0e6, 1.0e300})
-        EXPECT_EQ(take(VBDATETOSTR(d)), " 0:00:00 AM") << d;
+        EXPECT_EQ(takeBstr(VBDATETOSTR(d)), " 0:00:00 AM") << d;
 }
 
 TEST(FormattingDateText, VbDateToStrAndStrToVbDateRoundTripToTheSecond) {
@@ -446,7 +442,7 @@ TEST(FormattingDateText, VbDateToStrAndStrToVbDateRoundTripToTheSecond) {
     }
     for (const Instant& i : instants) {
         const double d = variantDate(i.y, i.m, i.d, i.h, i.mi, i.s);
-        const std::string text = take(VBDATETOSTR(d));
+        const std::string text = takeBstr(VBDATETOSTR(d));
         ASSERT_EQ(text, enUsShortDateAnd24HourTime(i.y, i.m, i.d, i.h, i.mi, i.s)) << d;
         TextVar in(text);
         EXPECT_NEAR(STRTOVBDATE(in.b), d, kHalfSecond) << text;
@@ -479,9 +475,10 @@ TEST(TzFormattingGmtMinus1, UtcFlagFormatsSystemTimeElseLocalTime) {
         ::GetSystemTime(&before);
         TextVar date("yyyy'-'MM'-'dd"), time("HH':'mm"), sep(" ");
         int32_t useUtc = 1, useLocal = 0;
-        const std::string utcText = take(GETPCTIMEANDDATE(&useUtc, &date.b, &time.b, &sep.b));
-        const std::string localText = take(GETPCTIMEANDDATE(&useLocal, &date.b, &time.b, &sep.b));
-        const std::string pcTime = take(GETPCTIME(&time.b));
+        const std::string utcText = takeBstr(GETPCTIMEANDDATE(&useUtc, &date.b, &time.b, &sep.b));
+        const std::string localText =
+            takeBstr(GETPCTIMEANDDATE(&useLocal, &date.b, &time.b, &sep.b));
+        const std::string pcTime = takeBstr(GETPCTIME(&time.b));
         ::GetSystemTime(&after);
         const int64_t minute = minutesSince1970(before);
         if (minutesSince1970(after) != minute)

@@ -21,13 +21,12 @@ struct QueryCall {
 
 inline QueryCall callCheckAtomicTime(const std::string& server, int32_t port, int32_t timeout) {
     QueryCall call;
-    BSTR serverText = tw::makeBstr(server);
-    BSTR message = nullptr;
-    call.result = ::CHECKATOMICTIME(&serverText, &port, timeout, &call.delay, &call.time, &message);
-    call.server = tw::fromBstr(serverText);
-    call.message = tw::fromBstr(message);
-    ::SysFreeString(serverText);
-    ::SysFreeString(message);
+    tw::unique_bstr serverText = tw::ownedBstr(server);
+    tw::unique_bstr message;
+    call.result = ::CHECKATOMICTIME(serverText.addressof(), &port, timeout, &call.delay, &call.time,
+                                    message.addressof());
+    call.server = tw::fromBstr(serverText.get());
+    call.message = tw::fromBstr(message.get());
     return call;
 }
 

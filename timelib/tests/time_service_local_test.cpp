@@ -19,10 +19,7 @@ namespace {
 using zymdate::ZoneTime;
 using zymdate::test::civilTime;
 
-std::string take(BSTR b) {
-    tw::unique_bstr owned(b);
-    return tw::fromBstr(owned.get());
-}
+using tw::takeBstr;
 
 std::string twoDigits(unsigned v) {
     return (v < 10 ? "0" : "") + std::to_string(v);
@@ -58,7 +55,7 @@ std::string offsetFromClocks() {
 void checkInetTimeExport() {
     SYSTEMTIME before{}, after{};
     ::GetLocalTime(&before);
-    const std::string text = take(INETTIME());
+    const std::string text = takeBstr(INETTIME());
     ::GetLocalTime(&after);
     ASSERT_GT(text.size(), 6u) << text;
     const std::string datePart = text.substr(0, text.size() - 6);
@@ -110,13 +107,13 @@ TEST(InetText, ExportUnderUtc) {
 // Each zone run starts its own process: Wine reads TZ at start-up.
 TEST(TzInetGmtMinus1, ExportIsOneHourEast) {
     checkInetTimeExport();
-    const std::string text = take(INETTIME());
+    const std::string text = takeBstr(INETTIME());
     EXPECT_EQ(text.substr(text.size() - 6), " +0100");
 }
 
 TEST(TzInetNewYork, ExportShowsTheOffsetInEffect) {
     checkInetTimeExport();
-    const std::string text = take(INETTIME());
+    const std::string text = takeBstr(INETTIME());
     const std::string zone = text.substr(text.size() - 5);
     EXPECT_TRUE(zone == "-0500" || zone == "-0400") << text;
 }

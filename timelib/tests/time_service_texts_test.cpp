@@ -2,7 +2,7 @@
 // fixed times and zone states, and from the PC clock through the exports.
 #include <gtest/gtest.h>
 
-#include "seams.h"
+#include "pc_clock_seam.h"
 #include "time_service_clock.h"
 #include "time_service_texts.h"
 #include "time_support.h"
@@ -204,9 +204,9 @@ void WINAPI fixedUtcClock(LPSYSTEMTIME st) {
 }
 
 TEST(NistClock, ReadsTheClockAtHighPriority) {
-    zymdate::Seams s = zymdate::seams();
+    zymdate::PcClockSeam s = zymdate::pcClock();
     s.getSystemTime = fixedUtcClock;
-    zymdate::ScopedSeams scoped(s);
+    tw::ScopedSeam<zymdate::PcClockSeam> scoped(s);
     ::SetPriorityClass(::GetCurrentProcess(), BELOW_NORMAL_PRIORITY_CLASS);
     double advance = 716.2;
     const std::string text = zymdate::sysTimeToNistTime(0, advance);
@@ -217,10 +217,7 @@ TEST(NistClock, ReadsTheClockAtHighPriority) {
     EXPECT_EQ(zymdate::rfc868Time(), 3220064519u);
 }
 
-std::string take(BSTR b) {
-    tw::unique_bstr owned(b);
-    return tw::fromBstr(owned.get());
-}
+using tw::takeBstr;
 
 std::string twoDigits(int v) {
     return (v < 10 ? "0" : "") + std::to_string(v);
@@ -232,7 +229,7 @@ TEST(NistClock, ExportLineParsesByFieldPositions) {
     double advance = 0;
     SYSTEMTIME before{}, after{};
     ::GetSystemTime(&before);
-    const std::string s = take(STTONISTTIME(&leap, &advance));
+    const std::string s = takeBstr(STTONISTTIME(&leap, &advance));
     ::GetSystemTime(&after);
     EXPECT_EQ(advance, 50.0);
     ASSERT_GE(s.size(), 44u) << s;
@@ -254,7 +251,7 @@ TEST(NistClock, ExportLineParsesByFieldPositions) {
     EXPECT_EQ(s.substr(31), "050.0 UTC(NIST) *");
     EXPECT_NE(s.substr(s.size() - 2), "* ");
 
-    EXPECT_EQ(take(STTONISTTIME(nullptr, nullptr)).substr(26), " 0 0 050.0 UTC(NIST) *");
+    EXPECT_EQ(takeBstr(STTONISTTIME(nullptr, nullptr)).substr(26), " 0 0 050.0 UTC(NIST) *");
 }
 
 TEST(Rfc868Clock, ExportNearIndependentCount) {

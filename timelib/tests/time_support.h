@@ -4,7 +4,7 @@
 
 #include "tw/user_locale_setting.h"
 
-#include "seams.h"
+#include "pc_clock_seam.h"
 
 #include <windows.h>
 
@@ -123,8 +123,8 @@ inline void WINAPI fixedLocalTime(LPSYSTEMTIME st) {
     *st = gFixedLocal;
 }
 
-inline Seams withFixedClock() {
-    Seams s = realSeams();
+inline PcClockSeam withFixedClock() {
+    PcClockSeam s = PcClockSeam::real();
     s.getSystemTime = fixedSystemTime;
     s.getLocalTime = fixedLocalTime;
     return s;
@@ -140,7 +140,7 @@ class FixedClock {
     }
 
   private:
-    ScopedSeams seams_;
+    tw::ScopedSeam<PcClockSeam> seams_;
 };
 
 using tw::testing::UserLocaleSetting;

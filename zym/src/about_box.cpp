@@ -1,7 +1,7 @@
 #include "about_box.h"
 
 #include "dialog_template.h"
-#include "seams.h"
+#include "shell_open_seam.h"
 #include "tw/handles.h"
 
 #include <commctrl.h>
@@ -151,8 +151,8 @@ class AboutDialog {
 
     void openWebAddress() {
         if (!content_.webAddress.empty())
-            seams().shellExecute(window_, "open", content_.webAddress.c_str(), nullptr, nullptr,
-                                 SW_SHOWNORMAL);
+            shellOpen().shellExecute(window_, "open", content_.webAddress.c_str(), nullptr, nullptr,
+                                     SW_SHOWNORMAL);
     }
 
     void centreOnOwner() {

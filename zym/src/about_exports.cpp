@@ -2,14 +2,14 @@
 #include "zym.h"
 
 #include "about_box.h"
-#include "export_edge.h"
 #include "tw/bstr.h"
+#include "tw/export_edge.h"
 
 // flags: callers pass 1; no variant of the box depends on it.
 extern "C" int32_t WINAPI ZYMSHELLABOUT(HWND* owner, int32_t* /*flags*/, BSTR* programName,
                                         BSTR* version, BSTR* credit1, BSTR* credit2,
                                         BSTR* webAddress, HICON* icon) {
-    return zym::atEdge<int32_t>(0, [&] {
+    return tw::atEdge<int32_t>(0, [&] {
         zym::AboutContent content;
         content.programName = tw::fromBstrRef(programName);
         content.version = tw::fromBstrRef(version);

@@ -2,11 +2,9 @@
 #include "zym.h"
 
 #include "error_text.h"
-#include "export_edge.h"
-#include "tw/bstr.h"
+#include "tw/export_edge.h"
 
 // reserved: callers pass 0; it selects nothing.
 extern "C" BSTR WINAPI GETLASTERRORDESCRIPTION(int32_t errorNumber, int32_t /*reserved*/) {
-    return zym::atEdge<BSTR>(nullptr,
-                             [&] { return tw::makeBstr(zym::describeError(errorNumber)); });
+    return tw::textAtEdge([&] { return zym::describeError(errorNumber); });
 }

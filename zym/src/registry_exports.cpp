@@ -2,12 +2,12 @@
 // their arguments in different shapes; both are kept as callers declare them.
 #include "zym.h"
 
-#include "export_edge.h"
 #include "registry_value.h"
 #include "tw/bstr.h"
+#include "tw/export_edge.h"
 
 extern "C" int32_t WINAPI SAVESETTING(int32_t* root, BSTR keyPath, BSTR valueName, BSTR valueData) {
-    return zym::atEdge<int32_t>(0, [&] {
+    return tw::atEdge<int32_t>(0, [&] {
         const auto key = root ? zym::predefinedRoot(*root) : std::nullopt;
         if (!key)
             return 0;
@@ -19,7 +19,7 @@ extern "C" int32_t WINAPI SAVESETTING(int32_t* root, BSTR keyPath, BSTR valueNam
 }
 
 extern "C" int32_t WINAPI DELETEREGVALUE(int32_t root, BSTR* keyPath, BSTR* valueName) {
-    return zym::atEdge<int32_t>(0, [&] {
+    return tw::atEdge<int32_t>(0, [&] {
         const auto key = zym::predefinedRoot(root);
         if (!key)
             return 0;

@@ -3,7 +3,7 @@
 // it shows and closes it. A fault must fail the test, never hang it: the box is
 // found whatever its caption, and one that will not close is ended from outside.
 #include "about_box.h"
-#include "seams.h"
+#include "shell_open_seam.h"
 #include "test_support.h"
 #include "tw/bstr.h"
 #include "zym.h"
@@ -310,7 +310,7 @@ void clickAddressThenOk(HWND box, const Sighting& seen) {
 class AboutBoxAddress : public ::testing::TestWithParam<zym::WebAddressStyle> {};
 
 TEST_P(AboutBoxAddress, ClickingTheAddressOpensIt) {
-    zym::ScopedSeams seams({recordShellOpen});
+    tw::ScopedSeam<zym::ShellOpenSeam> shell({recordShellOpen});
     shellOpens = 0;
     openedAddress.clear();
     zym::AboutContent content;

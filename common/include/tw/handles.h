@@ -3,6 +3,8 @@
 
 #include "tw/unique_any.h"
 
+// Before windows.h, as Winsock 2 wants.
+#include <winsock2.h>
 #include <windows.h>
 
 #include <cstdint>
@@ -40,6 +42,9 @@ inline void freeLibrary(HMODULE h) {
 inline void localFree(HLOCAL h) {
     ::LocalFree(h);
 }
+inline void closeSocket(SOCKET s) {
+    ::closesocket(s);
+}
 } // namespace detail
 
 using unique_handle = unique_any<HANDLE, detail::closeHandle>;
@@ -54,5 +59,7 @@ using unique_hmenu = unique_any<HMENU, detail::destroyMenu>;
 using unique_hwnd = unique_any<HWND, detail::destroyWindow>;
 using unique_hmodule = unique_any<HMODULE, detail::freeLibrary>;
 using unique_hlocal = unique_any<HLOCAL, detail::localFree>;
+using unique_socket =
+    unique_any<SOCKET, detail::closeSocket, static_cast<std::uintptr_t>(INVALID_SOCKET)>;
 
 } // namespace tw

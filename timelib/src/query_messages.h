@@ -1,0 +1,19 @@
+// The texts the time query hands back when it has no time to give. No Win32 here.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace zymdate::messages {
+
+std::string cannotConnect(std::string_view server);                         // case A, n = 24 or 57
+std::string connectError(long long n, std::string_view description);        // case A, other n
+std::string receiveError(long long n, std::string_view description);        // case B
+std::string unhealthy(std::string_view server);                             // health 1
+std::string veryUnhealthy(std::string_view server);                         // health 2
+std::string notOnTime(std::string_view text);                               // no on-time marker
+std::string noTime(std::string_view server, size_t replyBytes);             // empty or short reply
+std::string unreadableDate(std::string_view server, std::string_view text); // date field unreadable
+
+} // namespace zymdate::messages
