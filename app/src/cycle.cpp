@@ -137,7 +137,8 @@ CycleEffects Cycle::tick() {
         // Advanced before the attempt, whatever its outcome: a failed or skipped
         // Set keeps the rhythm, and a time long past fires once, not once per
         // missed interval.
-        settings_.nextCheckText = services_.nextCheckText(settings_.interval);
+        settings_.nextCheckText = services_.nextCheckText(
+            settings_.interval > 0 ? settings_.interval : kDefaultIntervalMinutes);
         return withRefresh(command(QueryKind::Set), std::move(effects));
     }
     // Not cleared here: a retry dropped by the network gate is tried again on

@@ -92,6 +92,9 @@ inline constexpr int32_t kRetryMinutes = 5;
 // A "Network Timeout" of 0 or less would let a silent server hold the one query
 // slot for ever: the query then waits this long.
 inline constexpr int32_t kDefaultTimeoutSeconds = 30;
+// An "Interval" of 0 or less would issue a Set at every tick: the schedule then
+// keeps this many minutes, the default.
+inline constexpr int32_t kDefaultIntervalMinutes = 720;
 
 class Cycle {
   public:

@@ -2,16 +2,24 @@
 
 #include "system_versions.h"
 
-#include <sensapi.h>
 #include <shellapi.h>
 
 namespace tickwell {
 
 namespace {
 
+// Looked up when first asked: a system without the notification service counts
+// as connected, so the query itself tells whether the server answers.
 BOOL networkAlive() {
+    using IsNetworkAliveFn = BOOL(WINAPI*)(LPDWORD);
+    static const auto isNetworkAlive = [] {
+        HMODULE library = ::LoadLibraryA("sensapi.dll");
+        return library ? reinterpret_cast<IsNetworkAliveFn>(
+                             reinterpret_cast<void*>(::GetProcAddress(library, "IsNetworkAlive")))
+                       : nullptr;
+    }();
     DWORD flags = 0;
-    return ::IsNetworkAlive(&flags);
+    return isNetworkAlive == nullptr || isNetworkAlive(&flags);
 }
 
 int screenDpi() {

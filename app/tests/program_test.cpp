@@ -349,6 +349,21 @@ TEST(Program, LivesInTheTrayAndRefusesASecondCopy) {
     EXPECT_TRUE(waitFor([&] { return ::IsWindowVisible(window) != FALSE; }, 2s));
     EXPECT_TRUE(::GetMenu(window) != nullptr);
 
+    // The tray menu opens only while the window is hidden.
+    const auto menuOpen = [] {
+        return ::FindWindowA("#32768", nullptr) != nullptr &&
+               ::IsWindowVisible(::FindWindowA("#32768", nullptr));
+    };
+    DWORD_PTR ignored = 0;
+    EXPECT_TRUE(::SendMessageTimeoutA(window, WM_TRAY_CALLBACK, 0, WM_RBUTTONDOWN, SMTO_NORMAL,
+                                      2000, &ignored));
+    EXPECT_FALSE(menuOpen());
+    ::SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ::PostMessageA(window, WM_TRAY_CALLBACK, 0, WM_RBUTTONDOWN);
+    EXPECT_TRUE(waitFor(menuOpen, 3s));
+    ::PostMessageA(::FindWindowA("#32768", nullptr), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(waitFor([&] { return !menuOpen(); }, 3s));
+
     command(window, CMD_EXIT);
     EXPECT_TRUE(program.exited(10s));
 }

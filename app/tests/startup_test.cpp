@@ -4,10 +4,12 @@
 #include "program_ids.h"
 #include "program_seams.h"
 #include "startup.h"
+#include "system_versions.h"
 #include "tw/handles.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <thread>
 
@@ -25,6 +27,15 @@ TEST(Startup, MinimizeSwitchIsTheOneWordInAnyCaseWithBlanksAround) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(isMinimizeSwitch(c.arguments), c.minimize) << "\"" << c.arguments << "\"";
+}
+
+TEST(Startup, SystemFileVersionsAreMajorPlusMinorHundredths) {
+    const double comctl = getSysFileVer("COMCTL32.DLL");
+    EXPECT_GE(comctl, 4.71);
+    // Two decimals at most: minor / 100.
+    EXPECT_DOUBLE_EQ(comctl * 100, std::round(comctl * 100));
+    EXPECT_EQ(initComCtl32(0), comctl);
+    EXPECT_EQ(getSysFileVer("no-such-file.dll"), 0);
 }
 
 struct MessageBoxCall {
