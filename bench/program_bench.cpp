@@ -10,6 +10,7 @@
 // after them are read: what an hour in the tray costs, without waiting an hour.
 #include "demo_line.h"
 #include "program_ids.h"
+#include "bench_support.h"
 #include "scripted_server.h"
 #include "tw/bstr.h"
 #include "tw/temp_folder.h"
@@ -26,23 +27,10 @@
 
 namespace {
 
+using tw::bench::median;
+using tw::bench::nowMs;
+
 constexpr char kTitle[] = "Tickwell - v1.50";
-
-double nowMs() {
-    static const LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER c;
-    ::QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 double cpuMs(HANDLE process) {
     FILETIME created, ended, kernel, user;

@@ -2,6 +2,7 @@
 // reply, and how far its delay correction lands from the truth, on loopback.
 //
 //   query_bench [RUNS]     (run under scripts/winerun; results go to stdout)
+#include "bench_support.h"
 #include "scripted_server.h"
 #include "tw/bstr.h"
 #include "tw/handles.h"
@@ -19,23 +20,10 @@
 
 namespace {
 
+using tw::bench::median;
+using tw::bench::nowMs;
+
 const std::string kLine = "\n52289 02-01-15 06:21:59 00 0 0 716.2 UTC(NIST) * \n";
-
-double nowMs() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER c;
-    ::QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 bool bareExchange(uint16_t port) {
     const tw::unique_socket owner(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));

@@ -19,51 +19,41 @@ endfunction()
 function(tw_add_dll target def_file)
     add_library(${target} SHARED ${ARGN})
     set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${target})
-    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-        file(READ "${def_file}" def_text)
-        string(REGEX REPLACE "@[0-9]+" "" def_text "${def_text}")
-        set(gen_def "${CMAKE_CURRENT_BINARY_DIR}/${target}.x64.def")
-        file(GENERATE OUTPUT "${gen_def}" CONTENT "${def_text}")
-        target_sources(${target} PRIVATE "${gen_def}")
-        set_source_files_properties("${gen_def}" PROPERTIES GENERATED TRUE)
-    else()
-        target_sources(${target} PRIVATE "${def_file}")
-        target_link_options(${target} PRIVATE -Wl,--kill-at)
+    tw_export_by_def(${target} "${def_file}")
+    if(NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
         add_custom_command(TARGET ${target} POST_BUILD
             COMMAND ${CMAKE_DLLTOOL} -k -d "${def_file}" -D $<TARGET_FILE_NAME:${target}>
                     -l $<TARGET_LINKER_FILE:${target}>
             VERBATIM
             COMMENT "Rebuilding the import library of ${target} for undecorated exports")
     endif()
-    string(REPLACE ";" "," allowed "${TW_ALLOWED_DLLS}")
-    # Fail the build when the export table differs from the .def list or when the
-    # binary needs a DLL that Windows does not ship.
-    add_custom_command(TARGET ${target} POST_BUILD
-        COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DBINARY=$<TARGET_FILE:${target}>
-                -DDEF=${def_file} "-DALLOWED_DLLS=${allowed}"
-                -P ${PROJECT_SOURCE_DIR}/cmake/check-binary.cmake
-        VERBATIM
-        COMMENT "Checking exports and imports of ${target}")
 endfunction()
 
 # A program with exports of its own (plain stdcall names, as for the DLLs).
 # The import library is not needed: nothing links against a program.
 function(tw_add_program target def_file)
     add_executable(${target} WIN32 ${ARGN})
+    tw_export_by_def(${target} "${def_file}")
+endfunction()
+
+# Links target with the exports of def_file, undecorated on both architectures,
+# and checks the result after every link.
+function(tw_export_by_def target def_file)
     if(CMAKE_SIZEOF_VOID_P EQUAL 8)
         file(READ "${def_file}" def_text)
         string(REGEX REPLACE "@[0-9]+" "" def_text "${def_text}")
-        set(gen_def "${CMAKE_CURRENT_BINARY_DIR}/${target}.x64.def")
-        file(GENERATE OUTPUT "${gen_def}" CONTENT "${def_text}")
-        set(link_def "${gen_def}")
+        set(link_def "${CMAKE_CURRENT_BINARY_DIR}/${target}.x64.def")
+        file(GENERATE OUTPUT "${link_def}" CONTENT "${def_text}")
     else()
         set(link_def "${def_file}")
         target_link_options(${target} PRIVATE -Wl,--kill-at)
     endif()
-    # CMake passes a .def source to the linker for DLLs only; ld takes it as an input.
+    # ld takes a .def file as an input; CMake would pass a .def source for DLLs only.
     target_link_options(${target} PRIVATE "${link_def}")
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS "${def_file}")
     string(REPLACE ";" "," allowed "${TW_ALLOWED_DLLS}")
+    # Fail the build when the export table differs from the .def list or when the
+    # binary needs a DLL that Windows does not ship.
     add_custom_command(TARGET ${target} POST_BUILD
         COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DBINARY=$<TARGET_FILE:${target}>
                 -DDEF=${def_file} "-DALLOWED_DLLS=${allowed}"

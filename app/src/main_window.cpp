@@ -8,6 +8,8 @@
 
 #include <commctrl.h>
 
+#include <span>
+
 namespace tickwell {
 
 namespace {
@@ -40,65 +42,82 @@ constexpr std::array<ToolButton, 7> kToolButtons = {{
     {CMD_HELP, IDI_HELP, "Help"},
 }};
 
-void append(HMENU menu, int command, const char* text) {
-    ::AppendMenuA(menu, MF_STRING, static_cast<UINT_PTR>(command), text);
-}
-void appendSeparator(HMENU menu) {
-    ::AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-}
-void appendPopup(HMENU menu, HMENU popup, const char* text) {
-    ::AppendMenuA(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), text);
+// The menus as tables. The View and Help pop-ups stand in the menu bar and in
+// the tray menu; each menu gets its own copy, since a menu destroys its
+// pop-ups with it.
+struct MenuEntry {
+    enum class Kind { Item, Separator, ViewMenu, HelpMenu } kind;
+    int command = 0;
+    const char* text = nullptr;
+};
+using Entry = MenuEntry;
+constexpr Entry kSeparator{Entry::Kind::Separator};
+constexpr Entry kFileEntries[] = {{Entry::Kind::Item, CMD_CHECK, kCheckText},
+                                  {Entry::Kind::Item, CMD_SET, kSetText},
+                                  kSeparator,
+                                  {Entry::Kind::Item, CMD_UPDATES, "&Check for Updates"},
+                                  kSeparator,
+                                  {Entry::Kind::Item, CMD_EXIT, "E&xit"}};
+constexpr Entry kViewEntries[] = {{Entry::Kind::Item, CMD_STATUSBAR_TOGGLE, "&Status Bar"},
+                                  {Entry::Kind::Item, CMD_LOGFILE, "&Log File"},
+                                  {Entry::Kind::Item, CMD_OPTIONS, "&Options"}};
+constexpr Entry kTrayEntries[] = {{Entry::Kind::Item, CMD_CHECK, kCheckText},
+                                  {Entry::Kind::Item, CMD_SET, kSetText},
+                                  kSeparator,
+                                  {Entry::Kind::ViewMenu, 0, "&View"},
+                                  kSeparator,
+                                  {Entry::Kind::HelpMenu, 0, "&Help"},
+                                  kSeparator,
+                                  {Entry::Kind::Item, CMD_RESTORE, "&Restore"},
+                                  kSeparator,
+                                  {Entry::Kind::Item, CMD_EXIT, "E&xit"}};
+
+HMENU popupMenu(std::span<const Entry> entries, bool statusBarShown);
+
+HMENU helpMenu() {
+    const std::string about = std::string("&About ") + kProgramName;
+    const Entry entries[] = {{Entry::Kind::Item, CMD_HELP, "&Help"},
+                             kSeparator,
+                             {Entry::Kind::Item, CMD_ABOUT, about.c_str()}};
+    return popupMenu(entries, false);
 }
 
-// The View and Help pop-ups stand in both menus; each menu gets its own copy,
-// since a menu destroys its pop-ups with it.
-HMENU viewMenu(bool statusBarShown) {
+HMENU popupMenu(std::span<const Entry> entries, bool statusBarShown) {
     HMENU menu = ::CreatePopupMenu();
-    append(menu, CMD_STATUSBAR_TOGGLE, "&Status Bar");
-    append(menu, CMD_LOGFILE, "&Log File");
-    append(menu, CMD_OPTIONS, "&Options");
+    for (const Entry& e : entries) {
+        switch (e.kind) {
+        case Entry::Kind::Item:
+            ::AppendMenuA(menu, MF_STRING, static_cast<UINT_PTR>(e.command), e.text);
+            break;
+        case Entry::Kind::Separator:
+            ::AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+            break;
+        case Entry::Kind::ViewMenu:
+        case Entry::Kind::HelpMenu: {
+            HMENU sub = e.kind == Entry::Kind::ViewMenu ? popupMenu(kViewEntries, statusBarShown)
+                                                        : helpMenu();
+            ::AppendMenuA(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), e.text);
+            break;
+        }
+        }
+    }
     ::CheckMenuItem(menu, CMD_STATUSBAR_TOGGLE,
                     MF_BYCOMMAND | (statusBarShown ? MF_CHECKED : MF_UNCHECKED));
     return menu;
 }
 
-HMENU helpMenu() {
-    HMENU menu = ::CreatePopupMenu();
-    append(menu, CMD_HELP, "&Help");
-    appendSeparator(menu);
-    append(menu, CMD_ABOUT, (std::string("&About ") + kProgramName).c_str());
-    return menu;
-}
-
 HMENU buildMenuBar(bool statusBarShown) {
-    HMENU file = ::CreatePopupMenu();
-    append(file, CMD_CHECK, kCheckText);
-    append(file, CMD_SET, kSetText);
-    appendSeparator(file);
-    append(file, CMD_UPDATES, "&Check for Updates");
-    appendSeparator(file);
-    append(file, CMD_EXIT, "E&xit");
-
     HMENU bar = ::CreateMenu();
-    appendPopup(bar, file, "&File");
-    appendPopup(bar, viewMenu(statusBarShown), "&View");
-    appendPopup(bar, helpMenu(), "&Help");
+    ::AppendMenuA(bar, MF_POPUP,
+                  reinterpret_cast<UINT_PTR>(popupMenu(kFileEntries, statusBarShown)), "&File");
+    ::AppendMenuA(bar, MF_POPUP,
+                  reinterpret_cast<UINT_PTR>(popupMenu(kViewEntries, statusBarShown)), "&View");
+    ::AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(helpMenu()), "&Help");
     return bar;
 }
 
 HMENU buildTrayMenu(bool statusBarShown) {
-    HMENU tray = ::CreatePopupMenu();
-    append(tray, CMD_CHECK, kCheckText);
-    append(tray, CMD_SET, kSetText);
-    appendSeparator(tray);
-    appendPopup(tray, viewMenu(statusBarShown), "&View");
-    appendSeparator(tray);
-    appendPopup(tray, helpMenu(), "&Help");
-    appendSeparator(tray);
-    append(tray, CMD_RESTORE, "&Restore");
-    appendSeparator(tray);
-    append(tray, CMD_EXIT, "E&xit");
-    return tray;
+    return popupMenu(kTrayEntries, statusBarShown);
 }
 
 } // namespace

@@ -66,14 +66,14 @@ bool anotherInstanceRuns(const char* instanceName) {
     return ::FindWindowA(instanceName, "") != nullptr;
 }
 
-bool startupGatesPass() {
+bool startupGatesPass(const char* instanceName) {
     constexpr int32_t kIpAddressClass = ICC_INTERNET_CLASSES;
     if (!commonControlsRecentEnough(commonControls().init(kIpAddressClass))) {
         messageBox().show(nullptr, kOldCommonControlsText, "SysIPAddress32 Error",
                           MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
         return false;
     }
-    if (anotherInstanceRuns(kInstanceName)) {
+    if (anotherInstanceRuns(instanceName)) {
         const std::string text =
             std::string("Another instance of ") + kProgramName + " is already running!";
         messageBox().show(nullptr, text.c_str(), kProgramName, MB_ICONHAND);
@@ -85,7 +85,7 @@ bool startupGatesPass() {
 int runProgram(HINSTANCE instance, const std::string& arguments) {
     LoadSettings();
     Settings& s = settings();
-    if (!startupGatesPass())
+    if (!startupGatesPass(kInstanceName))
         return 0;
     tw::unique_handle instanceMutex(::CreateMutexA(nullptr, FALSE, kInstanceName));
 

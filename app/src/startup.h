@@ -22,9 +22,9 @@ bool commonControlsRecentEnough(double version);
 bool anotherInstanceRuns(const char* instanceName);
 
 // The two checks before anything shows: common controls recent enough and no
-// other copy running. False (after the message that says why) when the program
-// must end at once.
-bool startupGatesPass();
+// other copy running under instanceName. False (after the message that says
+// why) when the program must end at once.
+bool startupGatesPass(const char* instanceName);
 
 // The whole run of the program; its exit code.
 int runProgram(HINSTANCE instance, const std::string& arguments);

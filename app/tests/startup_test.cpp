@@ -54,6 +54,9 @@ double fakeCommonControls(int32_t) {
     return fakeVersion;
 }
 
+// Not the program's own name: a real copy may run beside this test.
+constexpr char kTestInstance[] = "TICKWELL-STARTUP-TEST";
+
 TEST(Startup, CommonControlsGateOpensAtVersion471AndAnotherCopyStopsTheStart) {
     tw::ScopedSeam<MessageBoxSeam> boxes({recordBox});
     tw::ScopedSeam<CommonControlsSeam> controls({fakeCommonControls});
@@ -61,7 +64,7 @@ TEST(Startup, CommonControlsGateOpensAtVersion471AndAnotherCopyStopsTheStart) {
     // 4.70 is too old: the message names the control class and the program ends.
     lastBox = {};
     fakeVersion = 4 + 70 / 100.0;
-    EXPECT_FALSE(startupGatesPass());
+    EXPECT_FALSE(startupGatesPass(kTestInstance));
     EXPECT_EQ(lastBox.caption, "SysIPAddress32 Error");
     EXPECT_EQ(
         lastBox.text.rfind("Sorry, this program needs a later version of COMCTL32.DLL.\r\n", 0),
@@ -71,12 +74,12 @@ TEST(Startup, CommonControlsGateOpensAtVersion471AndAnotherCopyStopsTheStart) {
     // 4.71, computed as the export computes it, passes; no other copy runs.
     lastBox = {};
     fakeVersion = 4 + 71 / 100.0;
-    EXPECT_TRUE(startupGatesPass());
+    EXPECT_TRUE(startupGatesPass(kTestInstance));
     EXPECT_EQ(lastBox.count, 0);
 
     // With the instance mutex held elsewhere, the start is refused.
-    tw::unique_handle other(::CreateMutexA(nullptr, FALSE, kInstanceName));
-    EXPECT_FALSE(startupGatesPass());
+    tw::unique_handle other(::CreateMutexA(nullptr, FALSE, kTestInstance));
+    EXPECT_FALSE(startupGatesPass(kTestInstance));
     EXPECT_EQ(lastBox.caption, "Tickwell");
     EXPECT_EQ(lastBox.text, "Another instance of Tickwell is already running!");
     EXPECT_EQ(lastBox.style, static_cast<UINT>(MB_ICONHAND));
@@ -107,7 +110,14 @@ TEST(MainWindow, ValuesStandOnBlackInTheirColours) {
     std::thread ui([&s] { MainWindow(::GetModuleHandleA(nullptr), s, false).run(); });
     HWND window = nullptr;
     for (int i = 0; i < 200 && window == nullptr; ++i) {
-        window = ::FindWindowA("#32770", "Tickwell - v1.50");
+        // This process's window: a real copy of the program may run beside the test.
+        for (HWND w = ::FindWindowA("#32770", "Tickwell - v1.50"); w != nullptr && !window;
+             w = ::FindWindowExA(nullptr, w, "#32770", "Tickwell - v1.50")) {
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(w, &pid);
+            if (pid == ::GetCurrentProcessId())
+                window = w;
+        }
         ::Sleep(20);
     }
     ASSERT_NE(window, nullptr);
