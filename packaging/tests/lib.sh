@@ -50,7 +50,9 @@ start_timeserver() {
     local prefix="$1" offset="$2" served
     shift 2
     served=$(mktemp)
-    wine_in "$prefix" "$bin/timeserver.exe" 0 --offset "$offset" "$@" >"$served" 2>&1 &
+    # Started directly, not through a function: $! is then the server itself
+    # (the runner execs Wine), which stop_timeserver can end.
+    "$runner" --prefix "$prefix" "$bin/timeserver.exe" 0 --offset "$offset" "$@" >"$served" 2>&1 &
     demo_pid=$!
     port=""
     for _ in $(seq 1 150); do
@@ -62,6 +64,9 @@ start_timeserver() {
     [ -n "$port" ]
 }
 stop_timeserver() {
-    [ -z "$demo_pid" ] || kill "$demo_pid" 2>/dev/null || true
+    if [ -n "$demo_pid" ]; then
+        kill "$demo_pid" 2>/dev/null
+        wait "$demo_pid" 2>/dev/null
+    fi
     demo_pid=""
 }
