@@ -1,0 +1,103 @@
+/* query_time: asks a time server for the time through zymdate.dll and prints
+ * the server's UTC time, its answer, this PC's time as a NIST Daytime line and
+ * how far this PC's clock is from the server's, as Tickwell words it.
+ *
+ *   query_time [HOST [PORT [TIMEOUT]]]   time.nist.gov, port 13, 10 seconds by default
+ *
+ * Exit code 0 when a time was received, 1 when the query failed, 2 on bad arguments.
+ *
+ * Build from the kit's folder (see docs/library.md), then put bin\x64\zymdate.dll
+ * and bin\x64\zym.dll (or the x86 pair) beside query_time.exe:
+ *   MinGW-w64:   x86_64-w64-mingw32-gcc -Wall -Wextra -Iinclude examples/query_time.c
+ *                    -Llib/x64 -lzymdate -loleaut32 -o query_time.exe
+ *   Visual C++:  cl /W4 /Iinclude examples\query_time.c lib\x64\zymdate.lib oleaut32.lib
+ */
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "zymdate.h"
+
+/* Texts cross the interface as byte BSTRs holding ANSI text. */
+static BSTR text_from(const char *s)
+{
+    return SysAllocStringByteLen(s, (UINT)strlen(s));
+}
+
+/* Prints a returned or written-back text; NULL is the empty text. */
+static void print_text(const char *label, BSTR text)
+{
+    const int length = text ? (int)SysStringByteLen(text) : 0;
+    printf("%s%.*s\n", label, length, text ? (const char *)text : "");
+}
+
+static int parse_number(const char *s, long low, long high, int32_t *out)
+{
+    char *end = NULL;
+    const long value = strtol(s, &end, 10);
+    if (end == s || *end != '\0' || value < low || value > high)
+        return 0;
+    *out = (int32_t)value;
+    return 1;
+}
+
+int main(int argc, char **argv)
+{
+    const char *host = argc > 1 ? argv[1] : "time.nist.gov";
+    int32_t port = 13;
+    int32_t timeout = 10;
+    if (argc > 4 || (argc > 2 && !parse_number(argv[2], 1, 65535, &port)) ||
+        (argc > 3 && !parse_number(argv[3], 0, 86400, &timeout))) {
+        fputs("usage: query_time [HOST [PORT [TIMEOUT]]]\n", stderr);
+        return 2;
+    }
+
+    /* The caller owns every argument. server is in and out: it comes back
+     * cleaned of leading spaces and of any note after a space or "(". message
+     * receives the server's answer, or the reason the query failed. */
+    BSTR server = text_from(host);
+    BSTR message = NULL;
+    double delay = 0;
+    SYSTEMTIME utc;
+    memset(&utc, 0, sizeof utc);
+    const int32_t ok = CHECKATOMICTIME(&server, &port, timeout, &delay, &utc, &message);
+
+    print_text("server:     ", server);
+    if (!ok) {
+        print_text("failed:     ", message);
+        SysFreeString(server);
+        SysFreeString(message);
+        return 1;
+    }
+    printf("UTC:        %04u-%02u-%02u %02u:%02u:%02u.%03u\n", (unsigned)utc.wYear,
+           (unsigned)utc.wMonth, (unsigned)utc.wDay, (unsigned)utc.wHour, (unsigned)utc.wMinute,
+           (unsigned)utc.wSecond, (unsigned)utc.wMilliseconds);
+    printf("delay:      %.0f ms (half the exchange, already added to the time)\n", delay);
+    print_text("answer:     ", message);
+
+    /* This PC's own clock as a Daytime line in the NIST layout. An advance of
+     * 0 is replaced by 50 ms (written back into advance). */
+    int32_t leap = 0;
+    double advance = 0;
+    BSTR pcLine = STTONISTTIME(&leap, &advance);
+    print_text("PC as NIST: ", pcLine);
+
+    /* The difference as Tickwell words it: this PC's local time against the
+     * server's time in local time. DIFFERENCETEXT overwrites its second
+     * argument with the difference, and sets match to 1 (never to 0) when
+     * both agree to the second. */
+    SYSTEMTIME serverLocal, pcLocal;
+    CONVERTTOLOCALTIME(&utc, &serverLocal);
+    GetLocalTime(&pcLocal);
+    int32_t match = 0;
+    BSTR difference = DIFFERENCETEXT(&pcLocal, &serverLocal, &match);
+    print_text("difference: ", difference);
+    printf("matches:    %s\n", match ? "yes" : "no");
+
+    /* Returned texts and the texts written back belong to the caller. */
+    SysFreeString(difference);
+    SysFreeString(pcLine);
+    SysFreeString(message);
+    SysFreeString(server);
+    return 0;
+}
