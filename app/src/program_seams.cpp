@@ -1,5 +1,7 @@
 #include "program_seams.h"
 
+#include "library_calls.h"
+#include "run_entry.h"
 #include "system_versions.h"
 
 #include <shellapi.h>
@@ -36,8 +38,10 @@ double initCommonControls(int32_t classes) {
 } // namespace
 
 Seams realSeams() {
-    return Seams{::GetLocalTime, ::MessageBoxA, ::ShellExecuteA,
-                 networkAlive,   screenDpi,     initCommonControls};
+    return Seams{
+        ::GetLocalTime, ::MessageBoxA,      ::ShellExecuteA,       networkAlive,
+        screenDpi,      initCommonControls, lib::saveRegistryText, lib::deleteRegistryValue,
+        registryText};
 }
 
 Seams& seams() {
