@@ -4,24 +4,30 @@
 #include "demo_line.h"
 #include "program_ids.h"
 #include "scripted_server.h"
+#include "tw/find_control.h"
 #include "tw/temp_folder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
 
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
 using namespace std::chrono_literals;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
+using tw::testing::findControl;
 using tw::testing::TempFolder;
 
 constexpr char kTitle[] = "Tickwell - v1.50";
@@ -139,24 +145,24 @@ class Running {
     }
     // A top-level window of this process with the given title.
     HWND find(const std::string& title) const {
-        struct Search {
-            DWORD pid;
-            const std::string* title;
-            HWND found;
-        } search{process_.dwProcessId, &title, nullptr};
-        ::EnumWindows(
-            [](HWND w, LPARAM p) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(p);
-                DWORD pid = 0;
-                ::GetWindowThreadProcessId(w, &pid);
-                if (pid == s->pid && windowText(w) == *s->title) {
-                    s->found = w;
-                    return FALSE;
-                }
-                return TRUE;
+        return findWhere([&title](HWND w) { return windowText(w) == title; });
+    }
+    // A shown dialog of this process with the given title, other than `except`
+    // (the icon chooser bears the main window's title); waits for it a little.
+    HWND dialog(const std::string& title, HWND except = nullptr) const {
+        HWND found = nullptr;
+        waitFor(
+            [&] {
+                found = findWhere([&](HWND w) {
+                    char name[16] = {};
+                    ::GetClassNameA(w, name, sizeof(name));
+                    return w != except && std::string(name) == "#32770" && ::IsWindowVisible(w) &&
+                           windowText(w) == title;
+                });
+                return found != nullptr;
             },
-            reinterpret_cast<LPARAM>(&search));
-        return search.found;
+            10s);
+        return found;
     }
     bool exited(std::chrono::milliseconds limit) const {
         return ::WaitForSingleObject(process_.hProcess, static_cast<DWORD>(limit.count())) ==
@@ -165,6 +171,27 @@ class Running {
     bool started() const { return started_; }
 
   private:
+    HWND findWhere(const std::function<bool(HWND)>& match) const {
+        struct Search {
+            DWORD pid;
+            const std::function<bool(HWND)>* match;
+            HWND found;
+        } search{process_.dwProcessId, &match, nullptr};
+        ::EnumWindows(
+            [](HWND w, LPARAM p) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(p);
+                DWORD pid = 0;
+                ::GetWindowThreadProcessId(w, &pid);
+                if (pid == s->pid && (*s->match)(w)) {
+                    s->found = w;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+
     PROCESS_INFORMATION process_{};
     bool started_ = false;
     HWND window_ = nullptr;
@@ -363,6 +390,290 @@ TEST(Program, MinimizeIsIgnoredWithoutTheTray) {
     EXPECT_TRUE(::IsWindowVisible(window));
     // With the tray off, the close box ends the program.
     ::PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(program.exited(10s));
+}
+
+// The options dialog and its two small dialogs in the real program.
+
+// Clicks as a user's would. Posted where the click opens a modal window or a
+// message box: a sent message would wait until that closes.
+void click(HWND dialog, int id) {
+    ::SendMessageA(findControl(dialog, id, "Button"), BM_CLICK, 0, 0);
+}
+void clickLater(HWND dialog, int id) {
+    ::PostMessageA(findControl(dialog, id, "Button"), BM_CLICK, 0, 0);
+}
+void type(HWND dialog, int id, const char* text) {
+    ::SendMessageA(findControl(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
+void showPage(HWND options, int page) {
+    ::SendMessageA(findControl(options, IDC_TABS), TCM_SETCURFOCUS, static_cast<WPARAM>(page), 0);
+}
+bool closes(HWND window) {
+    return waitFor([window] { return !::IsWindow(window); }, 5s);
+}
+// Read as wide text: Wine hands another process's ANSI request wide text.
+std::string comboItem(HWND combo, LRESULT index) {
+    wchar_t item[256] = {};
+    ::SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(item));
+    char narrow[256] = {};
+    ::WideCharToMultiByte(CP_ACP, 0, item, -1, narrow, sizeof(narrow), nullptr, nullptr);
+    return narrow;
+}
+
+TEST(ProgramOptions, PagesApplyCancelAndServersAddedByNameAndAddress) {
+    SwitchableServer server;
+    Installation installation;
+    pointAt(installation, server);
+    Running program(installation, "");
+    HWND window = program.window();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(waitFor([&] { return ::IsWindowVisible(window) != FALSE; }, 2s));
+    const std::string ini = installation.ini();
+
+    // Cancel writes nothing.
+    const std::string before = tw::testing::readFile(ini);
+    command(window, CMD_OPTIONS);
+    HWND options = program.dialog("Tickwell Options");
+    ASSERT_NE(options, nullptr);
+    click(options, IDC_USE_SOUNDS);
+    type(options, IDC_TIMEOUT, "25");
+    ::PostMessageA(options, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(closes(options));
+    EXPECT_EQ(tw::testing::readFile(ini), before);
+
+    // One change on each page, Apply; the NTP port is refused on the way.
+    command(window, CMD_OPTIONS);
+    options = program.dialog("Tickwell Options");
+    ASSERT_NE(options, nullptr);
+    click(options, IDC_USE_SOUNDS);
+    showPage(options, 1);
+    type(options, IDC_TIMEOUT, "25");
+    type(options, IDC_TIME_PORT, "123");
+    clickLater(options, IDC_APPLY);
+    HWND box = program.dialog("Tickwell");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(text(box, 0xFFFF), "NTP Time not yet supported");
+    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(closes(box));
+    EXPECT_EQ(windowText(findControl(options, IDC_TIME_PORT)), std::to_string(server.port()));
+    EXPECT_EQ(iniValue(ini, "General", "Use Sounds"), "1") << "a refused Apply writes nothing";
+    showPage(options, 2);
+    click(options, IDC_STYLE_24H);
+    click(options, IDC_APPLY);
+    EXPECT_FALSE(::IsWindowEnabled(findControl(options, IDC_APPLY)));
+    EXPECT_EQ(iniValue(ini, "General", "Use Sounds"), "0");
+    EXPECT_EQ(iniValue(ini, "Network", "Network Timeout"), "25");
+    EXPECT_EQ(iniValue(ini, "Format", "Time Style"), "1");
+    EXPECT_EQ(iniValue(ini, "Network", "Time Port"), std::to_string(server.port()));
+
+    // Servers added by name and by address go to the file and the drop list at
+    // once; nothing entered adds nothing and keeps the dialog open.
+    showPage(options, 1);
+    HWND servers = findControl(options, IDC_SERVER_LIST, "ComboBox");
+    const LRESULT listed = ::SendMessageA(servers, CB_GETCOUNT, 0, 0);
+    ASSERT_EQ(listed, 13) << "the default servers";
+    const struct {
+        const char* name;
+        DWORD address;
+        const char* added;
+    } adds[] = {
+        {"", 0, nullptr},
+        {"  my.time.example ", 0, "my.time.example"},
+        {"", MAKEIPADDRESS(10, 0, 0, 1), "10.0.0.1"},
+    };
+    LRESULT count = listed;
+    for (const auto& add : adds) {
+        clickLater(options, IDC_SERVER_LIST);
+        HWND dialog = program.dialog("");
+        ASSERT_NE(dialog, nullptr);
+        type(dialog, IDC_SERVER_NAME, add.name);
+        ::SendMessageA(findControl(dialog, IDC_SERVER_ADDRESS), IPM_SETADDRESS, 0, add.address);
+        clickLater(dialog, IDC_ADD);
+        if (add.added == nullptr) {
+            std::this_thread::sleep_for(300ms);
+            EXPECT_TRUE(::IsWindowVisible(dialog)) << "nothing entered closed the dialog";
+            ::PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+            ASSERT_TRUE(closes(dialog));
+            EXPECT_EQ(::SendMessageA(servers, CB_GETCOUNT, 0, 0), count);
+            continue;
+        }
+        ASSERT_TRUE(closes(dialog)) << add.added;
+        ++count;
+        const std::string key = "Server" + std::to_string(count);
+        EXPECT_EQ(iniValue(ini, "TimeServers", key.c_str()), add.added);
+        ASSERT_EQ(::SendMessageA(servers, CB_GETCOUNT, 0, 0), count);
+        EXPECT_EQ(comboItem(servers, count - 1), add.added);
+        EXPECT_EQ(::SendMessageA(servers, CB_GETCURSEL, 0, 0), count - 1) << add.added;
+    }
+    EXPECT_EQ(iniValue(ini, "TimeServers", "Server16"), "<missing>");
+    // OK applies what the drop list shows: the server added last.
+    ::PostMessageA(options, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(closes(options));
+    EXPECT_EQ(iniValue(ini, "Network", "CurrentNISTServer"), "10.0.0.1");
+
+    command(window, CMD_EXIT);
+    EXPECT_TRUE(program.exited(10s));
+}
+
+// Stands in for the shell's notification area, which the test prefix has not:
+// Wine's Shell_NotifyIcon hands each icon to the window of this class as a
+// WM_COPYDATA whose data ends with the picture's colour bits.
+class FakeTray {
+  public:
+    FakeTray() : thread_([this] { run(); }) {
+        waitFor([this] { return window_ != nullptr; }, 5s);
+    }
+    ~FakeTray() {
+        ::PostMessageA(window_, WM_CLOSE, 0, 0);
+        thread_.join();
+    }
+    FakeTray(const FakeTray&) = delete;
+    FakeTray& operator=(const FakeTray&) = delete;
+
+    // The data of every NIM_ADD, in order.
+    std::vector<std::string> added() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return added_;
+    }
+
+  private:
+    void run() {
+        WNDCLASSA windowClass{};
+        windowClass.lpfnWndProc = procedure;
+        windowClass.hInstance = ::GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "Shell_TrayWnd";
+        ::RegisterClassA(&windowClass);
+        HWND window = ::CreateWindowExA(0, "Shell_TrayWnd", "", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                        nullptr, windowClass.hInstance, nullptr);
+        ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        window_ = window;
+        MSG message{};
+        while (::GetMessageA(&message, nullptr, 0, 0) > 0)
+            ::DispatchMessageA(&message);
+        ::UnregisterClassA("Shell_TrayWnd", windowClass.hInstance);
+    }
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<FakeTray*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+        if (message == WM_COPYDATA && self != nullptr) {
+            const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+            if (data->dwData == NIM_ADD) {
+                std::lock_guard<std::mutex> lock(self->mutex_);
+                self->added_.emplace_back(static_cast<const char*>(data->lpData), data->cbData);
+            }
+            return TRUE;
+        }
+        if (message == WM_CLOSE) {
+            ::DestroyWindow(window);
+            ::PostQuitMessage(0);
+            return 0;
+        }
+        return ::DefWindowProcA(window, message, wParam, lParam);
+    }
+
+    std::atomic<HWND> window_{nullptr};
+    mutable std::mutex mutex_;
+    std::vector<std::string> added_;
+    std::thread thread_;
+};
+
+// The colour bits of tray picture n as the program loads it: the icon resource
+// at the small icon size.
+std::string trayPictureBits(const std::string& exe, int n) {
+    HMODULE module = ::LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HICON icon = static_cast<HICON>(::LoadImageA(module, MAKEINTRESOURCEA(IDI_TRAY_BASE + n),
+                                                 IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                                                 ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    ICONINFO info{};
+    std::string bits;
+    if (icon != nullptr && ::GetIconInfo(icon, &info)) {
+        BITMAP colour{};
+        ::GetObjectA(info.hbmColor, sizeof(colour), &colour);
+        bits.resize(static_cast<size_t>(colour.bmWidthBytes) *
+                    static_cast<size_t>(colour.bmHeight));
+        ::GetBitmapBits(info.hbmColor, static_cast<LONG>(bits.size()), bits.data());
+        ::DeleteObject(info.hbmColor);
+        ::DeleteObject(info.hbmMask);
+    }
+    if (icon != nullptr)
+        ::DestroyIcon(icon);
+    ::FreeLibrary(module);
+    return bits;
+}
+
+TEST(ProgramOptions, ChosenTrayIconShowsAtTheNextTickAndIsStoredAtExit) {
+    FakeTray tray;
+    Installation installation;
+    installation.set("Network", "CurrentNISTServer", "127.0.0.1");
+    installation.set("General", "Run in System Tray", "1");
+    installation.set("General", "Rotate Icons in SysTray", "0");
+    installation.set("General", "Tray Icon", "1");
+    const std::string first = trayPictureBits(installation.exe(), 1);
+    const std::string seventh = trayPictureBits(installation.exe(), 7);
+    ASSERT_FALSE(seventh.empty());
+    ASSERT_NE(first, seventh);
+
+    Running program(installation, "");
+    HWND window = program.window();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(waitFor([&] { return !tray.added().empty(); }, 5s));
+    EXPECT_THAT(tray.added().back(), EndsWith(first));
+
+    command(window, CMD_OPTIONS);
+    HWND options = program.dialog("Tickwell Options");
+    ASSERT_NE(options, nullptr);
+    clickLater(options, IDC_CHOOSE_TRAY_ICON);
+    HWND chooser = program.dialog(kTitle, window);
+    ASSERT_NE(chooser, nullptr);
+    click(chooser, IDC_TRAY_ICON_BASE + 7);
+    clickLater(chooser, IDC_CHOOSER_OK);
+    ASSERT_TRUE(closes(chooser));
+    // The choice outlives Cancel.
+    ::PostMessageA(options, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(closes(options));
+
+    ASSERT_TRUE(waitFor([&] { return tray.added().size() == 2; }, 3s)) << "no new tray icon";
+    EXPECT_THAT(tray.added().back(), EndsWith(seventh));
+    command(window, CMD_EXIT);
+    ASSERT_TRUE(program.exited(10s));
+    EXPECT_EQ(iniValue(installation.ini(), "General", "Tray Icon"), "7");
+}
+
+// Serial: the Run entry is one value of the prefix's registry.
+std::string runEntry(HKEY root) {
+    char data[1024] = {};
+    DWORD size = sizeof(data);
+    if (::RegGetValueA(root, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Tickwell",
+                       RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS)
+        return "<absent>";
+    return data;
+}
+
+TEST(SerialRunEntryProgram, StartWithWindowsOnAndOff) {
+    Installation installation;
+    installation.set("Network", "CurrentNISTServer", "127.0.0.1");
+    Running program(installation, "");
+    HWND window = program.window();
+    ASSERT_NE(window, nullptr);
+    command(window, CMD_OPTIONS);
+    HWND options = program.dialog("Tickwell Options");
+    ASSERT_NE(options, nullptr);
+
+    click(options, IDC_START_WITH_WINDOWS);
+    click(options, IDC_APPLY);
+    const std::string entry = runEntry(HKEY_LOCAL_MACHINE);
+    EXPECT_THAT(entry, HasSubstr(installation.exe()));
+    EXPECT_THAT(entry, EndsWith(" -minimize"));
+    EXPECT_EQ(runEntry(HKEY_CURRENT_USER), "<absent>");
+    EXPECT_EQ(iniValue(installation.ini(), "General", "Start with Windows"), "1");
+
+    click(options, IDC_START_WITH_WINDOWS);
+    click(options, IDC_APPLY);
+    EXPECT_EQ(runEntry(HKEY_LOCAL_MACHINE), "<absent>");
+    EXPECT_EQ(iniValue(installation.ini(), "General", "Start with Windows"), "0");
+    ::PostMessageA(options, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(closes(options));
+    command(window, CMD_EXIT);
     EXPECT_TRUE(program.exited(10s));
 }
 
