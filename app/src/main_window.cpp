@@ -179,10 +179,13 @@ void MainWindow::setButtonIcons() {
     }
 }
 
+// The tips' window has no owner: a window that owns a topmost one (a tip
+// window is) is not made topmost itself by "Stay on top" under Wine.
 void MainWindow::addToolTips() {
-    HWND tips =
-        ::CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
-                          CW_USEDEFAULT, CW_USEDEFAULT, window(), nullptr, instance_, nullptr);
+    toolTips_.reset(::CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                      instance_, nullptr));
+    HWND tips = toolTips_.get();
     for (const ToolButton& button : kToolButtons) {
         TTTOOLINFOA tool{};
         tool.cbSize = TTTOOLINFOA_V1_SIZE;
@@ -255,6 +258,7 @@ void MainWindow::onDestroy() {
     ::SetMenu(window(), nullptr);
     blackBrush_.reset();
     valueFont_.reset();
+    toolTips_.reset();
 }
 
 INT_PTR MainWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -83,6 +83,7 @@ class MainWindow final : public tw::Dialog {
     tw::unique_hfont valueFont_;
     std::array<tw::unique_hicon, 7> buttonIcons_;
     tw::unique_hicon appIcon_;
+    tw::unique_hwnd toolTips_;
     HWND statusBar_ = nullptr;
     UINT taskbarCreated_ = 0;
     bool waitCursor_ = false;

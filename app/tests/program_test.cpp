@@ -447,6 +447,8 @@ TEST(ProgramOptions, PagesApplyCancelAndServersAddedByNameAndAddress) {
     options = program.dialog("Tickwell Options");
     ASSERT_NE(options, nullptr);
     click(options, IDC_USE_SOUNDS);
+    click(options, IDC_SHOW_STATUSBAR);
+    click(options, IDC_STAY_ON_TOP);
     showPage(options, 1);
     type(options, IDC_TIMEOUT, "25");
     type(options, IDC_TIME_PORT, "123");
@@ -460,8 +462,11 @@ TEST(ProgramOptions, PagesApplyCancelAndServersAddedByNameAndAddress) {
     EXPECT_EQ(iniValue(ini, "General", "Use Sounds"), "1") << "a refused Apply writes nothing";
     showPage(options, 2);
     click(options, IDC_STYLE_24H);
+    const int withStatusBar = height(window);
     click(options, IDC_APPLY);
     EXPECT_FALSE(::IsWindowEnabled(findControl(options, IDC_APPLY)));
+    EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(window, IDC_STATUSBAR)));
+    EXPECT_LT(height(window), withStatusBar);
     EXPECT_EQ(iniValue(ini, "General", "Use Sounds"), "0");
     EXPECT_EQ(iniValue(ini, "Network", "Network Timeout"), "25");
     EXPECT_EQ(iniValue(ini, "Format", "Time Style"), "1");
@@ -511,6 +516,9 @@ TEST(ProgramOptions, PagesApplyCancelAndServersAddedByNameAndAddress) {
     ::PostMessageA(options, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(closes(options));
     EXPECT_EQ(iniValue(ini, "Network", "CurrentNISTServer"), "10.0.0.1");
+    EXPECT_TRUE(
+        waitFor([&] { return (::GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }, 2s))
+        << "stay on top";
 
     command(window, CMD_EXIT);
     EXPECT_TRUE(program.exited(10s));
@@ -536,6 +544,11 @@ class FakeTray {
         std::lock_guard<std::mutex> lock(mutex_);
         return added_;
     }
+    // The last request: NIM_ADD, NIM_DELETE ...
+    DWORD last() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return last_;
+    }
 
   private:
     void run() {
@@ -557,10 +570,10 @@ class FakeTray {
         auto* self = reinterpret_cast<FakeTray*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
         if (message == WM_COPYDATA && self != nullptr) {
             const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-            if (data->dwData == NIM_ADD) {
-                std::lock_guard<std::mutex> lock(self->mutex_);
+            std::lock_guard<std::mutex> lock(self->mutex_);
+            self->last_ = static_cast<DWORD>(data->dwData);
+            if (data->dwData == NIM_ADD)
                 self->added_.emplace_back(static_cast<const char*>(data->lpData), data->cbData);
-            }
             return TRUE;
         }
         if (message == WM_CLOSE) {
@@ -574,6 +587,7 @@ class FakeTray {
     std::atomic<HWND> window_{nullptr};
     mutable std::mutex mutex_;
     std::vector<std::string> added_;
+    DWORD last_ = 0;
     std::thread thread_;
 };
 
@@ -634,6 +648,18 @@ TEST(ProgramOptions, ChosenTrayIconShowsAtTheNextTickAndIsStoredAtExit) {
 
     ASSERT_TRUE(waitFor([&] { return tray.added().size() == 2; }, 3s)) << "no new tray icon";
     EXPECT_THAT(tray.added().back(), EndsWith(seventh));
+
+    // The tray turned off from a hidden window: the icon goes, the window comes back.
+    ::SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_FALSE(::IsWindowVisible(window));
+    command(window, CMD_OPTIONS);
+    options = program.dialog("Tickwell Options");
+    ASSERT_NE(options, nullptr);
+    click(options, IDC_RUN_IN_TRAY);
+    ::PostMessageA(options, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(closes(options));
+    EXPECT_TRUE(waitFor([&] { return ::IsWindowVisible(window) != FALSE; }, 2s));
+    EXPECT_EQ(tray.last(), static_cast<DWORD>(NIM_DELETE));
     command(window, CMD_EXIT);
     ASSERT_TRUE(program.exited(10s));
     EXPECT_EQ(iniValue(installation.ini(), "General", "Tray Icon"), "7");
