@@ -41,31 +41,16 @@ std::string textOf(HWND window) {
     return text;
 }
 
-bool isDialog(HWND window) {
-    char name[16] = {};
-    ::GetClassNameA(window, name, sizeof(name));
-    return std::string(name) == "#32770";
-}
-
 // The shown dialog with this title, topmost first. The main window (the one
 // with the status bar) is found only as "main": the chooser bears its title.
 HWND findDialog(const std::string& title) {
-    struct Search {
-        const std::string* title;
-        HWND found;
-    } search{&title, nullptr};
-    ::EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(p);
-            const bool main = ::GetDlgItem(w, IDC_STATUSBAR) != nullptr;
-            if (!isDialog(w) || !::IsWindowVisible(w) || main != (*s->title == "main") ||
-                (!main && textOf(w) != *s->title) || (main && textOf(w) != kTitle))
-                return TRUE;
-            s->found = w;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    const bool main = title == "main";
+    const char* name = main ? kTitle : title.c_str();
+    for (HWND w = ::FindWindowExA(nullptr, nullptr, "#32770", name); w != nullptr;
+         w = ::FindWindowExA(nullptr, w, "#32770", name))
+        if (::IsWindowVisible(w) && (::GetDlgItem(w, IDC_STATUSBAR) != nullptr) == main)
+            return w;
+    return nullptr;
 }
 
 // The main window, shown or hidden.
@@ -79,26 +64,19 @@ HWND mainWindow() {
 
 // The control with this id and window class in the dialog or on one of its
 // pages (the drop list and the button beside it share an id).
-HWND findControl(HWND dialog, int id, const char* className) {
-    struct Search {
-        int id;
-        const char* className;
-        HWND found;
-    } search{id, className, nullptr};
-    ::EnumChildWindows(
-        dialog,
-        [](HWND w, LPARAM p) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(p);
-            char name[64] = {};
-            ::GetClassNameA(w, name, sizeof(name));
-            if (::GetDlgCtrlID(w) != s->id ||
-                (s->className != nullptr && lstrcmpiA(name, s->className) != 0))
-                return TRUE;
-            s->found = w;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+HWND findControl(HWND parent, int id, const char* className) {
+    for (HWND child = ::FindWindowExA(parent, nullptr, nullptr, nullptr); child != nullptr;
+         child = ::FindWindowExA(parent, child, nullptr, nullptr)) {
+        char name[64] = {};
+        ::GetClassNameA(child, name, sizeof(name));
+        if (::GetDlgCtrlID(child) == id &&
+            (className == nullptr || ::lstrcmpiA(name, className) == 0))
+            return child;
+        if (std::string(name) == "#32770")
+            if (HWND onPage = findControl(child, id, className))
+                return onPage;
+    }
+    return nullptr;
 }
 
 std::string value(HWND window, int id) {
