@@ -20,6 +20,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -393,26 +394,25 @@ TEST(Program, MinimizeIsIgnoredWithoutTheTray) {
     EXPECT_TRUE(program.exited(10s));
 }
 
-// The options dialog and its two small dialogs in the real program.
-
-// Clicks as a user's would. Posted where the click opens a modal window or a
-// message box: a sent message would wait until that closes.
-void click(HWND dialog, int id) {
-    ::SendMessageA(findControl(dialog, id, "Button"), BM_CLICK, 0, 0);
+// The options dialog and its two small dialogs in the real program. A click
+// that opens a modal window is posted: a sent one would wait until it closes.
+void click(HWND dialog, int id, bool opensWindow = false) {
+    HWND button = findControl(dialog, id, "Button");
+    if (opensWindow)
+        ::PostMessageA(button, BM_CLICK, 0, 0);
+    else
+        ::SendMessageA(button, BM_CLICK, 0, 0);
 }
-void clickLater(HWND dialog, int id) {
-    ::PostMessageA(findControl(dialog, id, "Button"), BM_CLICK, 0, 0);
+LRESULT send(HWND dialog, int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    return ::SendMessageA(findControl(dialog, id), message, wParam, lParam);
 }
 void type(HWND dialog, int id, const char* text) {
-    ::SendMessageA(findControl(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    send(dialog, id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
 }
-void showPage(HWND options, int page) {
-    ::SendMessageA(findControl(options, IDC_TABS), TCM_SETCURFOCUS, static_cast<WPARAM>(page), 0);
+bool closes(HWND window, std::chrono::milliseconds limit = 5s) {
+    return waitFor([window] { return !::IsWindow(window); }, limit);
 }
-bool closes(HWND window) {
-    return waitFor([window] { return !::IsWindow(window); }, 5s);
-}
-// Read as wide text: Wine hands another process's ANSI request wide text.
+// Wide: Wine hands another process's ANSI request for an item wide text.
 std::string comboItem(HWND combo, LRESULT index) {
     wchar_t item[256] = {};
     ::SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(item));
@@ -421,112 +421,126 @@ std::string comboItem(HWND combo, LRESULT index) {
     return narrow;
 }
 
-TEST(ProgramOptions, PagesApplyCancelAndServersAddedByNameAndAddress) {
+TEST(ProgramOptions, PagesServersAndWhatCancelKeeps) {
     SwitchableServer server;
     Installation installation;
     pointAt(installation, server);
+    installation.set("TimeServers", "Server1", "127.0.0.1 (scripted)");
+    installation.set("TimeServers", "Server2", "localhost (loopback)");
     Running program(installation, "");
     HWND window = program.window();
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(waitFor([&] { return ::IsWindowVisible(window) != FALSE; }, 2s));
     const std::string ini = installation.ini();
 
-    // Cancel writes nothing.
+    // A server chosen in the drop list is current at once and outlives Cancel,
+    // which writes nothing.
     const std::string before = tw::testing::readFile(ini);
     command(window, CMD_OPTIONS);
     HWND options = program.dialog("Tickwell Options");
     ASSERT_NE(options, nullptr);
+    HWND servers = findControl(options, IDC_SERVER_LIST, "ComboBox");
+    EXPECT_EQ(::SendMessageA(servers, CB_GETCURSEL, 0, 0), 0);
+    ::SendMessageA(servers, CB_SETCURSEL, 1, 0);
+    ::SendMessageA(::GetParent(servers), WM_COMMAND, MAKEWPARAM(IDC_SERVER_LIST, CBN_SELENDOK),
+                   reinterpret_cast<LPARAM>(servers));
     click(options, IDC_USE_SOUNDS);
-    type(options, IDC_TIMEOUT, "25");
     ::PostMessageA(options, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(closes(options));
     EXPECT_EQ(tw::testing::readFile(ini), before);
+    // The query leaves the cleaned name, "localhost"; the list still shows its entry.
+    const int served = server.served();
+    command(window, CMD_CHECK);
+    ASSERT_TRUE(waitFor([&] { return server.served() > served; }, 10s));
+    ASSERT_TRUE(waitFor(
+        [&] { return windowText(::GetDlgItem(window, IDC_STATUSBAR)) == kCreditLine; }, 10s));
 
-    // One change on each page, Apply; the NTP port is refused on the way.
+    // One change on each page; OK with the NTP port is refused and stays open.
     command(window, CMD_OPTIONS);
     options = program.dialog("Tickwell Options");
     ASSERT_NE(options, nullptr);
-    click(options, IDC_USE_SOUNDS);
+    servers = findControl(options, IDC_SERVER_LIST, "ComboBox");
+    EXPECT_EQ(::SendMessageA(servers, CB_GETCURSEL, 0, 0), 1);
     click(options, IDC_SHOW_STATUSBAR);
     click(options, IDC_STAY_ON_TOP);
-    showPage(options, 1);
+    send(options, IDC_TABS, TCM_SETCURFOCUS, 1);
+    EXPECT_TRUE(::IsWindowVisible(findControl(options, IDC_TIMEOUT)));
+    EXPECT_FALSE(::IsWindowVisible(findControl(options, IDC_STAY_ON_TOP)));
     type(options, IDC_TIMEOUT, "25");
+    click(options, IDC_USE_PROXY);
+    EXPECT_TRUE(::IsWindowEnabled(findControl(options, IDC_PROXY_PORT)));
     type(options, IDC_TIME_PORT, "123");
-    clickLater(options, IDC_APPLY);
+    ::PostMessageA(options, WM_COMMAND, IDOK, 0);
     HWND box = program.dialog("Tickwell");
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(text(box, 0xFFFF), "NTP Time not yet supported");
     ::PostMessageA(box, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(closes(box));
+    EXPECT_TRUE(::IsWindowVisible(options));
     EXPECT_EQ(windowText(findControl(options, IDC_TIME_PORT)), std::to_string(server.port()));
-    EXPECT_EQ(iniValue(ini, "General", "Use Sounds"), "1") << "a refused Apply writes nothing";
-    showPage(options, 2);
+    EXPECT_EQ(tw::testing::readFile(ini), before);
+    send(options, IDC_TABS, TCM_SETCURFOCUS, 2);
     click(options, IDC_STYLE_24H);
     const int withStatusBar = height(window);
     click(options, IDC_APPLY);
     EXPECT_FALSE(::IsWindowEnabled(findControl(options, IDC_APPLY)));
     EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(window, IDC_STATUSBAR)));
     EXPECT_LT(height(window), withStatusBar);
-    EXPECT_EQ(iniValue(ini, "General", "Use Sounds"), "0");
-    EXPECT_EQ(iniValue(ini, "Network", "Network Timeout"), "25");
-    EXPECT_EQ(iniValue(ini, "Format", "Time Style"), "1");
-    EXPECT_EQ(iniValue(ini, "Network", "Time Port"), std::to_string(server.port()));
+    for (const auto& [section, key, value] :
+         {std::tuple{"General", "Show Status bar", "0"},
+          {"Network", "Network Timeout", "25"},
+          {"Network", "Use Proxy Server", "1"},
+          {"Format", "Time Style", "1"},
+          {"Network", "CurrentNISTServer", "localhost (loopback)"}})
+        EXPECT_EQ(iniValue(ini, section, key), value) << key;
 
     // Servers added by name and by address go to the file and the drop list at
-    // once; nothing entered adds nothing and keeps the dialog open.
-    showPage(options, 1);
-    HWND servers = findControl(options, IDC_SERVER_LIST, "ComboBox");
-    const LRESULT listed = ::SendMessageA(servers, CB_GETCOUNT, 0, 0);
-    ASSERT_EQ(listed, 13) << "the default servers";
+    // once, the new one shown; nothing entered adds nothing and stays open.
     const struct {
         const char* name;
         DWORD address;
         const char* added;
     } adds[] = {
-        {"", 0, nullptr},
+        {" ", 0, nullptr},
         {"  my.time.example ", 0, "my.time.example"},
         {"", MAKEIPADDRESS(10, 0, 0, 1), "10.0.0.1"},
     };
-    LRESULT count = listed;
+    LRESULT count = 2;
     for (const auto& add : adds) {
-        clickLater(options, IDC_SERVER_LIST);
+        click(options, IDC_SERVER_LIST, true);
         HWND dialog = program.dialog("");
         ASSERT_NE(dialog, nullptr);
         type(dialog, IDC_SERVER_NAME, add.name);
-        ::SendMessageA(findControl(dialog, IDC_SERVER_ADDRESS), IPM_SETADDRESS, 0, add.address);
-        clickLater(dialog, IDC_ADD);
+        send(dialog, IDC_SERVER_ADDRESS, IPM_SETADDRESS, 0, add.address);
+        click(dialog, IDC_ADD, true);
         if (add.added == nullptr) {
-            std::this_thread::sleep_for(300ms);
-            EXPECT_TRUE(::IsWindowVisible(dialog)) << "nothing entered closed the dialog";
+            EXPECT_FALSE(closes(dialog, 500ms)) << "nothing entered closed the dialog";
             ::PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
             ASSERT_TRUE(closes(dialog));
-            EXPECT_EQ(::SendMessageA(servers, CB_GETCOUNT, 0, 0), count);
             continue;
         }
         ASSERT_TRUE(closes(dialog)) << add.added;
         ++count;
-        const std::string key = "Server" + std::to_string(count);
-        EXPECT_EQ(iniValue(ini, "TimeServers", key.c_str()), add.added);
+        EXPECT_EQ(iniValue(ini, "TimeServers", ("Server" + std::to_string(count)).c_str()),
+                  add.added);
         ASSERT_EQ(::SendMessageA(servers, CB_GETCOUNT, 0, 0), count);
         EXPECT_EQ(comboItem(servers, count - 1), add.added);
         EXPECT_EQ(::SendMessageA(servers, CB_GETCURSEL, 0, 0), count - 1) << add.added;
     }
-    EXPECT_EQ(iniValue(ini, "TimeServers", "Server16"), "<missing>");
-    // OK applies what the drop list shows: the server added last.
+    EXPECT_EQ(iniValue(ini, "TimeServers", "Server5"), "<missing>");
     ::PostMessageA(options, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(closes(options));
     EXPECT_EQ(iniValue(ini, "Network", "CurrentNISTServer"), "10.0.0.1");
     EXPECT_TRUE(
         waitFor([&] { return (::GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }, 2s))
         << "stay on top";
-
     command(window, CMD_EXIT);
     EXPECT_TRUE(program.exited(10s));
 }
 
-// Stands in for the shell's notification area, which the test prefix has not:
-// Wine's Shell_NotifyIcon hands each icon to the window of this class as a
-// WM_COPYDATA whose data ends with the picture's colour bits.
+// Stands in for the notification area, which the test prefix lacks: Wine's
+// Shell_NotifyIcon hands each request to the window of this class as a
+// WM_COPYDATA, an added icon's data ending with its picture's colour bits.
 class FakeTray {
   public:
     FakeTray() : thread_([this] { run(); }) {
@@ -536,15 +550,11 @@ class FakeTray {
         ::PostMessageA(window_, WM_CLOSE, 0, 0);
         thread_.join();
     }
-    FakeTray(const FakeTray&) = delete;
-    FakeTray& operator=(const FakeTray&) = delete;
-
-    // The data of every NIM_ADD, in order.
+    // The data of each NIM_ADD, and the last request.
     std::vector<std::string> added() const {
         std::lock_guard<std::mutex> lock(mutex_);
         return added_;
     }
-    // The last request: NIM_ADD, NIM_DELETE ...
     DWORD last() const {
         std::lock_guard<std::mutex> lock(mutex_);
         return last_;
@@ -554,17 +564,16 @@ class FakeTray {
     void run() {
         WNDCLASSA windowClass{};
         windowClass.lpfnWndProc = procedure;
-        windowClass.hInstance = ::GetModuleHandleA(nullptr);
         windowClass.lpszClassName = "Shell_TrayWnd";
         ::RegisterClassA(&windowClass);
         HWND window = ::CreateWindowExA(0, "Shell_TrayWnd", "", WS_POPUP, 0, 0, 0, 0, nullptr,
-                                        nullptr, windowClass.hInstance, nullptr);
+                                        nullptr, nullptr, nullptr);
         ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         window_ = window;
         MSG message{};
         while (::GetMessageA(&message, nullptr, 0, 0) > 0)
             ::DispatchMessageA(&message);
-        ::UnregisterClassA("Shell_TrayWnd", windowClass.hInstance);
+        ::UnregisterClassA("Shell_TrayWnd", nullptr);
     }
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         auto* self = reinterpret_cast<FakeTray*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
@@ -591,8 +600,7 @@ class FakeTray {
     std::thread thread_;
 };
 
-// The colour bits of tray picture n as the program loads it: the icon resource
-// at the small icon size.
+// The colour bits of tray picture n as the program loads it.
 std::string trayPictureBits(const std::string& exe, int n) {
     HMODULE module = ::LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     HICON icon = static_cast<HICON>(::LoadImageA(module, MAKEINTRESOURCEA(IDI_TRAY_BASE + n),
@@ -608,9 +616,8 @@ std::string trayPictureBits(const std::string& exe, int n) {
         ::GetBitmapBits(info.hbmColor, static_cast<LONG>(bits.size()), bits.data());
         ::DeleteObject(info.hbmColor);
         ::DeleteObject(info.hbmMask);
-    }
-    if (icon != nullptr)
         ::DestroyIcon(icon);
+    }
     ::FreeLibrary(module);
     return bits;
 }
@@ -626,30 +633,33 @@ TEST(ProgramOptions, ChosenTrayIconShowsAtTheNextTickAndIsStoredAtExit) {
     const std::string seventh = trayPictureBits(installation.exe(), 7);
     ASSERT_FALSE(seventh.empty());
     ASSERT_NE(first, seventh);
-
     Running program(installation, "");
     HWND window = program.window();
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(waitFor([&] { return !tray.added().empty(); }, 5s));
     EXPECT_THAT(tray.added().back(), EndsWith(first));
 
+    // The chooser shows the icon in force, then the one clicked last, alone.
     command(window, CMD_OPTIONS);
     HWND options = program.dialog("Tickwell Options");
     ASSERT_NE(options, nullptr);
-    clickLater(options, IDC_CHOOSE_TRAY_ICON);
+    click(options, IDC_CHOOSE_TRAY_ICON, true);
     HWND chooser = program.dialog(kTitle, window);
     ASSERT_NE(chooser, nullptr);
-    click(chooser, IDC_TRAY_ICON_BASE + 7);
-    clickLater(chooser, IDC_CHOOSER_OK);
+    EXPECT_EQ(send(chooser, IDC_TRAY_ICON_BASE + 1, BM_GETCHECK), BST_CHECKED);
+    for (int icon : {3, 7})
+        click(chooser, IDC_TRAY_ICON_BASE + icon);
+    for (int icon = 1; icon <= 14; ++icon)
+        EXPECT_EQ(send(chooser, IDC_TRAY_ICON_BASE + icon, BM_GETCHECK) == BST_CHECKED, icon == 7)
+            << icon;
+    click(chooser, IDC_CHOOSER_OK, true);
     ASSERT_TRUE(closes(chooser));
-    // The choice outlives Cancel.
-    ::PostMessageA(options, WM_COMMAND, IDCANCEL, 0);
+    ::PostMessageA(options, WM_COMMAND, IDCANCEL, 0); // the choice outlives Cancel
     ASSERT_TRUE(closes(options));
-
     ASSERT_TRUE(waitFor([&] { return tray.added().size() == 2; }, 3s)) << "no new tray icon";
     EXPECT_THAT(tray.added().back(), EndsWith(seventh));
 
-    // The tray turned off from a hidden window: the icon goes, the window comes back.
+    // The tray turned off from the hidden window: the icon goes, the window comes back.
     ::SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_FALSE(::IsWindowVisible(window));
     command(window, CMD_OPTIONS);
@@ -684,19 +694,18 @@ TEST(SerialRunEntryProgram, StartWithWindowsOnAndOff) {
     command(window, CMD_OPTIONS);
     HWND options = program.dialog("Tickwell Options");
     ASSERT_NE(options, nullptr);
-
-    click(options, IDC_START_WITH_WINDOWS);
-    click(options, IDC_APPLY);
-    const std::string entry = runEntry(HKEY_LOCAL_MACHINE);
-    EXPECT_THAT(entry, HasSubstr(installation.exe()));
-    EXPECT_THAT(entry, EndsWith(" -minimize"));
-    EXPECT_EQ(runEntry(HKEY_CURRENT_USER), "<absent>");
-    EXPECT_EQ(iniValue(installation.ini(), "General", "Start with Windows"), "1");
-
-    click(options, IDC_START_WITH_WINDOWS);
-    click(options, IDC_APPLY);
-    EXPECT_EQ(runEntry(HKEY_LOCAL_MACHINE), "<absent>");
-    EXPECT_EQ(iniValue(installation.ini(), "General", "Start with Windows"), "0");
+    for (bool on : {true, false}) {
+        click(options, IDC_START_WITH_WINDOWS);
+        click(options, IDC_APPLY);
+        EXPECT_EQ(iniValue(installation.ini(), "General", "Start with Windows"), on ? "1" : "0");
+        EXPECT_EQ(runEntry(HKEY_CURRENT_USER), "<absent>");
+        if (!on) {
+            EXPECT_EQ(runEntry(HKEY_LOCAL_MACHINE), "<absent>");
+            continue;
+        }
+        EXPECT_THAT(runEntry(HKEY_LOCAL_MACHINE), HasSubstr(installation.exe()));
+        EXPECT_THAT(runEntry(HKEY_LOCAL_MACHINE), EndsWith(" -minimize"));
+    }
     ::PostMessageA(options, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(closes(options));
     command(window, CMD_EXIT);

@@ -97,17 +97,5 @@ TEST(SerialRunEntry, GoesForEveryUserElseForThisUserAndSaysWhatHolds) {
         clear(root);
 }
 
-TEST(SerialRunEntry, NamesThisProgram) {
-    char exe[MAX_PATH];
-    ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    Settings s;
-    s.startWithWindows = 1;
-    ASSERT_TRUE(applyRunEntry(s));
-    EXPECT_EQ(entry(kHkeyLocalMachine), runEntryCommand(exe));
-    s.startWithWindows = 0;
-    EXPECT_FALSE(applyRunEntry(s));
-    EXPECT_EQ(entry(kHkeyLocalMachine), "<absent>");
-}
-
 } // namespace
 } // namespace tickwell
