@@ -622,13 +622,16 @@ std::string trayPictureBits(const std::string& exe, int n) {
     return bits;
 }
 
-TEST(ProgramOptions, ChosenTrayIconShowsAtTheNextTickAndIsStoredAtExit) {
+TEST(ProgramOptions, AFullListAndTheTrayIconChosen) {
     FakeTray tray;
     Installation installation;
     installation.set("Network", "CurrentNISTServer", "127.0.0.1");
     installation.set("General", "Run in System Tray", "1");
     installation.set("General", "Rotate Icons in SysTray", "0");
     installation.set("General", "Tray Icon", "1");
+    for (int n = 1; n <= 25; ++n)
+        installation.set("TimeServers", ("Server" + std::to_string(n)).c_str(),
+                         std::to_string(n) + ".time.example");
     const std::string first = trayPictureBits(installation.exe(), 1);
     const std::string seventh = trayPictureBits(installation.exe(), 7);
     ASSERT_FALSE(seventh.empty());
@@ -639,10 +642,27 @@ TEST(ProgramOptions, ChosenTrayIconShowsAtTheNextTickAndIsStoredAtExit) {
     ASSERT_TRUE(waitFor([&] { return !tray.added().empty(); }, 5s));
     EXPECT_THAT(tray.added().back(), EndsWith(first));
 
-    // The chooser shows the icon in force, then the one clicked last, alone.
     command(window, CMD_OPTIONS);
     HWND options = program.dialog("Tickwell Options");
     ASSERT_NE(options, nullptr);
+    // A full list of servers says so and adds nothing.
+    click(options, IDC_SERVER_LIST, true);
+    HWND add = program.dialog("");
+    ASSERT_NE(add, nullptr);
+    type(add, IDC_SERVER_NAME, "26.time.example");
+    click(add, IDC_ADD, true);
+    HWND box = program.dialog("Tickwell");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(text(box, 0xFFFF),
+              "The list holds 25 servers, as many as it can: no server was added.");
+    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(closes(box));
+    EXPECT_TRUE(::IsWindowVisible(add));
+    ::PostMessageA(add, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(closes(add));
+    EXPECT_EQ(iniValue(installation.ini(), "TimeServers", "Server26"), "<missing>");
+
+    // The chooser shows the icon in force, then the one clicked last, alone.
     click(options, IDC_CHOOSE_TRAY_ICON, true);
     HWND chooser = program.dialog(kTitle, window);
     ASSERT_NE(chooser, nullptr);

@@ -1,36 +1,54 @@
 // The Run entry against the real registry of the test prefix, where this user
 // may write HKEY_LOCAL_MACHINE; a seam refuses it, as Windows refuses a standard
 // user. Serial: the program's end-to-end tests use the same value.
+#include "options_dialog.h"
+#include "program_ids.h"
 #include "program_seams.h"
 #include "run_entry.h"
 #include "settings_codec.h"
+#include "tw/find_control.h"
+#include "tw/temp_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <atomic>
+#include <functional>
 #include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace tickwell {
 namespace {
 
+using tw::testing::findControl;
+
 constexpr char kExe[] = "C:\\Program Files\\Tickwell\\tickwell.exe";
 constexpr char kOtherExe[] = "C:\\Old\\tickwell.exe";
 
-bool refuseLocalMachine = false;
-bool refuseCurrentUser = false;
-
+bool refuseMachine = false, refuseUser = false;
 bool refused(int32_t root) {
-    return (root == kHkeyLocalMachine && refuseLocalMachine) ||
-           (root == kHkeyCurrentUser && refuseCurrentUser);
+    return root == kHkeyLocalMachine ? refuseMachine : refuseUser;
 }
-bool saveUnlessRefused(int32_t root, const std::string& key, const std::string& name,
-                       const std::string& data) {
+bool save(int32_t root, const std::string& key, const std::string& name, const std::string& data) {
     return !refused(root) && realSeams().saveRegistryText(root, key, name, data);
 }
-bool deleteUnlessRefused(int32_t root, const std::string& key, const std::string& name) {
+bool remove(int32_t root, const std::string& key, const std::string& name) {
     return !refused(root) && realSeams().deleteRegistryValue(root, key, name);
+}
+std::vector<std::string> boxes;
+int WINAPI recordBox(HWND, LPCSTR text, LPCSTR, UINT) {
+    boxes.push_back(text);
+    return IDOK;
+}
+Seams refusingSeams() {
+    Seams replaced = seams();
+    replaced.saveRegistryText = save;
+    replaced.deleteRegistryValue = remove;
+    replaced.messageBox = recordBox;
+    return replaced;
 }
 
 HKEY rootKey(int32_t root) {
@@ -75,10 +93,7 @@ TEST(SerialRunEntry, GoesForEveryUserElseForThisUserAndSaysWhatHolds) {
          absent},
         {"off, nothing there", false, true, true, nullptr, nullptr, false, absent, absent},
     };
-    Seams replaced = seams();
-    replaced.saveRegistryText = saveUnlessRefused;
-    replaced.deleteRegistryValue = deleteUnlessRefused;
-    ScopedSeams scope(replaced);
+    ScopedSeams scope(refusingSeams());
     for (const Case& c : cases) {
         for (int32_t root : {kHkeyLocalMachine, kHkeyCurrentUser})
             clear(root);
@@ -86,8 +101,8 @@ TEST(SerialRunEntry, GoesForEveryUserElseForThisUserAndSaysWhatHolds) {
             put(kHkeyLocalMachine, c.machineBefore);
         if (c.userBefore)
             put(kHkeyCurrentUser, c.userBefore);
-        refuseLocalMachine = c.refuseMachine;
-        refuseCurrentUser = c.refuseUser;
+        refuseMachine = c.refuseMachine;
+        refuseUser = c.refuseUser;
 
         EXPECT_EQ(setRunEntry(c.on, kExe), c.starts) << c.what;
         EXPECT_EQ(entry(kHkeyLocalMachine), c.machineAfter) << c.what;
@@ -95,6 +110,89 @@ TEST(SerialRunEntry, GoesForEveryUserElseForThisUserAndSaysWhatHolds) {
     }
     for (int32_t root : {kHkeyLocalMachine, kHkeyCurrentUser})
         clear(root);
+    refuseMachine = refuseUser = false;
+}
+
+// A modal dialog on a thread of its own, found on that thread only (another
+// test program may show a dialog of the same title), cancelled at the end.
+class DialogThread {
+  public:
+    explicit DialogThread(std::function<INT_PTR()> run)
+        : ui_([this, run] {
+              threadId_ = ::GetCurrentThreadId();
+              run();
+              done_ = true;
+          }) {
+        for (int i = 0; i < 250 && window_ == nullptr; ++i) {
+            ::Sleep(20);
+            ::EnumThreadWindows(
+                threadId_,
+                [](HWND w, LPARAM found) -> BOOL {
+                    if (::IsWindowVisible(w))
+                        *reinterpret_cast<HWND*>(found) = w;
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&window_));
+        }
+    }
+    ~DialogThread() {
+        while (!done_) {
+            ::PostMessageA(window_, WM_COMMAND, IDCANCEL, 0);
+            ::Sleep(20);
+        }
+        ui_.join();
+    }
+    HWND window() const { return window_; }
+    void click(int id) const { ::SendMessageA(findControl(window_, id, "Button"), BM_CLICK, 0, 0); }
+    bool checked(int id) const {
+        return ::SendMessageA(findControl(window_, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    }
+
+  private:
+    std::atomic<DWORD> threadId_{0};
+    std::atomic<bool> done_{false};
+    HWND window_ = nullptr;
+    std::thread ui_;
+};
+
+TEST(SerialRunEntry, TheOptionsBoxShowsWhatHoldsAfterApply) {
+    boxes.clear();
+    ScopedSeams scope(refusingSeams());
+    refuseMachine = true;
+    tw::testing::TempFolder folder;
+    Settings s;
+    s.iniPath = folder.file("Tickwell.ini");
+    s.serverList[1] = "time.example";
+    s.serverCount = 1;
+    DialogThread ui(
+        [&s] { return OptionsDialog(::GetModuleHandleA(nullptr), s, nullptr).run(nullptr); });
+    ASSERT_NE(ui.window(), nullptr);
+    const struct {
+        bool refuseUser;
+        bool startsAfter;
+        bool userEntryAfter;
+        const char* message; // part of it; empty: none
+    } applies[] = {
+        {false, true, true, ""}, // the machine refused: for this user
+        {false, false, false, ""},
+        {true, false, false, "cannot start with Windows"},
+    };
+    for (const auto& apply : applies) {
+        boxes.clear();
+        refuseUser = apply.refuseUser;
+        ui.click(IDC_START_WITH_WINDOWS);
+        ui.click(IDC_APPLY);
+        EXPECT_EQ(ui.checked(IDC_START_WITH_WINDOWS), apply.startsAfter);
+        EXPECT_EQ(s.startWithWindows, apply.startsAfter ? 1 : 0);
+        EXPECT_EQ(registryText(kHkeyCurrentUser, kRunKeyPath, kRunValueName).has_value(),
+                  apply.userEntryAfter);
+        EXPECT_FALSE(registryText(kHkeyLocalMachine, kRunKeyPath, kRunValueName).has_value());
+        ASSERT_EQ(boxes.size(), *apply.message ? 1u : 0u);
+        if (*apply.message) {
+            EXPECT_NE(boxes[0].find(apply.message), std::string::npos) << boxes[0];
+        }
+    }
+    refuseMachine = refuseUser = false;
 }
 
 } // namespace
