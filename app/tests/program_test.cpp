@@ -695,41 +695,4 @@ TEST(ProgramOptions, AFullListAndTheTrayIconChosen) {
     EXPECT_EQ(iniValue(installation.ini(), "General", "Tray Icon"), "7");
 }
 
-// Serial: the Run entry is one value of the prefix's registry.
-std::string runEntry(HKEY root) {
-    char data[1024] = {};
-    DWORD size = sizeof(data);
-    if (::RegGetValueA(root, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Tickwell",
-                       RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS)
-        return "<absent>";
-    return data;
-}
-
-TEST(SerialRunEntryProgram, StartWithWindowsOnAndOff) {
-    Installation installation;
-    installation.set("Network", "CurrentNISTServer", "127.0.0.1");
-    Running program(installation, "");
-    HWND window = program.window();
-    ASSERT_NE(window, nullptr);
-    command(window, CMD_OPTIONS);
-    HWND options = program.dialog("Tickwell Options");
-    ASSERT_NE(options, nullptr);
-    for (bool on : {true, false}) {
-        click(options, IDC_START_WITH_WINDOWS);
-        click(options, IDC_APPLY);
-        EXPECT_EQ(iniValue(installation.ini(), "General", "Start with Windows"), on ? "1" : "0");
-        EXPECT_EQ(runEntry(HKEY_CURRENT_USER), "<absent>");
-        if (!on) {
-            EXPECT_EQ(runEntry(HKEY_LOCAL_MACHINE), "<absent>");
-            continue;
-        }
-        EXPECT_THAT(runEntry(HKEY_LOCAL_MACHINE), HasSubstr(installation.exe()));
-        EXPECT_THAT(runEntry(HKEY_LOCAL_MACHINE), EndsWith(" -minimize"));
-    }
-    ::PostMessageA(options, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(closes(options));
-    command(window, CMD_EXIT);
-    EXPECT_TRUE(program.exited(10s));
-}
-
 } // namespace

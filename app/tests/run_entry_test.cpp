@@ -155,10 +155,9 @@ class DialogThread {
     std::thread ui_;
 };
 
+// Through the options dialog: the box shows what holds after each Apply.
 TEST(SerialRunEntry, TheOptionsBoxShowsWhatHoldsAfterApply) {
-    boxes.clear();
     ScopedSeams scope(refusingSeams());
-    refuseMachine = true;
     tw::testing::TempFolder folder;
     Settings s;
     s.iniPath = folder.file("Tickwell.ini");
@@ -167,26 +166,31 @@ TEST(SerialRunEntry, TheOptionsBoxShowsWhatHoldsAfterApply) {
     DialogThread ui(
         [&s] { return OptionsDialog(::GetModuleHandleA(nullptr), s, nullptr).run(nullptr); });
     ASSERT_NE(ui.window(), nullptr);
+    char exe[MAX_PATH];
+    ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    const std::string ours = runEntryCommand(exe), absent = "<absent>";
     const struct {
-        bool refuseUser;
-        bool startsAfter;
-        bool userEntryAfter;
-        const char* message; // part of it; empty: none
+        bool refuseMachine, refuseUser;
+        bool starts; // the box and the setting after Apply
+        std::string machine, user;
+        const char* message; // a part of it; empty: none
     } applies[] = {
-        {false, true, true, ""}, // the machine refused: for this user
-        {false, false, false, ""},
-        {true, false, false, "cannot start with Windows"},
+        {false, false, true, ours, absent, ""},
+        {false, false, false, absent, absent, ""},
+        {true, false, true, absent, ours, ""}, // a standard user
+        {true, false, false, absent, absent, ""},
+        {true, true, false, absent, absent, "cannot start with Windows"},
     };
     for (const auto& apply : applies) {
         boxes.clear();
+        refuseMachine = apply.refuseMachine;
         refuseUser = apply.refuseUser;
         ui.click(IDC_START_WITH_WINDOWS);
         ui.click(IDC_APPLY);
-        EXPECT_EQ(ui.checked(IDC_START_WITH_WINDOWS), apply.startsAfter);
-        EXPECT_EQ(s.startWithWindows, apply.startsAfter ? 1 : 0);
-        EXPECT_EQ(registryText(kHkeyCurrentUser, kRunKeyPath, kRunValueName).has_value(),
-                  apply.userEntryAfter);
-        EXPECT_FALSE(registryText(kHkeyLocalMachine, kRunKeyPath, kRunValueName).has_value());
+        EXPECT_EQ(ui.checked(IDC_START_WITH_WINDOWS), apply.starts);
+        EXPECT_EQ(s.startWithWindows, apply.starts ? 1 : 0);
+        EXPECT_EQ(entry(kHkeyLocalMachine), apply.machine);
+        EXPECT_EQ(entry(kHkeyCurrentUser), apply.user);
         ASSERT_EQ(boxes.size(), *apply.message ? 1u : 0u);
         if (*apply.message) {
             EXPECT_NE(boxes[0].find(apply.message), std::string::npos) << boxes[0];
