@@ -1,6 +1,6 @@
-// The Run entry against the real registry of the test prefix, where this user
-// may write HKEY_LOCAL_MACHINE; a seam refuses it, as Windows refuses a standard
-// user. Serial: the program's end-to-end tests use the same value.
+// The Run entry through the options dialog against the real registry of the
+// test prefix, where this user may write HKEY_LOCAL_MACHINE; a seam refuses it,
+// as Windows refuses a standard user. Serial: one registry value.
 #include "options_dialog.h"
 #include "program_ids.h"
 #include "program_seams.h"
@@ -25,8 +25,7 @@ namespace {
 
 using tw::testing::findControl;
 
-constexpr char kExe[] = "C:\\Program Files\\Tickwell\\tickwell.exe";
-constexpr char kOtherExe[] = "C:\\Old\\tickwell.exe";
+constexpr char kOldCopy[] = "C:\\Old Tools\\tickwell.exe";
 
 bool refuseMachine = false, refuseUser = false;
 bool refused(int32_t root) {
@@ -64,53 +63,6 @@ void clear(int32_t root) {
 }
 std::string entry(int32_t root) {
     return registryText(root, kRunKeyPath, kRunValueName).value_or("<absent>");
-}
-
-TEST(SerialRunEntry, GoesForEveryUserElseForThisUserAndSaysWhatHolds) {
-    const std::string ours = runEntryCommand(kExe);
-    const std::string old = runEntryCommand(kOtherExe);
-    const std::string absent = "<absent>";
-    const struct Case {
-        const char* what;
-        bool on;
-        bool refuseMachine, refuseUser;
-        const char *machineBefore, *userBefore; // the program named, or none
-        bool starts;
-        std::string machineAfter, userAfter;
-    } cases[] = {
-        {"on, for every user", true, false, false, nullptr, nullptr, true, ours, absent},
-        {"on, a user entry goes (no second start)", true, false, false, nullptr, kExe, true, ours,
-         absent},
-        {"on, machine refused: for this user", true, true, false, nullptr, nullptr, true, absent,
-         ours},
-        {"on, machine refused but already right", true, true, false, kExe, nullptr, true, ours,
-         absent},
-        {"on, machine refused and naming an old copy", true, true, false, kOtherExe, nullptr, true,
-         old, ours},
-        {"on, both refused", true, true, true, nullptr, nullptr, false, absent, absent},
-        {"off, both go", false, false, false, kExe, kExe, false, absent, absent},
-        {"off, machine refused: the entry stays", false, true, false, kExe, kExe, true, ours,
-         absent},
-        {"off, nothing there", false, true, true, nullptr, nullptr, false, absent, absent},
-    };
-    ScopedSeams scope(refusingSeams());
-    for (const Case& c : cases) {
-        for (int32_t root : {kHkeyLocalMachine, kHkeyCurrentUser})
-            clear(root);
-        if (c.machineBefore)
-            put(kHkeyLocalMachine, c.machineBefore);
-        if (c.userBefore)
-            put(kHkeyCurrentUser, c.userBefore);
-        refuseMachine = c.refuseMachine;
-        refuseUser = c.refuseUser;
-
-        EXPECT_EQ(setRunEntry(c.on, kExe), c.starts) << c.what;
-        EXPECT_EQ(entry(kHkeyLocalMachine), c.machineAfter) << c.what;
-        EXPECT_EQ(entry(kHkeyCurrentUser), c.userAfter) << c.what;
-    }
-    for (int32_t root : {kHkeyLocalMachine, kHkeyCurrentUser})
-        clear(root);
-    refuseMachine = refuseUser = false;
 }
 
 // A modal dialog on a thread of its own, found on that thread only (another
@@ -155,8 +107,9 @@ class DialogThread {
     std::thread ui_;
 };
 
-// Through the options dialog: the box shows what holds after each Apply.
-TEST(SerialRunEntry, TheOptionsBoxShowsWhatHoldsAfterApply) {
+// Start with Windows on or off, and Apply, with each root refused or not and
+// entries already there: the box shows what holds afterwards.
+TEST(SerialRunEntry, GoesForEveryUserElseForThisUserAndTheBoxShowsWhatHolds) {
     ScopedSeams scope(refusingSeams());
     tw::testing::TempFolder folder;
     Settings s;
@@ -168,34 +121,54 @@ TEST(SerialRunEntry, TheOptionsBoxShowsWhatHoldsAfterApply) {
     ASSERT_NE(ui.window(), nullptr);
     char exe[MAX_PATH];
     ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    const std::string ours = runEntryCommand(exe), absent = "<absent>";
+    const std::string ours = runEntryCommand(exe), old = runEntryCommand(kOldCopy), no = "<absent>";
     const struct {
-        bool refuseMachine, refuseUser;
-        bool starts; // the box and the setting after Apply
+        const char* what;
+        bool on, refuseMachine, refuseUser;
+        const char *machineBefore, *userBefore; // the program they name, or none
+        bool starts;                            // the box and the setting after Apply
         std::string machine, user;
         const char* message; // a part of it; empty: none
-    } applies[] = {
-        {false, false, true, ours, absent, ""},
-        {false, false, false, absent, absent, ""},
-        {true, false, true, absent, ours, ""}, // a standard user
-        {true, false, false, absent, absent, ""},
-        {true, true, false, absent, absent, "cannot start with Windows"},
+    } cases[] = {
+        {"for every user", true, false, false, nullptr, nullptr, true, ours, no, ""},
+        {"off", false, false, false, exe, exe, false, no, no, ""},
+        {"a user entry goes: no second start", true, false, false, nullptr, exe, true, ours, no,
+         ""},
+        {"a standard user", true, true, false, nullptr, nullptr, true, no, ours, ""},
+        {"off for a standard user", false, true, false, nullptr, exe, false, no, no, ""},
+        {"already there for every user", true, true, false, exe, nullptr, true, ours, no, ""},
+        {"for every user, an old copy", true, true, false, kOldCopy, nullptr, true, old, ours, ""},
+        {"refused to both", true, true, true, nullptr, nullptr, false, no, no,
+         "cannot start with Windows"},
+        {"not removed for every user", false, true, false, exe, nullptr, true, ours, no,
+         "still starts with Windows"},
     };
-    for (const auto& apply : applies) {
+    for (const auto& c : cases) {
+        for (int32_t root : {kHkeyLocalMachine, kHkeyCurrentUser})
+            clear(root);
+        if (c.machineBefore)
+            put(kHkeyLocalMachine, c.machineBefore);
+        if (c.userBefore)
+            put(kHkeyCurrentUser, c.userBefore);
+        refuseMachine = c.refuseMachine;
+        refuseUser = c.refuseUser;
         boxes.clear();
-        refuseMachine = apply.refuseMachine;
-        refuseUser = apply.refuseUser;
+        // Clicked to the state wanted, so that Apply is enabled.
+        if (ui.checked(IDC_START_WITH_WINDOWS) == c.on)
+            ui.click(IDC_START_WITH_WINDOWS);
         ui.click(IDC_START_WITH_WINDOWS);
         ui.click(IDC_APPLY);
-        EXPECT_EQ(ui.checked(IDC_START_WITH_WINDOWS), apply.starts);
-        EXPECT_EQ(s.startWithWindows, apply.starts ? 1 : 0);
-        EXPECT_EQ(entry(kHkeyLocalMachine), apply.machine);
-        EXPECT_EQ(entry(kHkeyCurrentUser), apply.user);
-        ASSERT_EQ(boxes.size(), *apply.message ? 1u : 0u);
-        if (*apply.message) {
-            EXPECT_NE(boxes[0].find(apply.message), std::string::npos) << boxes[0];
+        EXPECT_EQ(ui.checked(IDC_START_WITH_WINDOWS), c.starts) << c.what;
+        EXPECT_EQ(s.startWithWindows, c.starts ? 1 : 0) << c.what;
+        EXPECT_EQ(entry(kHkeyLocalMachine), c.machine) << c.what;
+        EXPECT_EQ(entry(kHkeyCurrentUser), c.user) << c.what;
+        ASSERT_EQ(boxes.size(), *c.message ? 1u : 0u) << c.what;
+        if (*c.message) {
+            EXPECT_NE(boxes[0].find(c.message), std::string::npos) << boxes[0];
         }
     }
+    for (int32_t root : {kHkeyLocalMachine, kHkeyCurrentUser})
+        clear(root);
     refuseMachine = refuseUser = false;
 }
 
