@@ -14,6 +14,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <utility>
 
@@ -35,39 +37,14 @@ constexpr StylePreview kStylePreviews[] = {{IDC_STYLE_LONG, 0, " - "}, {IDC_STYL
 
 constexpr int kEditFields[] = {IDC_TIME_PORT, IDC_TIMEOUT, IDC_PROXY_ADDRESS, IDC_PROXY_PORT};
 
-// Clicks that change nothing but the setting the control stands for.
-bool marksChangedOnly(int id) {
-    switch (id) {
-    case IDC_SHOW_SPLASH:
-    case IDC_SHOW_STATUSBAR:
-    case IDC_USE_SOUNDS:
-    case IDC_STAY_ON_TOP:
-    case IDC_LOG_EVENTS:
-    case IDC_START_WITH_WINDOWS:
-    case IDC_CONNECTION_RETRY:
-    case IDC_WAIT_FOR_CONNECTION:
-    case IDC_STYLE_LONG:
-    case IDC_STYLE_24H:
-    case IDC_LOCAL_GMT:
-    case IDC_LOCAL_LOCAL:
-        return true;
-    default:
-        return (id >= IDC_NIST_RAW && id <= IDC_NIST_LOCAL) ||
-               (id >= IDC_INTERVAL_30 && id <= IDC_INTERVAL_43200);
-    }
-}
-
 // Clicks that enable or disable other controls.
 bool changesEnabling(int id) {
     return id == IDC_RUN_IN_TRAY || id == IDC_ROTATE_ICONS || id == IDC_AUTOSET_NONE ||
            id == IDC_USE_PROXY;
 }
 
-bool isEditField(int id) {
-    for (int field : kEditFields)
-        if (field == id)
-            return true;
-    return false;
+template <class Ids> bool contains(const Ids& ids, int id) {
+    return std::find(std::begin(ids), std::end(ids), id) != std::end(ids);
 }
 
 std::string comboItemText(HWND combo, LRESULT index) {
@@ -227,7 +204,7 @@ bool OptionsDialog::onPageCommand(int id, int code, HWND /*control*/) {
             chooseServer();
         return true;
     }
-    if (isEditField(id)) {
+    if (contains(kEditFields, id)) {
         if (code == EN_CHANGE)
             markChanged();
         return true;
@@ -249,7 +226,7 @@ bool OptionsDialog::onPageCommand(int id, int code, HWND /*control*/) {
         markChanged();
         return true;
     }
-    if (marksChangedOnly(id)) {
+    if (contains(kOptionBoxes, id)) {
         markChanged();
         return true;
     }
