@@ -44,7 +44,9 @@ double fakeCommonControls(int32_t) {
     return fakeVersion;
 }
 
-TEST(Startup, CommonControlsGateOpensAtVersion471AndAnotherCopyStopsTheStart) {
+// Serial: the program tests run the real program, whose instance mutex this
+// test would otherwise find.
+TEST(SerialStartup, CommonControlsGateOpensAtVersion471AndAnotherCopyStopsTheStart) {
     Seams replaced = seams();
     replaced.messageBox = recordBox;
     replaced.initCommonControls = fakeCommonControls;
