@@ -12,9 +12,20 @@
 //   twremote rect                     print the window's frame as WxH+X+Y (for cropping)
 //   twremote exit [SECONDS]           press Exit and wait until the program has ended
 //   twremote ini FILE SECTION KEY VALUE   write one setting
+//
+// The options dialog and its two small dialogs, named by their title ("Tickwell
+// Options", "" for Add-server, "Tickwell - v1.50" for the chooser):
+//   twremote dialog TITLE [SECONDS]   wait until the dialog is shown
+//   twremote page N                   show page N (0..2) of the options dialog
+//   twremote click TITLE ID           click the button ID (on any page)
+//   twremote settext TITLE ID TEXT    type TEXT into the edit ID
+//   twremote address TITLE ID A.B.C.D fill the IP address control ID
+//   twremote close TITLE              cancel the dialog
+//   twremote rect [TITLE]             print its frame as WxH+X+Y
 #include "program_ids.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -24,14 +35,48 @@ namespace {
 
 constexpr char kTitle[] = "Tickwell - v1.50";
 
-HWND mainWindow() {
-    return ::FindWindowA("#32770", kTitle);
-}
-
 std::string textOf(HWND window) {
     char text[1024] = {};
     ::SendMessageA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text));
     return text;
+}
+
+// The shown dialog with this title, topmost first. The main window (the one
+// with the status bar) is found only as "main": the chooser bears its title.
+HWND findDialog(const std::string& title) {
+    const bool main = title == "main";
+    const char* name = main ? kTitle : title.c_str();
+    for (HWND w = ::FindWindowExA(nullptr, nullptr, "#32770", name); w != nullptr;
+         w = ::FindWindowExA(nullptr, w, "#32770", name))
+        if (::IsWindowVisible(w) && (::GetDlgItem(w, IDC_STATUSBAR) != nullptr) == main)
+            return w;
+    return nullptr;
+}
+
+// The main window, shown or hidden.
+HWND mainWindow() {
+    for (HWND w = ::FindWindowExA(nullptr, nullptr, "#32770", kTitle); w != nullptr;
+         w = ::FindWindowExA(nullptr, w, "#32770", kTitle))
+        if (::GetDlgItem(w, IDC_STATUSBAR) != nullptr)
+            return w;
+    return nullptr;
+}
+
+// The control with this id and window class in the dialog or on one of its
+// pages (the drop list and the button beside it share an id).
+HWND findControl(HWND parent, int id, const char* className) {
+    for (HWND child = ::FindWindowExA(parent, nullptr, nullptr, nullptr); child != nullptr;
+         child = ::FindWindowExA(parent, child, nullptr, nullptr)) {
+        char name[64] = {};
+        ::GetClassNameA(child, name, sizeof(name));
+        if (::GetDlgCtrlID(child) == id &&
+            (className == nullptr || ::lstrcmpiA(name, className) == 0))
+            return child;
+        if (std::string(name) == "#32770")
+            if (HWND onPage = findControl(child, id, className))
+                return onPage;
+    }
+    return nullptr;
 }
 
 std::string value(HWND window, int id) {
@@ -57,7 +102,8 @@ void printValues(HWND window) {
 
 int usage() {
     std::fputs("usage: twremote wait|check|values|command ID|syscommand ID|tray MSG|escape|rect|"
-               "exit|ini FILE SECTION KEY VALUE\n",
+               "exit|ini FILE SECTION KEY VALUE|dialog TITLE|page N|click TITLE ID|"
+               "settext TITLE ID TEXT|address TITLE ID A.B.C.D|close TITLE|rect TITLE\n",
                stderr);
     return 2;
 }
@@ -89,6 +135,73 @@ int main(int argc, char** argv) {
         if (!shown)
             std::fputs("twremote: Tickwell's window did not appear\n", stderr);
         return shown ? 0 : 1;
+    }
+
+    if (verb == "dialog" && argc >= 3) {
+        const std::string title = argv[2];
+        const bool shown = waitUntil([&title] { return findDialog(title) != nullptr; },
+                                     argc > 3 ? std::atof(argv[3]) : 20);
+        if (!shown)
+            std::fprintf(stderr, "twremote: no dialog \"%s\"\n", title.c_str());
+        ::Sleep(300); // let it paint
+        return shown ? 0 : 1;
+    }
+    if ((verb == "click" || verb == "settext" || verb == "address" || verb == "close" ||
+         (verb == "rect" && argc == 3)) &&
+        argc >= 3) {
+        HWND dialog = findDialog(argv[2]);
+        if (dialog == nullptr) {
+            std::fprintf(stderr, "twremote: no dialog \"%s\"\n", argv[2]);
+            return 1;
+        }
+        if (verb == "rect") {
+            RECT frame{};
+            ::GetWindowRect(dialog, &frame);
+            std::printf("%ldx%ld+%ld+%ld\n", frame.right - frame.left, frame.bottom - frame.top,
+                        frame.left, frame.top);
+            return 0;
+        }
+        if (verb == "close") {
+            ::PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+            ::Sleep(300);
+            return 0;
+        }
+        if (argc < 4)
+            return usage();
+        const int id = std::atoi(argv[3]);
+        HWND control = findControl(dialog, id,
+                                   verb == "click"     ? "Button"
+                                   : verb == "address" ? WC_IPADDRESSA
+                                                       : "Edit");
+        if (control == nullptr) {
+            std::fprintf(stderr, "twremote: no control %d\n", id);
+            return 1;
+        }
+        if (verb == "click") {
+            ::PostMessageA(control, BM_CLICK, 0, 0);
+        } else if (verb == "settext" && argc == 5) {
+            ::SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4]));
+        } else if (verb == "address" && argc == 5) {
+            unsigned a = 0, b = 0, c = 0, d = 0;
+            if (std::sscanf(argv[4], "%u.%u.%u.%u", &a, &b, &c, &d) != 4)
+                return usage();
+            ::SendMessageA(control, IPM_SETADDRESS, 0, MAKEIPADDRESS(a, b, c, d));
+        } else {
+            return usage();
+        }
+        ::Sleep(300);
+        return 0;
+    }
+    if (verb == "page" && argc == 3) {
+        HWND tabs = findControl(findDialog("Tickwell Options"), IDC_TABS, nullptr);
+        if (tabs == nullptr) {
+            std::fputs("twremote: the options dialog is not open\n", stderr);
+            return 1;
+        }
+        // As a click on the tab would: the dialog hears of the change and shows the page.
+        ::SendMessageA(tabs, TCM_SETCURFOCUS, static_cast<WPARAM>(std::atoi(argv[2])), 0);
+        ::Sleep(300);
+        return 0;
     }
 
     HWND window = mainWindow();

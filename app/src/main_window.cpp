@@ -3,6 +3,7 @@
 #include "event_log.h"
 #include "identity.h"
 #include "library_calls.h"
+#include "options_dialog.h"
 #include "program_ids.h"
 #include "program_seams.h"
 
@@ -171,7 +172,8 @@ bool MainWindow::onInit() {
     refreshPcTime();
     ::SetWindowTextA(statusBar_, tip.c_str());
 
-    if (settings_.showStatusBar == 0)
+    statusBarShown_ = settings_.showStatusBar != 0;
+    if (!statusBarShown_)
         ::ShowWindow(statusBar_, SW_HIDE);
     else
         growBy(kStatusBarDialogUnits);
@@ -196,10 +198,13 @@ void MainWindow::setButtonIcons() {
     }
 }
 
+// The tips' window has no owner: a window that owns a topmost one (a tip
+// window is) is not made topmost itself by "Stay on top" under Wine.
 void MainWindow::addToolTips() {
-    HWND tips =
-        ::CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
-                          CW_USEDEFAULT, CW_USEDEFAULT, window(), nullptr, instance_, nullptr);
+    toolTips_.reset(::CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                      instance_, nullptr));
+    HWND tips = toolTips_.get();
     for (const ToolButton& button : kToolButtons) {
         TTTOOLINFOA tool{};
         tool.cbSize = TTTOOLINFOA_V1_SIZE;
@@ -224,7 +229,7 @@ bool MainWindow::onCommand(int id, int code, HWND /*control*/) {
         startQuery(QueryKind::Set);
         return true;
     case CMD_OPTIONS:
-        // The options dialog comes with the next release of the program.
+        openOptions();
         return true;
     case CMD_LOGFILE:
         openIfExists(lib::appPath() + "Tickwell.log");
@@ -272,6 +277,7 @@ void MainWindow::onDestroy() {
     ::SetMenu(window(), nullptr);
     blackBrush_.reset();
     valueFont_.reset();
+    toolTips_.reset();
 }
 
 INT_PTR MainWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -460,8 +466,15 @@ void MainWindow::restore() {
 }
 
 void MainWindow::toggleStatusBar() {
-    const bool show = settings_.showStatusBar == 0;
+    const bool show = !statusBarShown_;
     settings_.showStatusBar = show ? 1 : 0;
+    showStatusBar(show);
+}
+
+void MainWindow::showStatusBar(bool show) {
+    if (show == statusBarShown_)
+        return;
+    statusBarShown_ = show;
     growBy(show ? kStatusBarDialogUnits : -kStatusBarDialogUnits);
     ::ShowWindow(statusBar_, show ? SW_SHOWNORMAL : SW_HIDE);
     if (show)
@@ -469,6 +482,31 @@ void MainWindow::toggleStatusBar() {
     for (HMENU menu : {menuBar_.get(), trayMenu_.get()})
         ::CheckMenuItem(menu, CMD_STATUSBAR_TOGGLE,
                         MF_BYCOMMAND | (show ? MF_CHECKED : MF_UNCHECKED));
+}
+
+// The options dialog, then what it changed that the window shows: the z-order
+// and the tray (its picture follows "Tray Icon" through the next tick).
+void MainWindow::openOptions() {
+    if (optionsOpen_) {
+        // Asked again from the tray menu while open: bring the open one forward.
+        if (HWND open = ::GetLastActivePopup(window()); open != window())
+            ::SetForegroundWindow(open);
+        return;
+    }
+    optionsOpen_ = true;
+    OptionsDialog(instance_, settings_, [this](bool shown) { showStatusBar(shown); }).run(window());
+    optionsOpen_ = false;
+
+    ::SetWindowPos(window(), settings_.stayOnTop != 0 ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE);
+    if (settings_.runInSystemTray != 0) {
+        if (!tray_->shown())
+            tray_->add(settings_.trayIcon);
+    } else {
+        // Without the tray a hidden window could not be reached again.
+        tray_->remove();
+        ::ShowWindow(window(), SW_SHOW);
+    }
 }
 
 void MainWindow::growBy(int dialogUnits) {

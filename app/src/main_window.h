@@ -25,6 +25,9 @@ namespace tickwell {
 struct WindowState {
     // Set when "Tray Icon" was changed: the next tick shows the new picture.
     bool trayIconChanged = false;
+    // The tray icon clicked last in the chooser, 0 before any click; kept from
+    // one opening of the chooser to the next.
+    int pendingTrayIcon = 0;
 };
 WindowState& windowState();
 
@@ -56,6 +59,8 @@ class MainWindow final : public tw::Dialog {
     void hideToTray();
     void restore();
     void toggleStatusBar();
+    void showStatusBar(bool shown);
+    void openOptions();
     void growBy(int dialogUnits);
     void openIfExists(const std::string& path);
     void addToolTips();
@@ -78,9 +83,12 @@ class MainWindow final : public tw::Dialog {
     tw::unique_hfont valueFont_;
     std::array<tw::unique_hicon, 7> buttonIcons_;
     tw::unique_hicon appIcon_;
+    tw::unique_hwnd toolTips_;
     HWND statusBar_ = nullptr;
     UINT taskbarCreated_ = 0;
     bool waitCursor_ = false;
+    bool statusBarShown_ = false;
+    bool optionsOpen_ = false;
 };
 
 } // namespace tickwell

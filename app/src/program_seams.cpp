@@ -1,5 +1,8 @@
 #include "program_seams.h"
 
+#include "library_calls.h"
+#include "run_entry.h"
+
 #include "system_versions.h"
 
 #include <shellapi.h>
@@ -57,6 +60,10 @@ ScreenSeam ScreenSeam::real() {
 
 CommonControlsSeam CommonControlsSeam::real() {
     return {initCommonControls};
+}
+
+RegistrySeam RegistrySeam::real() {
+    return {lib::saveRegistryText, lib::deleteRegistryValue, registryText};
 }
 
 } // namespace tickwell

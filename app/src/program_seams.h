@@ -2,8 +2,9 @@
 // reading the clock (for deterministic schedules and texts), message boxes
 // (they would block a test), the shell (it would open a browser or an editor),
 // the network-alive test, the screen's dots per inch and the common controls'
-// version (to try the start-up gate on either side of its limit). Production
-// binds each to the real call.
+// version (to try the start-up gate on either side of its limit), and the
+// registry behind the Run entry (to refuse HKEY_LOCAL_MACHINE as it is refused
+// to a standard user). Production binds each to the real call.
 #pragma once
 
 #include "tw/seam.h"
@@ -11,6 +12,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 namespace tickwell {
 
@@ -47,6 +50,16 @@ struct CommonControlsSeam {
     static CommonControlsSeam real();
 };
 
+struct RegistrySeam {
+    // zym's SAVESETTING and DELETEREGVALUE (true when done), and a read of a text value.
+    bool (*save)(int32_t root, const std::string& keyPath, const std::string& name,
+                 const std::string& data);
+    bool (*remove)(int32_t root, const std::string& keyPath, const std::string& name);
+    std::optional<std::string> (*readText)(int32_t root, const std::string& keyPath,
+                                           const std::string& name);
+    static RegistrySeam real();
+};
+
 inline LocalClockSeam& localClock() {
     return tw::seam<LocalClockSeam>();
 }
@@ -64,6 +77,10 @@ inline ScreenSeam& screen() {
 }
 inline CommonControlsSeam& commonControls() {
     return tw::seam<CommonControlsSeam>();
+}
+
+inline RegistrySeam& registry() {
+    return tw::seam<RegistrySeam>();
 }
 
 } // namespace tickwell

@@ -141,15 +141,4 @@ std::string NextCheckText(int minutes) {
     return lib::nextCheckTime(minutes);
 }
 
-bool applyRunEntry(const Settings& s) {
-    return setRunEntry(s.startWithWindows != 0, lib::exeName());
-}
-
-bool setRunEntry(bool startWithWindows, std::string_view exePath) {
-    if (startWithWindows)
-        return lib::saveRegistryText(kHkeyLocalMachine, kRunKeyPath, kRunValueName,
-                                     runEntryCommand(exePath));
-    return lib::deleteRegistryValue(kHkeyLocalMachine, kRunKeyPath, kRunValueName);
-}
-
 } // namespace tickwell

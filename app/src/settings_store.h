@@ -1,19 +1,13 @@
-// Reading and writing "Tickwell.ini" beside the program, and the registry
-// value that starts the program with Windows.
+// Reading and writing "Tickwell.ini" beside the program.
 #pragma once
 
 #include "settings.h"
 
-#include <cstdint>
 #include <string>
-#include <string_view>
 
 namespace tickwell {
 
 inline constexpr char kIniFileName[] = "Tickwell.ini";
-inline constexpr int32_t kHkeyLocalMachine = static_cast<int32_t>(0x80000002u);
-inline constexpr char kRunKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-inline constexpr char kRunValueName[] = "Tickwell";
 
 // Fills settings() from the file beside the program; on a first start writes
 // the file with every default and the default servers. Never fails.
@@ -33,11 +27,5 @@ bool writeShutdownSettings(const Settings& s);
 
 // The local date and time `minutes` from now, in the form VBDATETOSTR gives.
 std::string NextCheckText(int minutes);
-
-// Creates (start with Windows on) or removes (off) the Run entry; false when
-// the registry refused.
-bool applyRunEntry(const Settings& s);
-// The same for the program at exePath.
-bool setRunEntry(bool startWithWindows, std::string_view exePath);
 
 } // namespace tickwell

@@ -1,5 +1,5 @@
 // The settings file: first start, reading back, the server list, encodings,
-// the writes of the options dialog and of shutdown, and the Run entry.
+// the writes of the options dialog and of shutdown.
 #include <gtest/gtest.h>
 
 #include "settings_codec.h"
@@ -365,41 +365,6 @@ TEST(NextCheck, MinutesFromNowToTheSecond) {
 
 TEST(NextCheck, RealClockGivesNow) {
     EXPECT_NEAR(parsed(NextCheckText(0)), localNow(), 3 * kSecond);
-}
-
-std::string runValue() {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKeyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return "<no key>";
-    char data[1024] = {};
-    DWORD size = sizeof(data), type = 0;
-    const LONG rc = ::RegQueryValueExA(key, kRunValueName, nullptr, &type,
-                                       reinterpret_cast<BYTE*>(data), &size);
-    ::RegCloseKey(key);
-    return rc == ERROR_SUCCESS ? std::string(data) : "<absent>";
-}
-
-TEST(RunEntry, CreatedWithTheMinimizeSwitchAndRemoved) {
-    ASSERT_TRUE(setRunEntry(true, "C:\\Program Files\\Tickwell\\tickwell.exe"));
-    EXPECT_EQ(runValue(), "\"C:\\Program Files\\Tickwell\\tickwell.exe\" -minimize");
-    EXPECT_TRUE(setRunEntry(false, ""));
-    EXPECT_EQ(runValue(), "<absent>");
-    EXPECT_TRUE(setRunEntry(false, "")); // absent already: no harm
-    EXPECT_EQ(runValue(), "<absent>");
-}
-
-TEST(RunEntry, NamesThisProgramFromTheSettings) {
-    char exe[MAX_PATH];
-    ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    Settings s;
-    s.startWithWindows = 1;
-    ASSERT_TRUE(applyRunEntry(s));
-    const std::string value = runValue();
-    EXPECT_NE(value.find(exe), std::string::npos) << value;
-    EXPECT_TRUE(value.ends_with(" -minimize")) << value;
-    s.startWithWindows = 0;
-    EXPECT_TRUE(applyRunEntry(s));
-    EXPECT_EQ(runValue(), "<absent>");
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <atomic>
 #include <string>
 #include <thread>
 
@@ -107,17 +108,22 @@ TEST(MainWindow, ValuesStandOnBlackInTheirColours) {
     Settings s;
     s.logEvents = 0;
     s.runInSystemTray = 0;
-    std::thread ui([&s] { MainWindow(::GetModuleHandleA(nullptr), s, false).run(); });
+    std::atomic<DWORD> uiThread{0};
+    std::thread ui([&s, &uiThread] {
+        uiThread = ::GetCurrentThreadId();
+        MainWindow(::GetModuleHandleA(nullptr), s, false).run();
+    });
+    // Looked up on its own thread: a program test may show a window of this title.
     HWND window = nullptr;
     for (int i = 0; i < 200 && window == nullptr; ++i) {
-        // This process's window: a real copy of the program may run beside the test.
-        for (HWND w = ::FindWindowA("#32770", "Tickwell - v1.50"); w != nullptr && !window;
-             w = ::FindWindowExA(nullptr, w, "#32770", "Tickwell - v1.50")) {
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(w, &pid);
-            if (pid == ::GetCurrentProcessId())
-                window = w;
-        }
+        ::EnumThreadWindows(
+            uiThread,
+            [](HWND w, LPARAM found) -> BOOL {
+                if (::GetDlgItem(w, IDC_STATUSBAR) != nullptr)
+                    *reinterpret_cast<HWND*>(found) = w;
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&window));
         ::Sleep(20);
     }
     ASSERT_NE(window, nullptr);

@@ -2,7 +2,8 @@
 // (its layout, in dialog units) plus a handler class derived from Dialog: the
 // static procedure binds the object to its window when the dialog starts and
 // hands each message to a virtual handler. Nothing may throw across the dialog
-// manager, so the procedure catches at its edge and ends the dialog instead.
+// manager, so the procedure catches at its edge and ends the dialog instead (a
+// modeless one is destroyed).
 #pragma once
 
 #include <windows.h>
@@ -23,6 +24,19 @@ class Dialog {
     INT_PTR runModal(HINSTANCE instance, int templateId, HWND owner) {
         return ::DialogBoxParamA(instance, MAKEINTRESOURCEA(templateId), owner, &Dialog::procedure,
                                  reinterpret_cast<LPARAM>(this));
+    }
+
+    // Creates the dialog modeless, as a child when its template says so (a page
+    // of another dialog); null when the template could not be made into a
+    // window. It lives until destroy() or its parent's end.
+    HWND create(HINSTANCE instance, int templateId, HWND parent) {
+        modeless_ = true;
+        return ::CreateDialogParamA(instance, MAKEINTRESOURCEA(templateId), parent,
+                                    &Dialog::procedure, reinterpret_cast<LPARAM>(this));
+    }
+    void destroy() {
+        if (window_ != nullptr)
+            ::DestroyWindow(window_);
     }
 
     HWND window() const { return window_; }
@@ -65,6 +79,7 @@ class Dialog {
     }
     bool isChecked(int id) const { return ::IsDlgButtonChecked(window_, id) == BST_CHECKED; }
     void enable(int id, bool on) const { ::EnableWindow(item(id), on ? TRUE : FALSE); }
+    bool isEnabled(int id) const { return ::IsWindowEnabled(item(id)) != FALSE; }
     void show(int id, bool on) const { ::ShowWindow(item(id), on ? SW_SHOW : SW_HIDE); }
     // A length in dialog units as pixels of this dialog.
     SIZE dialogUnits(int width, int height) const {
@@ -88,7 +103,10 @@ class Dialog {
         try {
             return self->dispatch(message, wParam, lParam);
         } catch (...) {
-            ::EndDialog(window, self->failureResult());
+            if (self->modeless_)
+                ::DestroyWindow(window);
+            else
+                ::EndDialog(window, self->failureResult());
             return TRUE;
         }
     }
@@ -118,6 +136,7 @@ class Dialog {
     }
 
     HWND window_ = nullptr;
+    bool modeless_ = false;
 };
 
 } // namespace tw

@@ -1,0 +1,306 @@
+#include "options_dialog.h"
+
+#include "add_server_dialog.h"
+#include "identity.h"
+#include "library_calls.h"
+#include "options_rules.h"
+#include "program_ids.h"
+#include "program_seams.h"
+#include "run_entry.h"
+#include "server_list.h"
+#include "settings_codec.h"
+#include "settings_store.h"
+#include "tray_icon_chooser.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <iterator>
+#include <string>
+#include <utility>
+
+namespace tickwell {
+
+namespace {
+
+constexpr int kPageTemplates[] = {IDD_OPTIONS_GENERAL, IDD_OPTIONS_NETWORK, IDD_OPTIONS_FORMAT};
+constexpr const char* kTabTexts[] = {"General", "Network", "Format"};
+
+// The time style options show the PC time in their style, computed once when
+// the dialog opens.
+struct StylePreview {
+    int id;
+    int timeStyle;
+    const char* separator;
+};
+constexpr StylePreview kStylePreviews[] = {{IDC_STYLE_LONG, 0, " - "}, {IDC_STYLE_24H, 1, "  "}};
+
+constexpr int kEditFields[] = {IDC_TIME_PORT, IDC_TIMEOUT, IDC_PROXY_ADDRESS, IDC_PROXY_PORT};
+
+// Clicks that enable or disable other controls.
+bool changesEnabling(int id) {
+    return id == IDC_RUN_IN_TRAY || id == IDC_ROTATE_ICONS || id == IDC_AUTOSET_NONE ||
+           id == IDC_USE_PROXY;
+}
+
+template <class Ids> bool contains(const Ids& ids, int id) {
+    return std::find(std::begin(ids), std::end(ids), id) != std::end(ids);
+}
+
+std::string comboItemText(HWND combo, LRESULT index) {
+    const LRESULT length = ::SendMessageA(combo, CB_GETLBTEXTLEN, index, 0);
+    if (length == CB_ERR)
+        return {};
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    ::SendMessageA(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(length));
+    return text;
+}
+
+} // namespace
+
+bool OptionsPage::onCommand(int id, int code, HWND control) {
+    return owner_.onPageCommand(id, code, control);
+}
+
+OptionsDialog::OptionsDialog(HINSTANCE instance, Settings& settings,
+                             std::function<void(bool)> showStatusBar)
+    : instance_(instance), settings_(settings),
+      showStatusBar_(std::move(showStatusBar)), pages_{{OptionsPage{*this}, OptionsPage{*this},
+                                                        OptionsPage{*this}}} {}
+
+INT_PTR OptionsDialog::run(HWND owner) {
+    INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_TAB_CLASSES | ICC_INTERNET_CLASSES};
+    ::InitCommonControlsEx(&classes);
+    return runModal(instance_, IDD_OPTIONS, owner);
+}
+
+bool OptionsDialog::onInit() {
+    const std::string title = std::string(kProgramName) + " Options";
+    ::SetWindowTextA(window(), title.c_str());
+    bigIcon_.reset(static_cast<HICON>(
+        ::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));
+    ::SendMessageA(window(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
+
+    HWND tabs = item(IDC_TABS);
+    for (int i = 0; i < 3; ++i) {
+        TCITEMA tab{};
+        tab.mask = TCIF_TEXT;
+        tab.pszText = const_cast<char*>(kTabTexts[i]);
+        ::SendMessageA(tabs, TCM_INSERTITEMA, static_cast<WPARAM>(i),
+                       reinterpret_cast<LPARAM>(&tab));
+    }
+    createPages();
+    showView();
+    selectPage(0, true);
+    ::SetFocus(item(IDC_APPLY));
+    return false; // the focus is set
+}
+
+void OptionsDialog::createPages() {
+    for (int i = 0; i < 3; ++i) {
+        HWND page = pages_[i].create(instance_, kPageTemplates[i], window());
+        // Above the tab control, which would otherwise paint over it; its
+        // controls come first in the tab order, the buttons and tabs after.
+        ::SetWindowPos(page, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        ::ShowWindow(page, SW_HIDE);
+    }
+}
+
+OptionsPage& OptionsDialog::pageOf(int id) {
+    for (OptionsPage& page : pages_)
+        if (page.item(id) != nullptr)
+            return page;
+    return pages_[0]; // an id on no page: the calls on it do nothing
+}
+
+void OptionsDialog::showView() {
+    const OptionsView view = initialView(settings_);
+    for (const auto& [id, on] : view.checked)
+        pageOf(id).check(id, on);
+    for (const auto& [id, on] : view.enabled)
+        pageOf(id).enable(id, on);
+    for (const auto& [id, text] : view.texts)
+        pageOf(id).setText(id, text);
+
+    HWND servers = pageOf(IDC_SERVER_LIST).item(IDC_SERVER_LIST);
+    for (const std::string& server : view.servers)
+        ::SendMessageA(servers, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(server.c_str()));
+    ::SendMessageA(servers, CB_SETCURSEL, static_cast<WPARAM>(view.serverSelection), 0);
+
+    for (const StylePreview& preview : kStylePreviews) {
+        const Pictures pictures = picturesForStyle(preview.timeStyle);
+        pageOf(preview.id)
+            .setText(preview.id, lib::pcTimeAndDate(settings_.displayLocalTime, pictures.date,
+                                                    pictures.time, preview.separator));
+    }
+}
+
+void OptionsDialog::refreshEnabling() {
+    ControlStates checked;
+    for (int id : {IDC_RUN_IN_TRAY, IDC_ROTATE_ICONS, IDC_AUTOSET_NONE, IDC_USE_PROXY})
+        checked[id] = pageOf(id).isChecked(id);
+    for (const auto& [id, on] : enablingFor(checked))
+        pageOf(id).enable(id, on);
+}
+
+void OptionsDialog::markChanged() {
+    enable(IDC_APPLY, true);
+}
+
+void OptionsDialog::selectPage(int index, bool shown) {
+    if (index < 0 || index >= static_cast<int>(pages_.size()))
+        return;
+    if (shown)
+        ::SendMessageA(item(IDC_TABS), TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
+    ::ShowWindow(pages_[index].window(), shown ? SW_SHOW : SW_HIDE);
+}
+
+bool OptionsDialog::onNotify(const NMHDR& header) {
+    if (header.idFrom != IDC_TABS)
+        return false;
+    const int selected = static_cast<int>(::SendMessageA(item(IDC_TABS), TCM_GETCURSEL, 0, 0));
+    switch (header.code) {
+    case TCN_SELCHANGING:
+        if (selected >= 0 && selected < static_cast<int>(pages_.size()))
+            ::ShowWindow(pages_[selected].window(), SW_HIDE);
+        setResult(FALSE); // let the selection change
+        return true;
+    case TCN_SELCHANGE:
+        if (selected >= 0 && selected < static_cast<int>(pages_.size()))
+            ::ShowWindow(pages_[selected].window(), SW_SHOW);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool OptionsDialog::onCommand(int id, int code, HWND /*control*/) {
+    switch (id) {
+    case IDOK:
+        // OK is Apply and close; a refused number keeps the dialog open to be mended.
+        if (isEnabled(IDC_APPLY) && !apply())
+            return true;
+        end(1);
+        return true;
+    case IDCANCEL:
+        end(0);
+        return true;
+    case IDC_APPLY:
+        if (code == BN_CLICKED && isEnabled(IDC_APPLY))
+            apply();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool OptionsDialog::onPageCommand(int id, int code, HWND /*control*/) {
+    if (id == IDC_SERVER_LIST) {
+        // The drop list and its button share the id: the button's click is code 0.
+        if (code == BN_CLICKED)
+            addServer();
+        else if (code == CBN_SELENDOK)
+            chooseServer();
+        return true;
+    }
+    if (contains(kEditFields, id)) {
+        if (code == EN_CHANGE)
+            markChanged();
+        return true;
+    }
+    if (code != BN_CLICKED)
+        return false;
+    if (id == IDC_CHOOSE_TRAY_ICON) {
+        TrayIconChooser(instance_, settings_).run(window());
+        markChanged();
+        return true;
+    }
+    if (changesEnabling(id)) {
+        refreshEnabling();
+        if (id == IDC_AUTOSET_NONE && !pageOf(id).isChecked(id)) {
+            // Auto-set on again: the interval in force, or "12 hours" when no option names it.
+            ::CheckRadioButton(pageOf(id).window(), IDC_INTERVAL_30, IDC_INTERVAL_43200,
+                               intervalOption(settings_.interval));
+        }
+        markChanged();
+        return true;
+    }
+    if (contains(kOptionBoxes, id)) {
+        markChanged();
+        return true;
+    }
+    return false;
+}
+
+void OptionsDialog::chooseServer() {
+    HWND servers = pageOf(IDC_SERVER_LIST).item(IDC_SERVER_LIST);
+    const LRESULT index = ::SendMessageA(servers, CB_GETCURSEL, 0, 0);
+    if (index == CB_ERR)
+        return;
+    const std::string chosen = comboItemText(servers, index);
+    // A server listed twice shows as its first entry, as Apply will find it.
+    ::SendMessageA(servers, CB_SETCURSEL, static_cast<WPARAM>(serverPosition(settings_, chosen)),
+                   0);
+    if (!chosen.empty())
+        settings_.currentServer = chosen; // at once: a Check before Apply asks this server
+    markChanged();
+}
+
+void OptionsDialog::addServer() {
+    if (AddServerDialog(instance_, settings_).run(window()) != 1)
+        return;
+    // The new server is the current one: the drop list shows it, so Apply keeps it.
+    HWND servers = pageOf(IDC_SERVER_LIST).item(IDC_SERVER_LIST);
+    const LRESULT index = ::SendMessageA(servers, CB_ADDSTRING, 0,
+                                         reinterpret_cast<LPARAM>(settings_.currentServer.c_str()));
+    ::SendMessageA(servers, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    markChanged();
+}
+
+bool OptionsDialog::apply() {
+    OptionsInput input;
+    for (int id : kOptionBoxes)
+        input.checked[id] = pageOf(id).isChecked(id);
+    for (int id : kEditFields)
+        input.texts[id] = pageOf(id).text(id);
+    input.shownServer = pageOf(IDC_SERVER_LIST).text(IDC_SERVER_LIST);
+
+    ApplyOutcome outcome = planApply(settings_, input);
+    if (outcome.refusal) {
+        const Refusal& refusal = *outcome.refusal;
+        pageOf(refusal.field).setText(refusal.field, refusal.restoredText);
+        messageBox().show(window(), refusal.message.c_str(), kProgramName,
+                           MB_ICONEXCLAMATION | MB_OK);
+        return false;
+    }
+
+    Settings& next = outcome.settings;
+    const bool wanted = next.startWithWindows != 0;
+    const bool starts = applyRunEntry(next);
+    next.startWithWindows = starts ? 1 : 0;
+    pageOf(IDC_START_WITH_WINDOWS).check(IDC_START_WITH_WINDOWS, starts);
+    if (outcome.nextCheckDue)
+        next.nextCheckText = NextCheckText(next.interval);
+
+    settings_ = std::move(next);
+    if (showStatusBar_)
+        showStatusBar_(settings_.showStatusBar != 0);
+    saveSettings(settings_);
+    enable(IDC_APPLY, false);
+
+    // Said once everything is applied: the message box lets the main window tick.
+    if (starts != wanted) {
+        const std::string text =
+            wanted ? std::string(kProgramName) +
+                         " cannot start with Windows: the registry refused its Run entry, for "
+                         "every user and for you."
+                   : std::string(kProgramName) +
+                         " still starts with Windows: the registry refused to remove its Run "
+                         "entry for every user. An administrator can remove it.";
+        messageBox().show(window(), text.c_str(), kProgramName, MB_ICONEXCLAMATION | MB_OK);
+    }
+    return true;
+}
+
+} // namespace tickwell

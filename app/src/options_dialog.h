@@ -1,0 +1,78 @@
+// The options dialog: three tab pages ("General", "Network", "Format") over the
+// settings, and OK, Cancel and Apply. The pages are child dialogs of the dialog
+// (templates IDD_OPTIONS_*), one handler class for the three; what they show,
+// what a click enables and what Apply stores are the rules of options_rules.h.
+// A few effects are immediate and outlive Cancel: a server chosen in the drop
+// list, a server added, a tray icon confirmed in the chooser.
+#pragma once
+
+#include "settings.h"
+#include "tw/dialog.h"
+#include "tw/handles.h"
+
+#include <windows.h>
+
+#include <array>
+#include <functional>
+
+namespace tickwell {
+
+class OptionsDialog;
+
+// One tab page: a child dialog whose controls the options dialog reads and sets.
+class OptionsPage final : public tw::Dialog {
+  public:
+    explicit OptionsPage(OptionsDialog& owner) : owner_(owner) {}
+    using Dialog::check;
+    using Dialog::enable;
+    using Dialog::isChecked;
+    using Dialog::item;
+    using Dialog::setText;
+    using Dialog::text;
+
+  protected:
+    bool onInit() override { return false; }
+    bool onCommand(int id, int code, HWND control) override;
+
+  private:
+    OptionsDialog& owner_;
+};
+
+class OptionsDialog final : public tw::Dialog {
+  public:
+    // showStatusBar: shows or hides the main window's status bar, as Apply asks.
+    OptionsDialog(HINSTANCE instance, Settings& settings,
+                  std::function<void(bool shown)> showStatusBar);
+
+    // Runs the dialog modally: 1 after OK, 0 after Cancel or the close box.
+    INT_PTR run(HWND owner);
+
+  protected:
+    bool onInit() override;
+    bool onCommand(int id, int code, HWND control) override;
+    bool onNotify(const NMHDR& header) override;
+
+  private:
+    friend class OptionsPage;
+    bool onPageCommand(int id, int code, HWND control);
+    // The page that holds the control (ids are unique across the pages but for
+    // the picture, which no rule touches).
+    OptionsPage& pageOf(int id);
+    void createPages();
+    void showView();
+    void refreshEnabling();
+    void markChanged();
+    void selectPage(int index, bool shown);
+    void chooseServer();
+    void addServer();
+    // Apply: false when a number was refused, and nothing was applied.
+    bool apply();
+
+    HINSTANCE instance_;
+    Settings& settings_;
+    std::function<void(bool)> showStatusBar_;
+    std::array<OptionsPage, 3> pages_;
+    tw::unique_hicon bigIcon_;
+};
+
+} // namespace tickwell

@@ -1,0 +1,90 @@
+// The options dialog's rules as plain logic: what the three pages show for the
+// settings in force, which controls a box's state enables, and what Apply makes
+// of the controls' values, or why it refuses them. No Win32: the dialog classes
+// read and set the controls, this decides.
+#pragma once
+
+#include "settings.h"
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tickwell {
+
+// States of the pages' controls by id: checked (check boxes and options) or
+// enabled (the controls whose enabling follows a rule).
+using ControlStates = std::map<int, bool>;
+using ControlTexts = std::map<int, std::string>;
+
+// Every check box and option of the pages, in the order they are read.
+extern const std::vector<int> kOptionBoxes;
+// The eight interval options with their minutes.
+struct IntervalOption {
+    int id;
+    int minutes;
+};
+extern const std::vector<IntervalOption> kIntervalOptions;
+
+// The allowed ranges of the numbers Apply checks.
+inline constexpr int kLowestPort = 1;
+inline constexpr int kHighestPort = 65535;
+inline constexpr int kLongestTimeoutSeconds = 3600;
+// The NTP port: the program speaks Daytime and the Time protocol only.
+inline constexpr int kNtpPort = 123;
+
+struct OptionsView {
+    ControlStates checked;
+    ControlStates enabled;
+    ControlTexts texts;               // the four edits
+    std::vector<std::string> servers; // the drop list's items, in list order
+    int serverSelection = -1;         // the item shown; -1 for none
+};
+
+// The pages as they open. Nothing in the settings changes: where the pages show
+// something else (rotation off with the tray off, "12 hours" for an interval no
+// option names) it takes effect through Apply, and Cancel leaves it.
+OptionsView initialView(const Settings& s);
+
+// Enabling of the rule-bound controls for the boxes' states: the chooser only
+// with the tray on and rotation off, rotation only with the tray on, the
+// intervals and the retry only with auto-set on, the proxy fields only with the
+// proxy on; the splash box never (the splash always shows).
+ControlStates enablingFor(const ControlStates& checked);
+
+// The option for a number of minutes; "12 hours" when none names it.
+int intervalOption(int minutes);
+
+// What Apply reads from the pages.
+struct OptionsInput {
+    ControlStates checked;
+    ControlTexts texts;      // time port, time-out, proxy address, proxy port
+    std::string shownServer; // the drop list's text; empty with nothing selected
+};
+
+struct Refusal {
+    int field;                // the edit whose text is refused
+    std::string message;      // names the field and what it allows
+    std::string restoredText; // the value in force, put back into the field
+};
+
+struct ApplyOutcome {
+    // Set when a number was refused: then nothing is applied.
+    std::optional<Refusal> refusal;
+    Settings settings;         // the settings Apply leaves
+    bool nextCheckDue = false; // auto-set on: the next check moves to now + interval
+};
+
+ApplyOutcome planApply(const Settings& current, const OptionsInput& input);
+
+// A whole number as typed (blanks around it allowed, nothing else) within
+// [low, high]; none otherwise.
+std::optional<int> numberInRange(std::string_view text, int low, int high);
+
+// The tray picture "&Ok" confirms: the icon clicked last, or the one in force
+// when none was clicked since the program started.
+int confirmedTrayIcon(int pendingIcon, int trayIcon);
+
+} // namespace tickwell

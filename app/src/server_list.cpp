@@ -1,0 +1,57 @@
+#include "server_list.h"
+
+namespace tickwell {
+
+std::string cleanServerName(std::string_view entry) {
+    const size_t first = entry.find_first_not_of(' ');
+    if (first == std::string_view::npos)
+        return {};
+    entry.remove_prefix(first);
+    return std::string(entry.substr(0, entry.find_first_of(" (")));
+}
+
+int serverPosition(const Settings& s, const std::string& server) {
+    const int filled = s.serverCount < kMaxServers ? s.serverCount : kMaxServers;
+    for (int n = 1; n <= filled; ++n)
+        if (s.serverList[n] == server)
+            return n - 1;
+    const std::string cleaned = cleanServerName(server);
+    if (cleaned.empty())
+        return -1;
+    for (int n = 1; n <= filled; ++n)
+        if (cleanServerName(s.serverList[n]) == cleaned)
+            return n - 1;
+    return -1;
+}
+
+std::string dottedAddress(uint32_t address) {
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        text += std::to_string((address >> shift) & 0xFF);
+        if (shift != 0)
+            text += '.';
+    }
+    return text;
+}
+
+AddServerDecision decideAddServer(int serverCount, std::string_view typedName, uint32_t address) {
+    if (serverCount >= kMaxServers)
+        return {AddServerDecision::Kind::ListFull, {}};
+    const size_t first = typedName.find_first_not_of(" \t");
+    if (first != std::string_view::npos) {
+        const size_t last = typedName.find_last_not_of(" \t");
+        return {AddServerDecision::Kind::Add,
+                std::string(typedName.substr(first, last - first + 1))};
+    }
+    if (address == 0)
+        return {AddServerDecision::Kind::NothingEntered, {}};
+    return {AddServerDecision::Kind::Add, dottedAddress(address)};
+}
+
+void appendServer(Settings& s, const std::string& name) {
+    s.serverCount += 1;
+    s.serverList[s.serverCount] = name;
+    s.currentServer = name;
+}
+
+} // namespace tickwell
