@@ -3,6 +3,7 @@
 #include "dialog_template.h"
 #include "shell_open_seam.h"
 #include "tw/handles.h"
+#include "window_placement.h"
 
 #include <commctrl.h>
 

@@ -1,6 +1,6 @@
 // Dialogs built in code: a layout table in dialog units becomes the in-memory
 // template that DialogBoxIndirectParam and CreateDialogIndirectParam take, so no
-// resource script is needed. Also the placement rule for such dialogs.
+// resource script is needed.
 #pragma once
 
 #include <windows.h>
@@ -36,10 +36,5 @@ struct DialogFrame {
 // Captions are Unicode in every template, also for the ANSI dialog functions.
 std::vector<WORD> buildDialogTemplate(const DialogFrame& frame,
                                       std::span<const DialogControl> controls);
-
-// Top-left corner for a window of size width x height centred over anchor and then
-// moved as little as needed to lie inside workArea (pinned to its top-left when it
-// is larger). Screen coordinates.
-POINT centredPosition(int width, int height, const RECT& anchor, const RECT& workArea);
 
 } // namespace zym
