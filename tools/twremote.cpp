@@ -10,6 +10,9 @@
 //                                     click) with the mouse at X, Y
 //   twremote escape                   close an open menu
 //   twremote rect                     print the window's frame as WxH+X+Y (for cropping)
+//   twremote rect TITLE               the same for the program's dialog of that title
+//                                     (waits up to 10 s for it, e.g. "About Tickwell")
+//   twremote close TITLE              close that dialog (its close box) and wait until it is gone
 //   twremote exit [SECONDS]           press Exit and wait until the program has ended
 //   twremote ini FILE SECTION KEY VALUE   write one setting
 #include "program_ids.h"
@@ -49,6 +52,25 @@ template <typename Done> bool waitUntil(Done done, double seconds) {
     return true;
 }
 
+// A dialog of the program (About box, options) found by its title once it shows.
+HWND dialogTitled(const char* title, double seconds) {
+    HWND found = nullptr;
+    waitUntil(
+        [&] {
+            found = ::FindWindowA("#32770", title);
+            return found != nullptr && ::IsWindowVisible(found);
+        },
+        seconds);
+    return found;
+}
+
+void printFrame(HWND window) {
+    RECT frame{};
+    ::GetWindowRect(window, &frame);
+    std::printf("%ldx%ld+%ld+%ld\n", frame.right - frame.left, frame.bottom - frame.top, frame.left,
+                frame.top);
+}
+
 void printValues(HWND window) {
     std::printf("Server time: %s\nPC time:     %s\nDifference:  %s\nStatus:      %s\n",
                 value(window, IDC_SERVER_TIME).c_str(), value(window, IDC_PC_TIME).c_str(),
@@ -56,8 +78,8 @@ void printValues(HWND window) {
 }
 
 int usage() {
-    std::fputs("usage: twremote wait|check|values|command ID|syscommand ID|tray MSG|escape|rect|"
-               "exit|ini FILE SECTION KEY VALUE\n",
+    std::fputs("usage: twremote wait|check|values|command ID|syscommand ID|tray MSG|escape|"
+               "rect [TITLE]|close TITLE|exit|ini FILE SECTION KEY VALUE\n",
                stderr);
     return 2;
 }
@@ -89,6 +111,20 @@ int main(int argc, char** argv) {
         if (!shown)
             std::fputs("twremote: Tickwell's window did not appear\n", stderr);
         return shown ? 0 : 1;
+    }
+
+    if ((verb == "rect" || verb == "close") && argc == 3) {
+        HWND dialog = dialogTitled(argv[2], 10);
+        if (dialog == nullptr) {
+            std::fprintf(stderr, "twremote: no window \"%s\"\n", argv[2]);
+            return 1;
+        }
+        if (verb == "rect") {
+            printFrame(dialog);
+            return 0;
+        }
+        ::PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return waitUntil([dialog] { return !::IsWindow(dialog); }, 10) ? 0 : 1;
     }
 
     HWND window = mainWindow();
@@ -139,10 +175,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (verb == "rect") {
-        RECT frame{};
-        ::GetWindowRect(window, &frame);
-        std::printf("%ldx%ld+%ld+%ld\n", frame.right - frame.left, frame.bottom - frame.top,
-                    frame.left, frame.top);
+        printFrame(window);
         return 0;
     }
     if (verb == "exit") {
