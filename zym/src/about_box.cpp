@@ -1,39 +1,15 @@
 #include "about_box.h"
 
-#include "dialog_template.h"
 #include "shell_open_seam.h"
+#include "tw/dialog.h"
 #include "tw/handles.h"
+#include "window_placement.h"
 
 #include <commctrl.h>
-
-#include <array>
 
 namespace zym {
 
 namespace {
-
-using namespace about_ids;
-
-constexpr DWORD kTextStyle = SS_LEFT | SS_NOPREFIX;
-constexpr short kDialogWidth = 240;
-constexpr short kDialogHeight = 120;
-
-// The layout in dialog units. Texts that come from the caller are filled in when
-// the dialog starts; the web address row gets its class from the link choice.
-std::array<DialogControl, 7> aboutLayout(bool webAddressAsLink) {
-    return {{
-        {kIcon, ControlKind::Static, L"", 10, 10, 21, 20, SS_ICON},
-        {kProgramName, ControlKind::Static, L"", 42, 10, 188, 10, kTextStyle},
-        {kVersion, ControlKind::Static, L"", 42, 22, 188, 10, kTextStyle},
-        {kCredit1, ControlKind::Static, L"", 42, 38, 188, 18, kTextStyle},
-        {kCredit2, ControlKind::Static, L"", 42, 58, 188, 18, kTextStyle},
-        webAddressAsLink
-            ? DialogControl{kWebAddress, ControlKind::Link, L"", 42, 80, 188, 10, WS_TABSTOP}
-            : DialogControl{kWebAddress, ControlKind::Static, L"", 42, 80, 188, 10,
-                            kTextStyle | SS_NOTIFY},
-        {IDOK, ControlKind::Button, L"OK", 95, 98, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP},
-    }};
-}
 
 bool linkClassAvailable() {
     // Registers SysLink if INITURLCTRL was not called; fails on common controls
@@ -51,6 +27,8 @@ bool fitsLinkMarkup(const std::string& address) {
     return !address.empty() && address.find_first_of("<>\"") == std::string::npos;
 }
 
+// The module whose resources hold the templates: zym.dll, or a test program that
+// links this code directly.
 HMODULE thisModule() {
     HMODULE module = nullptr;
     ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
@@ -59,106 +37,71 @@ HMODULE thisModule() {
     return module;
 }
 
-class AboutDialog {
+class AboutDialog final : public tw::Dialog {
   public:
     AboutDialog(const AboutContent& content, bool webAddressAsLink)
         : content_(content), asLink_(webAddressAsLink) {}
 
     bool run(HWND owner) {
-        const auto layout = aboutLayout(asLink_);
-        // The caption is set as ANSI text in onInit, like every caller-supplied text.
-        const DialogFrame frame{L"",
-                                DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU,
-                                0,
-                                0,
-                                kDialogWidth,
-                                kDialogHeight,
-                                L"MS Shell Dlg",
-                                8};
-        const std::vector<WORD> dialogTemplate = buildDialogTemplate(frame, layout);
-        const INT_PTR result = ::DialogBoxIndirectParamA(
-            thisModule(), reinterpret_cast<LPCDLGTEMPLATEA>(dialogTemplate.data()), owner,
-            &AboutDialog::procedure, reinterpret_cast<LPARAM>(this));
-        return result > 0;
+        return runModal(thisModule(), asLink_ ? IDD_ABOUT_LINK : IDD_ABOUT_PLAIN, owner) > 0;
     }
 
-  private:
-    static INT_PTR CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        try {
-            if (message == WM_INITDIALOG) {
-                ::SetWindowLongPtrA(window, DWLP_USER, lParam);
-                auto* self = reinterpret_cast<AboutDialog*>(lParam);
-                self->window_ = window;
-                return self->onInit();
-            }
-            auto* self = reinterpret_cast<AboutDialog*>(::GetWindowLongPtrA(window, DWLP_USER));
-            if (self == nullptr)
-                return FALSE;
-            switch (message) {
-            case WM_COMMAND:
-                return self->onCommand(LOWORD(wParam), HIWORD(wParam));
-            case WM_NOTIFY:
-                return self->onNotify(*reinterpret_cast<const NMHDR*>(lParam));
-            default:
-                return FALSE;
-            }
-        } catch (...) {
-            // Nothing may unwind through the dialog manager; close rather than leave a
-            // half-working box.
-            ::EndDialog(window, 1);
-            return TRUE;
-        }
-    }
-
-    INT_PTR onInit() {
-        ::SetWindowTextA(window_, aboutCaption(content_.programName).c_str());
-        setText(kProgramName, content_.programName);
+  protected:
+    bool onInit() override {
+        // The caption is set here, as ANSI text like every caller-supplied text.
+        ::SetWindowTextA(window(), aboutCaption(content_.programName).c_str());
+        setText(IDC_ABOUT_PROGRAM_NAME, content_.programName);
         emboldenProgramName();
-        setText(kVersion, content_.version);
-        setText(kCredit1, content_.credit1);
-        setText(kCredit2, content_.credit2);
+        setText(IDC_ABOUT_VERSION, content_.version);
+        setText(IDC_ABOUT_CREDIT1, content_.credit1);
+        setText(IDC_ABOUT_CREDIT2, content_.credit2);
         const std::string& address = content_.webAddress;
-        setText(kWebAddress, asLink_ ? "<a href=\"" + address + "\">" + address + "</a>" : address);
+        setText(IDC_ABOUT_WEB_ADDRESS,
+                asLink_ ? "<a href=\"" + address + "\">" + address + "</a>" : address);
         if (content_.icon != nullptr)
-            ::SendDlgItemMessageA(window_, kIcon, STM_SETICON,
+            ::SendDlgItemMessageA(window(), IDC_ABOUT_ICON, STM_SETICON,
                                   reinterpret_cast<WPARAM>(content_.icon), 0);
         centreOnOwner();
         // OK, not the link, takes the focus so that Enter closes the box.
-        ::SetFocus(::GetDlgItem(window_, IDOK));
-        return FALSE;
+        ::SetFocus(item(IDOK));
+        return false;
     }
 
-    INT_PTR onCommand(int id, int code) {
+    bool onCommand(int id, int code, HWND /*control*/) override {
         if (id == IDOK || id == IDCANCEL) { // IDCANCEL: Escape and the close box
-            ::EndDialog(window_, 1);
-            return TRUE;
+            end(1);
+            return true;
         }
-        if (id == kWebAddress && code == STN_CLICKED) {
+        if (id == IDC_ABOUT_WEB_ADDRESS && code == STN_CLICKED) {
             openWebAddress();
-            return TRUE;
+            return true;
         }
-        return FALSE;
+        return false;
     }
 
-    INT_PTR onNotify(const NMHDR& header) {
-        if (header.idFrom == static_cast<UINT_PTR>(kWebAddress) &&
+    bool onNotify(const NMHDR& header) override {
+        if (header.idFrom == static_cast<UINT_PTR>(IDC_ABOUT_WEB_ADDRESS) &&
             (header.code == NM_CLICK || header.code == NM_RETURN)) {
             openWebAddress();
-            return TRUE;
+            return true;
         }
-        return FALSE;
+        return false;
     }
 
+    // The box was shown: a fault inside it closes it as OK would.
+    INT_PTR failureResult() const override { return 1; }
+
+  private:
     void openWebAddress() {
         if (!content_.webAddress.empty())
-            shellOpen().shellExecute(window_, "open", content_.webAddress.c_str(), nullptr, nullptr,
-                                     SW_SHOWNORMAL);
+            shellOpen().shellExecute(window(), "open", content_.webAddress.c_str(), nullptr,
+                                     nullptr, SW_SHOWNORMAL);
     }
 
     void centreOnOwner() {
         RECT box{};
-        ::GetWindowRect(window_, &box);
-        HWND owner = ::GetWindow(window_, GW_OWNER);
+        ::GetWindowRect(window(), &box);
+        HWND owner = ::GetWindow(window(), GW_OWNER);
         RECT anchor{};
         const bool ownerShown = owner != nullptr && ::IsWindowVisible(owner) && !::IsIconic(owner);
         if (ownerShown)
@@ -166,34 +109,31 @@ class AboutDialog {
         MONITORINFO monitor{};
         monitor.cbSize = sizeof(monitor);
         ::GetMonitorInfoA(ownerShown ? ::MonitorFromRect(&anchor, MONITOR_DEFAULTTONEAREST)
-                                     : ::MonitorFromWindow(window_, MONITOR_DEFAULTTOPRIMARY),
+                                     : ::MonitorFromWindow(window(), MONITOR_DEFAULTTOPRIMARY),
                           &monitor);
         if (!ownerShown)
             anchor = monitor.rcWork;
         const POINT at =
             centredPosition(box.right - box.left, box.bottom - box.top, anchor, monitor.rcWork);
-        ::SetWindowPos(window_, nullptr, at.x, at.y, 0, 0,
+        ::SetWindowPos(window(), nullptr, at.x, at.y, 0, 0,
                        SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
     // The name stands out in the dialog's own face, bold.
     void emboldenProgramName() {
-        auto dialogFont = reinterpret_cast<HFONT>(::SendMessageA(window_, WM_GETFONT, 0, 0));
+        auto dialogFont = reinterpret_cast<HFONT>(::SendMessageA(window(), WM_GETFONT, 0, 0));
         LOGFONTA face{};
         if (dialogFont == nullptr || ::GetObjectA(dialogFont, sizeof(face), &face) == 0)
             return;
         face.lfWeight = FW_BOLD;
         nameFont_.reset(::CreateFontIndirectA(&face));
         if (nameFont_)
-            ::SendDlgItemMessageA(window_, kProgramName, WM_SETFONT,
+            ::SendDlgItemMessageA(window(), IDC_ABOUT_PROGRAM_NAME, WM_SETFONT,
                                   reinterpret_cast<WPARAM>(nameFont_.get()), FALSE);
     }
 
-    void setText(int id, const std::string& text) { ::SetDlgItemTextA(window_, id, text.c_str()); }
-
     const AboutContent& content_;
     const bool asLink_;
-    HWND window_ = nullptr;
     tw::unique_hfont nameFont_; // outlives the dialog's controls: run() returns after them
 };
 

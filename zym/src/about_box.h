@@ -1,22 +1,16 @@
 // The About box: icon, program name and version, two credit lines, the maker's
-// web address (a link that opens it) and OK. Modal, centred on its owner.
+// web address (a link that opens it) and OK. Modal, centred on its owner. Its
+// layout is a template in zym's resource script (about_box.rc), its ids in
+// about_box_ids.h.
 #pragma once
+
+#include "about_box_ids.h"
 
 #include <windows.h>
 
 #include <string>
 
 namespace zym {
-
-// Control ids of the About box; OK is IDOK.
-namespace about_ids {
-constexpr int kIcon = 101;
-constexpr int kProgramName = 102;
-constexpr int kVersion = 103;
-constexpr int kCredit1 = 104;
-constexpr int kCredit2 = 105;
-constexpr int kWebAddress = 106;
-} // namespace about_ids
 
 struct AboutContent {
     std::string programName;

@@ -299,7 +299,7 @@ HINSTANCE WINAPI recordShellOpen(HWND, LPCSTR verb, LPCSTR file, LPCSTR, LPCSTR,
 }
 
 void clickAddressThenOk(HWND box, const Sighting& seen) {
-    HWND address = ::GetDlgItem(box, zym::about_ids::kWebAddress);
+    HWND address = ::GetDlgItem(box, IDC_ABOUT_WEB_ADDRESS);
     // A press and release on the first letters, where a link's text starts.
     ::PostMessageA(address, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 4));
     ::PostMessageA(address, WM_LBUTTONUP, 0, MAKELPARAM(3, 4));
@@ -318,7 +318,7 @@ TEST_P(AboutBoxAddress, ClickingTheAddressOpensIt) {
     content.webAddress = "https://tickwell.example.org/download";
     std::string addressClass;
     AboutWatcher watcher([&](HWND box, const Sighting& seen) {
-        addressClass = className(::GetDlgItem(box, zym::about_ids::kWebAddress));
+        addressClass = className(::GetDlgItem(box, IDC_ABOUT_WEB_ADDRESS));
         clickAddressThenOk(box, seen);
     });
     EXPECT_TRUE(zym::showAboutBox(nullptr, content, GetParam()));
@@ -338,5 +338,64 @@ INSTANTIATE_TEST_SUITE_P(Styles, AboutBoxAddress,
                              return info.param == zym::WebAddressStyle::PlainText ? "PlainText"
                                                                                   : "Link";
                          });
+
+// The box has two templates that differ in the address row alone: a change made
+// to one and forgotten in the other shows only to users of the other one.
+INT_PTR CALLBACK quietProcedure(HWND, UINT message, WPARAM, LPARAM) {
+    return message == WM_INITDIALOG ? TRUE : FALSE;
+}
+
+struct Row {
+    int id;
+    std::string className;
+    LONG style;
+    RECT place; // in the dialog's client coordinates
+};
+
+std::vector<Row> rowsOfTemplate(int templateId, RECT& frame, LONG& frameStyle) {
+    std::vector<Row> rows;
+    HWND dialog = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId),
+                                       nullptr, quietProcedure, 0);
+    if (dialog == nullptr)
+        return rows;
+    ::GetWindowRect(dialog, &frame);
+    frameStyle = ::GetWindowLongA(dialog, GWL_STYLE);
+    for (const Control& c : controlsOf(dialog)) {
+        RECT place{};
+        ::GetWindowRect(c.window, &place);
+        ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
+        rows.push_back({::GetDlgCtrlID(c.window), c.className, c.style, place});
+    }
+    ::DestroyWindow(dialog);
+    return rows;
+}
+
+TEST(AboutBox, TheTwoTemplatesDifferInTheAddressRowAlone) {
+    if (!linkClassRegistered())
+        GTEST_SKIP() << "these common controls have no SysLink";
+    RECT linkFrame{}, plainFrame{};
+    LONG linkStyle = 0, plainStyle = 0;
+    const std::vector<Row> link = rowsOfTemplate(IDD_ABOUT_LINK, linkFrame, linkStyle);
+    const std::vector<Row> plain = rowsOfTemplate(IDD_ABOUT_PLAIN, plainFrame, plainStyle);
+    ASSERT_FALSE(link.empty()) << "the link template did not load";
+    ASSERT_EQ(link.size(), plain.size());
+    EXPECT_EQ(linkFrame.right - linkFrame.left, plainFrame.right - plainFrame.left);
+    EXPECT_EQ(linkFrame.bottom - linkFrame.top, plainFrame.bottom - plainFrame.top);
+    EXPECT_EQ(linkStyle, plainStyle);
+    for (size_t i = 0; i < link.size(); ++i) {
+        SCOPED_TRACE(link[i].id);
+        EXPECT_EQ(link[i].id, plain[i].id) << "the same rows in the same (tab) order";
+        EXPECT_TRUE(::EqualRect(&link[i].place, &plain[i].place));
+        if (link[i].id == IDC_ABOUT_WEB_ADDRESS) {
+            EXPECT_EQ(link[i].className, "SysLink");
+            EXPECT_EQ(plain[i].className, "Static");
+            EXPECT_NE(plain[i].style & SS_NOTIFY, 0)
+                << "a click on the plain address reaches the box";
+        } else {
+            EXPECT_EQ(link[i].className, plain[i].className);
+            EXPECT_EQ(link[i].style, plain[i].style);
+        }
+    }
+}
 
 } // namespace
