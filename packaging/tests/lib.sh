@@ -41,6 +41,20 @@ wine_in() {
     "$runner" --prefix "$prefix" "$@"
 }
 
+# wine_output PREFIX PROGRAM [ARGS...]: the program's output (both streams,
+# without CRs) and its exit code. Through a file, not a pipe: a process Wine
+# starts for the prefix meanwhile (the desktop's explorer.exe) inherits the
+# program's output and would keep a pipe open as long as the prefix lives.
+wine_output() {
+    local out rc
+    out=$(mktemp)
+    wine_in "$@" >"$out" 2>&1
+    rc=$?
+    tr -d '\r' <"$out"
+    rm -f "$out"
+    return "$rc"
+}
+
 # The Windows path of a file on the Linux side (Wine's Z: drive).
 winpath() { local p; p=$(cd "$(dirname "$1")" && pwd)/$(basename "$1"); printf 'Z:%s' "${p//\//\\}"; }
 
