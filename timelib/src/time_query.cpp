@@ -35,7 +35,7 @@ QueryOutcome checkAtomicTime(std::string_view serverName, int port, int timeoutS
     std::string reply;
     {
         net::Connection connection;
-        const int opened = connection.open(out.server, port);
+        const int opened = connection.open(out.server, port, waitMilliseconds(timeoutSeconds));
         if (opened != net::kOk) {
             out.message = (opened == net::kConnectionFailed || opened == net::kTimedOut)
                               ? messages::cannotConnect(out.server)
