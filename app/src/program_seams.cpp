@@ -36,7 +36,7 @@ double initCommonControls(int32_t classes) {
 } // namespace
 
 LocalClockSeam LocalClockSeam::real() {
-    return {::GetLocalTime};
+    return {::GetLocalTime, ::GetTickCount64};
 }
 
 MessageBoxSeam MessageBoxSeam::real() {
