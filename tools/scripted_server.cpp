@@ -1,6 +1,7 @@
 #include "scripted_server.h"
 
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 
 #include <chrono>
@@ -42,6 +43,41 @@ bool sendAll(SOCKET s, const char* data, size_t size) {
     return true;
 }
 
+// The family's loopback address at port.
+sockaddr_storage loopback(Family family, uint16_t port, int& length) {
+    sockaddr_storage storage{};
+    if (family == Family::IPv6) {
+        auto& a = reinterpret_cast<sockaddr_in6&>(storage);
+        a.sin6_family = AF_INET6;
+        a.sin6_addr = in6addr_loopback;
+        a.sin6_port = ::htons(port);
+        length = sizeof(a);
+    } else {
+        auto& a = reinterpret_cast<sockaddr_in&>(storage);
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+        a.sin_port = ::htons(port);
+        length = sizeof(a);
+    }
+    return storage;
+}
+
+// A socket bound to the family's loopback address; `port` is then the port it got.
+tw::unique_socket boundSocket(Family family, int type, uint16_t& port) {
+    const int domain = family == Family::IPv6 ? AF_INET6 : AF_INET;
+    tw::unique_socket s(::socket(domain, type, type == SOCK_DGRAM ? IPPROTO_UDP : IPPROTO_TCP));
+    if (!s)
+        return s;
+    int length = 0;
+    sockaddr_storage address = loopback(family, port, length);
+    if (::bind(s.get(), reinterpret_cast<sockaddr*>(&address), length) == SOCKET_ERROR)
+        return {};
+    ::getsockname(s.get(), reinterpret_cast<sockaddr*>(&address), &length);
+    port = ::ntohs(family == Family::IPv6 ? reinterpret_cast<sockaddr_in6&>(address).sin6_port
+                                          : reinterpret_cast<sockaddr_in&>(address).sin_port);
+    return s;
+}
+
 // True when the peer has closed (or reset) its side; consumes anything it sent.
 bool peerGone(SOCKET s, int waitMs) {
     fd_set readable;
@@ -56,25 +92,30 @@ bool peerGone(SOCKET s, int waitMs) {
 
 } // namespace
 
-ScriptedServer::ScriptedServer(std::vector<Step> script, uint16_t port)
+const char* loopbackName(Family family) {
+    return family == Family::IPv6 ? "::1" : "127.0.0.1";
+}
+
+bool loopbackAvailable(Family family) {
+    WSADATA data{};
+    if (::WSAStartup(MAKEWORD(2, 2), &data) != 0)
+        return false;
+    uint16_t port = 0;
+    const bool bound = static_cast<bool>(boundSocket(family, SOCK_DGRAM, port));
+    ::WSACleanup();
+    return bound;
+}
+
+ScriptedServer::ScriptedServer(std::vector<Step> script, uint16_t port, Family family)
     : script_(std::move(script)) {
     WSADATA data{};
     if (::WSAStartup(MAKEWORD(2, 2), &data) != 0)
         return;
     started_ = true;
-    tw::unique_socket s(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-    if (!s)
+    tw::unique_socket s = boundSocket(family, SOCK_STREAM, port);
+    if (!s || ::listen(s.get(), 16) == SOCKET_ERROR)
         return;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
-    address.sin_port = ::htons(port);
-    if (::bind(s.get(), reinterpret_cast<sockaddr*>(&address), sizeof(address)) == SOCKET_ERROR ||
-        ::listen(s.get(), 16) == SOCKET_ERROR)
-        return;
-    int size = sizeof(address);
-    ::getsockname(s.get(), reinterpret_cast<sockaddr*>(&address), &size);
-    port_ = ::ntohs(address.sin_port);
+    port_ = port;
     listener_ = std::move(s);
     thread_ = std::thread([this] { acceptLoop(); });
 }
@@ -196,6 +237,96 @@ uint16_t refusedPort() {
     } // closed here, before the library is given back
     ::WSACleanup();
     return port;
+}
+
+StalledListener::StalledListener(Family family) {
+    WSADATA data{};
+    if (::WSAStartup(MAKEWORD(2, 2), &data) != 0)
+        return;
+    started_ = true;
+    tw::unique_socket s = boundSocket(family, SOCK_STREAM, port_);
+    // A queue of one (the least the system keeps), filled by connections that are
+    // never accepted. Until one is let in, further requests go unanswered.
+    if (!s || ::listen(s.get(), 0) == SOCKET_ERROR)
+        return;
+    listener_ = std::move(s);
+    int length = 0;
+    const sockaddr_storage address = loopback(family, port_, length);
+    for (int i = 0; i < 4 && !stalled_; ++i) {
+        tw::unique_socket filler(::socket(address.ss_family, SOCK_STREAM, IPPROTO_TCP));
+        u_long nonBlocking = 1;
+        ::ioctlsocket(filler.get(), FIONBIO, &nonBlocking);
+        ::connect(filler.get(), reinterpret_cast<const sockaddr*>(&address), length);
+        fd_set writable;
+        FD_ZERO(&writable);
+        FD_SET(filler.get(), &writable);
+        timeval wait{0, 300'000};
+        // A filler that does not get through within the wait shows the queue full.
+        if (::select(0, nullptr, &writable, nullptr, &wait) == 0)
+            stalled_ = true;
+        fillers_.push_back(std::move(filler));
+    }
+}
+
+StalledListener::~StalledListener() {
+    fillers_.clear();
+    listener_.reset(); // before the library is given back
+    if (started_)
+        ::WSACleanup();
+}
+
+DatagramServer::DatagramServer(Answer answer, uint16_t port, Family family)
+    : answer_(std::move(answer)), family_(family) {
+    WSADATA data{};
+    if (::WSAStartup(MAKEWORD(2, 2), &data) != 0)
+        return;
+    started_ = true;
+    socket_ = boundSocket(family, SOCK_DGRAM, port);
+    if (!socket_)
+        return;
+    port_ = port;
+    thread_ = std::thread([this] { receiveLoop(); });
+}
+
+DatagramServer::~DatagramServer() {
+    stopping_ = true;
+    if (thread_.joinable())
+        thread_.join();
+    socket_.reset(); // before the library is given back
+    if (started_)
+        ::WSACleanup();
+}
+
+void DatagramServer::serveForever() {
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void DatagramServer::receiveLoop() {
+    uint16_t otherPort = 0;
+    const tw::unique_socket other = boundSocket(family_, SOCK_DGRAM, otherPort);
+    char buffer[2048];
+    while (!stopping_) {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(socket_.get(), &readable);
+        timeval tv{0, 20'000};
+        if (::select(0, &readable, nullptr, nullptr, &tv) <= 0)
+            continue;
+        sockaddr_storage client{};
+        int length = sizeof(client);
+        const int got = ::recvfrom(socket_.get(), buffer, sizeof(buffer), 0,
+                                   reinterpret_cast<sockaddr*>(&client), &length);
+        if (got == SOCKET_ERROR)
+            continue;
+        const int number = ++received_;
+        for (const Datagram& reply :
+             answer_(std::string(buffer, static_cast<size_t>(got)), number)) {
+            const SOCKET from = reply.fromOtherPort ? other.get() : socket_.get();
+            ::sendto(from, reply.bytes.data(), static_cast<int>(reply.bytes.size()), 0,
+                     reinterpret_cast<const sockaddr*>(&client), length);
+        }
+    }
 }
 
 } // namespace tw::testserver

@@ -1,6 +1,7 @@
-// A scriptable TCP server on 127.0.0.1 for tests, benchmarks and the demo:
-// every connection it accepts is answered by the same script of steps, on a
-// thread of its own, until the server is destroyed.
+// Scriptable loopback servers for tests, benchmarks and the demo, on 127.0.0.1
+// or ::1. Over TCP every connection is answered by the same script of steps,
+// on a thread of its own; over UDP every datagram by what a function returns.
+// Both run until the server is destroyed.
 #pragma once
 
 #include "tw/handles.h"
@@ -13,6 +14,14 @@
 #include <vector>
 
 namespace tw::testserver {
+
+enum class Family { IPv4, IPv6 };
+
+// The loopback address as a server name: "127.0.0.1" or "::1".
+const char* loopbackName(Family family);
+
+// Whether this system can bind the family's loopback address (IPv6 may be off).
+bool loopbackAvailable(Family family);
 
 struct Step {
     enum class Kind {
@@ -41,9 +50,11 @@ Step reset();
 
 class ScriptedServer {
   public:
-    // Listens on 127.0.0.1 at `port` (0: any free port). After the script the
-    // connection is closed gracefully, unless the script ended with Hold or Reset.
-    explicit ScriptedServer(std::vector<Step> script, uint16_t port = 0);
+    // Listens on the family's loopback address at `port` (0: any free port).
+    // After the script the connection is closed gracefully, unless the script
+    // ended with Hold or Reset.
+    explicit ScriptedServer(std::vector<Step> script, uint16_t port = 0,
+                            Family family = Family::IPv4);
     ~ScriptedServer();
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
@@ -72,5 +83,68 @@ class ScriptedServer {
 
 // A loopback port that refuses connections (bound, then closed).
 uint16_t refusedPort();
+
+// A loopback port whose listen queue is full: the system drops further
+// connection requests as an unreachable host would, so a connect to it neither
+// succeeds nor fails until the connecting side gives up.
+class StalledListener {
+  public:
+    explicit StalledListener(Family family = Family::IPv4);
+    ~StalledListener();
+    StalledListener(const StalledListener&) = delete;
+    StalledListener& operator=(const StalledListener&) = delete;
+
+    uint16_t port() const { return port_; }
+    // False when the queue could not be filled (nothing to test against).
+    bool stalled() const { return stalled_; }
+
+  private:
+    tw::unique_socket listener_;
+    std::vector<tw::unique_socket> fillers_;
+    uint16_t port_ = 0;
+    bool stalled_ = false;
+    bool started_ = false;
+};
+
+// One datagram a DatagramServer sends back.
+struct Datagram {
+    std::string bytes;
+    // Sent from a socket of its own, so it comes from another port than the
+    // one the client asked: a stranger's reply.
+    bool fromOtherPort = false;
+};
+
+// What the server sends back for one request (numbered from 1); nothing drops
+// it. It runs on the server's thread and may take its time.
+using Answer = std::function<std::vector<Datagram>(const std::string& request, int number)>;
+
+// A UDP server on the family's loopback address.
+class DatagramServer {
+  public:
+    explicit DatagramServer(Answer answer, uint16_t port = 0, Family family = Family::IPv4);
+    ~DatagramServer();
+    DatagramServer(const DatagramServer&) = delete;
+    DatagramServer& operator=(const DatagramServer&) = delete;
+
+    bool listening() const { return static_cast<bool>(socket_); }
+    uint16_t port() const { return port_; }
+    int requestsReceived() const { return received_.load(); }
+
+    // Runs on the calling thread until stop() (for a console server).
+    void serveForever();
+    void stop() { stopping_ = true; }
+
+  private:
+    void receiveLoop();
+
+    Answer answer_;
+    Family family_;
+    tw::unique_socket socket_;
+    uint16_t port_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::atomic<int> received_{0};
+    std::thread thread_;
+    bool started_ = false;
+};
 
 } // namespace tw::testserver

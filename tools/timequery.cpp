@@ -3,8 +3,9 @@
 //
 //   timequery HOST [PORT] [TIMEOUT] [--log]
 //                                     query a time server (port 13, time-out 10 s by default)
-//   timequery --demo [--rfc868] [--log]
+//   timequery --demo [--rfc868 | --ntp] [--log]
 //                                     start a local time server on 127.0.0.1 and query it
+//                                     (--ntp: an NTP server on UDP port 123)
 //   --log appends the outcome to tickwell.log beside the program, as Tickwell does.
 //   --set sets this PC's clock to the server time (it needs the system-time
 //   privilege; under Wine the clock is never moved and the refusal is shown).
@@ -13,6 +14,7 @@
 //                                     protocol value or an Internet date
 #include "demo_line.h"
 #include "event_log.h"
+#include "ntp_server_reply.h"
 #include "scripted_server.h"
 #include "tw/bstr.h"
 #include "zymdate.h"
@@ -29,12 +31,14 @@ namespace {
 
 int usage() {
     std::fputs("usage: timequery HOST [PORT] [TIMEOUT] [--set] [--log]\n"
-               "       timequery --demo [--rfc868] [--set] [--log]\n"
+               "       timequery --demo [--rfc868 | --ntp] [--set] [--log]\n"
                "       timequery --nist | --rfc868 | --inet\n"
                "  HOST     time server name or address (a note after a space is ignored)\n"
-               "  PORT     TCP port, 13 (Daytime) by default; 37 is the Time protocol\n"
+               "  PORT     13 (Daytime over TCP) by default; 37 is the Time protocol, 123\n"
+               "           NTP (SNTP over UDP)\n"
                "  TIMEOUT  seconds to wait for data, 10 by default, 0 for no limit\n"
                "  --demo   query a time server started on 127.0.0.1 that serves this PC's clock\n"
+               "           (--ntp: on UDP port 123, which must be free)\n"
                "  --set    set this PC's clock to the server's time and say how far it moved\n"
                "  --log    append the outcome to tickwell.log beside this program\n"
                "  --nist, --rfc868, --inet   print this PC's UTC time as a Daytime line in the\n"
@@ -77,7 +81,7 @@ int query(const std::string& host, int32_t port, int32_t timeout) {
     if (result == 1) {
         std::printf("time:    %04u-%02u-%02u %02u:%02u:%02u.%03u UTC\n", time.wYear, time.wMonth,
                     time.wDay, time.wHour, time.wMinute, time.wSecond, time.wMilliseconds);
-        std::printf("delay:   %.0f ms\n", delay);
+        std::printf("delay:   %.1f ms\n", delay);
     }
     std::printf("message: %s\n", tw::fromBstr(message.get()).c_str());
     if (result == 1 && setClock)
@@ -123,6 +127,18 @@ int main(int argc, char** argv) {
     if (args.size() == 1 && (args[0] == "--nist" || args[0] == "--rfc868" || args[0] == "--inet"))
         return printOwnTime(args[0]);
 
+    if (args[0] == "--demo" && args.size() > 1 && args[1] == "--ntp") {
+        tw::testserver::NtpServerSetup setup;
+        setup.fields.referenceId = tw::testserver::ntpCode("LOCL");
+        tw::testserver::DatagramServer server(tw::testserver::ntpServer(setup), 123);
+        if (!server.listening()) {
+            std::fputs("timequery: UDP port 123 on 127.0.0.1 is taken or not allowed here\n",
+                       stderr);
+            return 1;
+        }
+        std::printf("local NTP server on 127.0.0.1:123 (UDP)\n");
+        return query("127.0.0.1", 123, 10);
+    }
     if (args[0] == "--demo") {
         const bool rfc868 = args.size() > 1 && args[1] == "--rfc868";
         tw::testserver::ScriptedServer server({tw::testserver::sendFn([rfc868] {

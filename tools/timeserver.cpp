@@ -1,11 +1,13 @@
 // timeserver: a small time server on 127.0.0.1 serving this PC's clock, for
 // trying Tickwell without Internet access.
 //
-//   timeserver [PORT] [--rfc868] [--offset SECONDS]
-//       Daytime lines in the NIST layout (default), or four-byte Time protocol
-//       values with --rfc868; --offset serves a time that many seconds off this
-//       PC's clock (negative: behind it).
+//   timeserver [PORT] [--rfc868 | --ntp] [--offset SECONDS]
+//       Daytime lines in the NIST layout (default), four-byte Time protocol
+//       values with --rfc868, or NTP replies over UDP with --ntp (port 123 unless
+//       given); --offset serves a time that many seconds off this PC's clock
+//       (negative: behind it).
 #include "demo_line.h"
+#include "ntp_server_reply.h"
 #include "scripted_server.h"
 
 #include <cstdio>
@@ -13,18 +15,19 @@
 #include <string>
 
 int main(int argc, char** argv) {
-    long port = 13;
+    long port = -1;
     long offset = 0;
     bool rfc868 = false;
+    bool ntp = false;
     const auto usage = [] {
-        std::fputs("usage: timeserver [PORT] [--rfc868] [--offset SECONDS]\n", stderr);
+        std::fputs("usage: timeserver [PORT] [--rfc868 | --ntp] [--offset SECONDS]\n", stderr);
         return 2;
     };
     constexpr long kMaxOffset = 10L * 366 * 86'400; // a decade either way
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--rfc868") {
-            rfc868 = true;
+        if (arg == "--rfc868" || arg == "--ntp") {
+            (arg == "--ntp" ? ntp : rfc868) = true;
             continue;
         }
         const bool isOffset = arg == "--offset";
@@ -44,7 +47,26 @@ int main(int argc, char** argv) {
             port = value;
         }
     }
+    if (rfc868 && ntp)
+        return usage();
+    if (port < 0)
+        port = ntp ? 123 : 13;
     const int offsetSeconds = static_cast<int>(offset);
+    if (ntp) {
+        tw::testserver::NtpServerSetup setup;
+        setup.offsetMs = offsetSeconds * 1000.0;
+        setup.fields.referenceId = tw::testserver::ntpCode("LOCL");
+        tw::testserver::DatagramServer server(tw::testserver::ntpServer(setup),
+                                              static_cast<uint16_t>(port));
+        if (!server.listening()) {
+            std::fprintf(stderr, "timeserver: cannot listen on UDP 127.0.0.1:%ld\n", port);
+            return 1;
+        }
+        std::printf("serving NTP on UDP 127.0.0.1:%u\n", server.port());
+        std::fflush(stdout);
+        server.serveForever();
+        return 0;
+    }
     tw::testserver::ScriptedServer server({tw::testserver::sendFn([rfc868, offsetSeconds] {
                                               return rfc868 ? tw::demo::timeProtocolBytes(
                                                                   offsetSeconds)

@@ -3,6 +3,8 @@
 // options dialog takes effect at the next one.
 #include "cycle.h"
 
+#include <algorithm>
+#include <cctype>
 #include <utility>
 
 namespace tickwell {
@@ -10,6 +12,24 @@ namespace {
 
 const char kCheckingPrefix[] = "Checking time at ";
 const char kRetryPrefix[] = "Failed, Next attempt at: ";
+
+// The name the query asks, as the library cleans it: leading spaces dropped,
+// cut at the first space or "(". The courtesy rule counts a server by it, so
+// the note after a name does not make it another server.
+std::string askedName(const std::string& server) {
+    const size_t first = server.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    return server.substr(first, server.find_first_of(" (", first) - first);
+}
+
+// Host names are the same in any case.
+std::string courtesyKey(const std::string& server) {
+    std::string key = askedName(server);
+    std::transform(key.begin(), key.end(), key.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return key;
+}
 
 // What goes through the 128-byte status text is cut; only a failure reason is
 // shown whole, because it is sent to the bar directly.
@@ -31,6 +51,14 @@ CycleEffects withRefresh(CycleEffects set, CycleEffects&& refresh) {
 Cycle::Cycle(Settings& settings, CycleServices& services, std::string creditLine)
     : settings_(settings), services_(services), creditLine_(std::move(creditLine)) {}
 
+uint64_t Cycle::courtesyLeftMs(uint64_t nowMs) const {
+    const auto found = servers_.find(courtesyKey(settings_.currentServer));
+    if (found == servers_.end())
+        return 0;
+    const uint64_t since = nowMs - found->second.lastStartMs;
+    return since >= found->second.waitMs ? 0 : found->second.waitMs - since;
+}
+
 CycleEffects Cycle::command(QueryKind kind) {
     CycleEffects effects;
     // One query at a time: the worker and the library's connection slot are single.
@@ -40,6 +68,24 @@ CycleEffects Cycle::command(QueryKind kind) {
     // the command leaves no trace at all.
     if (settings_.waitForConnection != 0 && !services_.networkAlive())
         return effects;
+
+    const uint64_t nowMs = services_.monotonicMs();
+    if (const uint64_t leftMs = courtesyLeftMs(nowMs); leftMs > 0) {
+        // One command waits; a Set asked for meanwhile makes it a Set, which
+        // shows all that a Check would.
+        const QueryKind waitingKind =
+            (kind == QueryKind::Set || waiting_ == QueryKind::Set) ? QueryKind::Set : kind;
+        const bool news = waiting_ != waitingKind;
+        waiting_ = waitingKind;
+        if (news && settings_.showStatusBar != 0)
+            effects.statusText =
+                statusCut("Waiting until " + services_.timeTextIn(leftMs, settings_.timePicture) +
+                          " to ask " + askedName(settings_.currentServer) + " again");
+        return effects;
+    }
+    waiting_.reset();
+    queryKey_ = courtesyKey(settings_.currentServer);
+    servers_[queryKey_].lastStartMs = nowMs;
 
     effects.waitCursor = true;
     if (settings_.useSounds != 0)
@@ -65,6 +111,10 @@ CycleEffects Cycle::queryFinished(const QueryResult& result) {
     if (!querying_)
         return effects;
     querying_ = false;
+    if (result.askedLessOften) {
+        ServerCourtesy& courtesy = servers_[queryKey_];
+        courtesy.waitMs = std::min(courtesy.waitMs * 2, kMaxCourtesyMs);
+    }
     // The query cleaned the name ("host (note)" -> "host"); later queries use that.
     settings_.currentServer = result.server;
     lastMessage_ = result.message;
@@ -125,6 +175,13 @@ CycleEffects Cycle::tick() {
     effects.pcTimeText = services_.pcTimeText(settings_.displayLocalTime, settings_.datePicture,
                                               settings_.timePicture);
     effects.redrawValues = true;
+    // A command that waited for its server's courtesy window goes first, with or
+    // without auto-set: the user asked for it.
+    if (waiting_ && !querying_ && courtesyLeftMs(services_.monotonicMs()) == 0) {
+        const QueryKind kind = *waiting_;
+        waiting_.reset();
+        return withRefresh(command(kind), std::move(effects));
+    }
     if (settings_.autoSetTime == 0)
         return effects;
     // A schedule or retry that comes due during a query stays due: it fires at

@@ -8,6 +8,12 @@
 // told its result. One query at a time: a command that arrives while one runs is
 // ignored, and a schedule or retry that comes due meanwhile stays due until the
 // first tick after it ends.
+//
+// Courtesy to public servers: no server is asked twice within kCourtesyMs (the
+// public time services block faster clients). A Check or Set inside that window
+// waits, the status bar saying until when, and runs at the first tick once
+// allowed. A server that answers with the kiss-o'-death RATE gets twice the
+// wait for the rest of the run.
 #pragma once
 
 #include "settings.h"
@@ -15,6 +21,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,7 +53,8 @@ struct QueryResult {
     // the privilege was refused); Check: the worded difference of pcLocal and
     // serverLocal. Success only.
     std::string differenceText;
-    int32_t clockMatches = 0; // 1 when differenceText is "PC Clock Matches"
+    int32_t clockMatches = 0;    // 1 when differenceText is "PC Clock Matches"
+    bool askedLessOften = false; // failure: the server sent the kiss-o'-death RATE
 };
 
 enum class Sound { None, Start, Success };
@@ -83,6 +91,10 @@ class CycleServices {
                                    const std::string& timePicture) = 0;
     // A time as the server-time value shows it: the default date and time pictures.
     virtual std::string formatTime(const SYSTEMTIME& time) = 0;
+    // A millisecond count that only moves forward, whatever is done to the clock.
+    virtual uint64_t monotonicMs() = 0;
+    // The local time `milliseconds` from now in timePicture, up to the next second.
+    virtual std::string timeTextIn(uint64_t milliseconds, const std::string& timePicture) = 0;
 };
 
 // The status text is held in 128 bytes: longer texts are cut to 127 characters.
@@ -95,6 +107,10 @@ inline constexpr int32_t kDefaultTimeoutSeconds = 30;
 // An "Interval" of 0 or less would issue a Set at every tick: the schedule then
 // keeps this many minutes, the default.
 inline constexpr int32_t kDefaultIntervalMinutes = 720;
+// The least time between two queries of one server, the public time services'
+// published rule; a RATE kiss doubles it for that server, up to kMaxCourtesyMs.
+inline constexpr uint64_t kCourtesyMs = 4'000;
+inline constexpr uint64_t kMaxCourtesyMs = 3'600'000;
 
 class Cycle {
   public:
@@ -119,10 +135,24 @@ class Cycle {
     const std::string& retryAtText() const { return retryAtText_; }
     const std::string& lastMessage() const { return lastMessage_; }
 
+    // A Check or Set waiting for its server's courtesy window to pass.
+    const std::optional<QueryKind>& waiting() const { return waiting_; }
+
   private:
+    // When a server may be asked again.
+    struct ServerCourtesy {
+        uint64_t lastStartMs = 0;
+        uint64_t waitMs = kCourtesyMs;
+    };
+    // Milliseconds until the current server may be asked; 0 when it may now.
+    uint64_t courtesyLeftMs(uint64_t nowMs) const;
+
     Settings& settings_;
     CycleServices& services_;
     std::string creditLine_;
+    std::map<std::string, ServerCourtesy> servers_; // by courtesyKey
+    std::string queryKey_;                          // the server of the running query
+    std::optional<QueryKind> waiting_;
     bool querying_ = false;
     int32_t clockMatches_ = 0;
     bool retryPending_ = false;

@@ -35,4 +35,32 @@ std::string LibraryCycleServices::formatTime(const SYSTEMTIME& time) {
     return lib::formatTime(time, "", "");
 }
 
+uint64_t LibraryCycleServices::monotonicMs() {
+    return localClock().tickCount();
+}
+
+std::string LibraryCycleServices::timeTextIn(uint64_t milliseconds,
+                                             const std::string& timePicture) {
+    constexpr uint64_t kUnitsPerMs = 10'000;
+    SYSTEMTIME now{};
+    localClock().getLocalTime(&now);
+    FILETIME ft{};
+    ::SystemTimeToFileTime(&now, &ft);
+    ULARGE_INTEGER units{};
+    units.LowPart = ft.dwLowDateTime;
+    units.HighPart = ft.dwHighDateTime;
+    // Up to the next whole second: the text must not name a time before the wait ends.
+    const uint64_t perSecond = 1000 * kUnitsPerMs;
+    units.QuadPart += milliseconds * kUnitsPerMs + perSecond - 1;
+    units.QuadPart -= units.QuadPart % perSecond;
+    ft.dwLowDateTime = units.LowPart;
+    ft.dwHighDateTime = units.HighPart;
+    SYSTEMTIME then{};
+    ::FileTimeToSystemTime(&ft, &then);
+    char text[64] = "";
+    ::GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &then,
+                     timePicture.empty() ? nullptr : timePicture.c_str(), text, sizeof(text));
+    return text;
+}
+
 } // namespace tickwell

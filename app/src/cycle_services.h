@@ -1,5 +1,6 @@
 // The cycle's readings from the real platform: the libraries' exports for the
-// texts and date comparisons, IsNetworkAlive for the connection.
+// texts and date comparisons, IsNetworkAlive for the connection, the tick count
+// for the courtesy window.
 #pragma once
 
 #include "cycle.h"
@@ -15,6 +16,8 @@ class LibraryCycleServices final : public CycleServices {
     std::string pcTimeText(int32_t displayLocalTime, const std::string& datePicture,
                            const std::string& timePicture) override;
     std::string formatTime(const SYSTEMTIME& time) override;
+    uint64_t monotonicMs() override;
+    std::string timeTextIn(uint64_t milliseconds, const std::string& timePicture) override;
 };
 
 } // namespace tickwell

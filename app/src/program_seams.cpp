@@ -39,7 +39,7 @@ double initCommonControls(int32_t classes) {
 } // namespace
 
 LocalClockSeam LocalClockSeam::real() {
-    return {::GetLocalTime};
+    return {::GetLocalTime, ::GetTickCount64};
 }
 
 MessageBoxSeam MessageBoxSeam::real() {

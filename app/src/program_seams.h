@@ -19,6 +19,7 @@ namespace tickwell {
 
 struct LocalClockSeam {
     void(WINAPI* getLocalTime)(LPSYSTEMTIME);
+    ULONGLONG(WINAPI* tickCount)(); // milliseconds since start-up, never set back
     static LocalClockSeam real();
 };
 

@@ -4,6 +4,7 @@
 #include "program_ids.h"
 #include "program_seams.h"
 #include "tw/handles.h"
+#include "zymdate_texts.h"
 
 #include <process.h>
 
@@ -34,8 +35,10 @@ QueryResult runQuery(const QueryRequest& request, QueryWorker::Shared& shared) {
     result.ok = query.result == 1;
     result.server = query.server;
     result.message = query.message;
-    if (!result.ok)
+    if (!result.ok) {
+        result.askedLessOften = result.message.find(ZYMDATE_RATE_KISS_TEXT) != std::string::npos;
         return result;
+    }
     result.delay = query.delay;
     if (request.kind == QueryKind::Set) {
         // Under the lock stop() takes: the program never ends in the middle of

@@ -23,6 +23,7 @@ const std::string kReason = "Connection refused";
 class ScriptedServices : public CycleServices {
   public:
     long long now = 0;
+    long long nowMs = 0; // milliseconds past `now`, for the courtesy window
     bool network = true;
     int networkAsked = 0;
     std::string stampNote; // appended to time texts, to make them long
@@ -49,6 +50,10 @@ class ScriptedServices : public CycleServices {
                            const std::string& timePicture) override {
         return "pc " + std::to_string(displayLocalTime) + " " + datePicture + " - " + timePicture +
                " " + at(now);
+    }
+    uint64_t monotonicMs() override { return static_cast<uint64_t>(now * 1000 + nowMs); }
+    std::string timeTextIn(uint64_t milliseconds, const std::string& timePicture) override {
+        return timePicture + " at " + std::to_string(monotonicMs() + milliseconds) + " ms";
     }
     std::string formatTime(const SYSTEMTIME& t) override {
         char text[32];
@@ -168,6 +173,7 @@ TEST(CycleCommand, IgnoredWhileQueryingAndStrayResultsIgnored) {
     }
     EXPECT_EQ(rig.services.networkAsked, 1);
     rig.cycle.queryFinished(outcome(QueryKind::Check, true));
+    rig.services.nowMs += kCourtesyMs; // the server may be asked again
     EXPECT_TRUE(rig.cycle.command(QueryKind::Set).startQuery);
 
     // A result with no query running must neither free the slot nor show anything.
@@ -306,6 +312,7 @@ TEST(CycleResult, ClockMatchesFollowsEachWordedDifference) {
     Rig rig;
     int n = 0;
     for (const Step& step : steps) {
+        rig.services.nowMs += kCourtesyMs;
         rig.cycle.command(step.kind);
         rig.cycle.queryFinished(outcome(step.kind, step.ok, step.matches));
         EXPECT_EQ(rig.cycle.clockMatches(), step.expected) << "step " << n++;
@@ -320,6 +327,7 @@ TEST(CycleResult, ServerNoteShownOnFirstQueryOnly) {
     EXPECT_EQ(e.startQuery->server, "time.example (backup)");
     rig.cycle.queryFinished(outcome(QueryKind::Check, false)); // cleaned on failure too
 
+    rig.services.nowMs += kCourtesyMs;
     e = rig.cycle.command(QueryKind::Check);
     EXPECT_EQ(e.statusText, "Checking time at time.example");
     EXPECT_EQ(e.startQuery->server, "time.example");
@@ -338,15 +346,68 @@ TEST(CycleResult, StatusTextsCutAt127ButFailureReasonShownWhole) {
 
     QueryResult longFailure = outcome(QueryKind::Check, false);
     longFailure.message = std::string(300, 'r');
+    services.nowMs += kCourtesyMs;
     cycle.command(QueryKind::Check);
     EXPECT_EQ(cycle.queryFinished(longFailure).statusText, longFailure.message);
 
     services.stampNote = std::string(300, 'n');
+    services.nowMs += kCourtesyMs;
     cycle.command(QueryKind::Set);
     const CycleEffects e = cycle.queryFinished(outcome(QueryKind::Set, false));
     const std::string retryAt = "T+300" + services.stampNote;
     EXPECT_EQ(cycle.retryAtText(), retryAt); // compared whole later
     EXPECT_EQ(e.statusText, ("Failed, Next attempt at: " + retryAt).substr(0, 127));
+}
+
+TEST(CycleCourtesy, ACommandInsideTheWindowWaitsAndSaysUntilWhen) {
+    struct Row {
+        const char* fault;
+        bool kissFirst;     // the first query was answered by a RATE kiss
+        std::string server; // the current server at the second command
+        long long afterMs;  // from the first command's start
+        int showStatusBar;
+        bool starts;
+        std::optional<std::string> status;
+    };
+    const std::string waiting = "Waiting until HH':'mm':'ss at ";
+    const Row rows[] = {
+        {"just inside four seconds", false, "time.example", 3999, 1, false,
+         waiting + "104000 ms to ask time.example again"},
+        {"four seconds on", false, "time.example", 4000, 1, true, "Checking time at time.example"},
+        {"the same server with a note and in capitals", false, "  TIME.example (backup)", 1000, 1,
+         false, waiting + "104000 ms to ask TIME.example again"},
+        {"another server is not held back", false, "other.example", 0, 1, true,
+         "Checking time at other.example"},
+        {"status bar hidden: waits without a word", false, "time.example", 1000, 0, false,
+         std::nullopt},
+        {"after a RATE kiss, twice as long", true, "time.example", 7999, 1, false,
+         waiting + "108000 ms to ask time.example again"},
+        {"after a RATE kiss, eight seconds on", true, "time.example", 8000, 1, true,
+         "Checking time at time.example"},
+    };
+    for (const Row& row : rows) {
+        for (QueryKind kind : {QueryKind::Check, QueryKind::Set}) {
+            SCOPED_TRACE(std::string(row.fault) + ", " + name(kind));
+            Rig rig;
+            rig.services.now = 100;
+            ASSERT_TRUE(rig.cycle.command(QueryKind::Check).startQuery);
+            QueryResult first = outcome(QueryKind::Check, !row.kissFirst);
+            first.askedLessOften = row.kissFirst;
+            rig.cycle.queryFinished(first);
+
+            rig.settings.currentServer = row.server;
+            rig.settings.showStatusBar = row.showStatusBar;
+            rig.services.nowMs = row.afterMs;
+            const CycleEffects e = rig.cycle.command(kind);
+            EXPECT_EQ(e.startQuery.has_value(), row.starts);
+            EXPECT_EQ(e.statusText, row.status);
+            EXPECT_EQ(rig.cycle.waiting(), row.starts ? std::nullopt : std::optional(kind));
+            // Waiting is quiet: no cursor, no sound, nothing logged.
+            if (!row.starts) {
+                EXPECT_FALSE(e.waitCursor || e.sound != Sound::None || !e.logEntries.empty());
+            }
+        }
+    }
 }
 
 TEST(CycleTick, AlwaysRefreshesPcTimeAndCarriesTheSetItIssues) {
@@ -401,10 +462,11 @@ struct Scenario {
     int autoSetTime = 1;
     int connectionRetry = 1;
     int waitForConnection = 0;
-    long long downFrom = -1, downUntil = -1; // no network in [downFrom, downUntil)
-    long long checkAt = -1, setAt = -1;      // commands by hand
-    long long queryDuration = 0;             // seconds until the result arrives
-    std::vector<bool> outcomes = {true};     // per query started; the last repeats
+    long long downFrom = -1, downUntil = -1;     // no network in [downFrom, downUntil)
+    std::vector<long long> checksAt{}, setsAt{}; // commands by hand
+    long long queryDuration = 0;                 // seconds until the result arrives
+    std::vector<bool> outcomes = {true};         // per query started; the last repeats
+    std::vector<size_t> rateKisses{};            // queries (from 0) answered by a RATE kiss
     long long runUntil = 2000;
     std::vector<std::string> started;
 };
@@ -427,8 +489,11 @@ std::vector<std::string> run(const Scenario& s) {
             return;
         ASSERT_FALSE(running) << "second query at " << t;
         const QueryKind kind = e.startQuery->kind;
-        const bool ok = !down(t) && s.outcomes[std::min(queries++, s.outcomes.size() - 1)];
+        const size_t index = queries++;
+        const bool kiss = std::count(s.rateKisses.begin(), s.rateKisses.end(), index) != 0;
+        const bool ok = !kiss && !down(t) && s.outcomes[std::min(index, s.outcomes.size() - 1)];
         running = outcome(kind, ok);
+        running->askedLessOften = kiss;
         endsAt = t + s.queryDuration;
         started.push_back((kind == QueryKind::Set ? "S@" : "C@") + std::to_string(t));
     };
@@ -442,9 +507,9 @@ std::vector<std::string> run(const Scenario& s) {
         rig.services.now = t;
         rig.services.network = !down(t);
         finishIfDue(t);
-        if (t == s.checkAt)
+        if (std::count(s.checksAt.begin(), s.checksAt.end(), t))
             startIfAsked(rig.cycle.command(QueryKind::Check), t);
-        if (t == s.setAt)
+        if (std::count(s.setsAt.begin(), s.setsAt.end(), t))
             startIfAsked(rig.cycle.command(QueryKind::Set), t);
         startIfAsked(rig.cycle.tick(), t);
         finishIfDue(t);
@@ -480,25 +545,25 @@ TEST(CycleSchedule, RunsSecondBySecond) {
          .started = V{"S@1", "S@1801"}},
         {.name = "auto-set off: neither schedule nor retry",
          .autoSetTime = 0,
-         .setAt = 5,
+         .setsAt = {5},
          .outcomes = {false},
          .started = V{"S@5"}},
         {.name = "a failed Check neither retries nor moves the schedule",
          .nextCheck = "T+600",
-         .checkAt = 5,
+         .checksAt = {5},
          .outcomes = {false, true},
          .runUntil = 1000,
          .started = V{"C@5", "S@600"}},
         {.name = "a schedule due during a query fires at the first tick after it",
          .nextCheck = "T+5",
-         .checkAt = 3,
+         .checksAt = {3},
          .queryDuration = 10,
          .runUntil = 100,
          .started = V{"C@3", "S@13"}},
         {.name = "a retry due during a query fires at the first tick after it",
          .nextCheck = "T+100000",
-         .checkAt = 310,
-         .setAt = 1,
+         .checksAt = {310},
+         .setsAt = {1},
          .queryDuration = 20, // the failed Set ends at 21: retry due at 321
          .outcomes = {false, true},
          .runUntil = 1000,
@@ -521,6 +586,40 @@ TEST(CycleSchedule, RunsSecondBySecond) {
          .outcomes = {false, true},
          .runUntil = 1000,
          .started = V{"S@1", "S@301", "S@601"}},
+        // Courtesy: one server is never asked twice within four seconds.
+        {.name = "a Check 2 s after a Check runs at the first tick once allowed",
+         .nextCheck = "T+100000",
+         .checksAt = {10, 12},
+         .runUntil = 100,
+         .started = V{"C@10", "C@14"}},
+        {.name = "auto-set off: the waiting Check still runs",
+         .autoSetTime = 0,
+         .checksAt = {10, 12},
+         .runUntil = 100,
+         .started = V{"C@10", "C@14"}},
+        {.name = "a Set asked while a Check waits makes it a Set; one query, not two",
+         .nextCheck = "T+100000",
+         .checksAt = {10, 11},
+         .setsAt = {12},
+         .runUntil = 100,
+         .started = V{"C@10", "S@14"}},
+        {.name = "a schedule due a second after a Check waits its turn and keeps its rhythm",
+         .nextCheck = "T+11",
+         .checksAt = {10},
+         .runUntil = 1900,
+         .started = V{"C@10", "S@14", "S@1811"}},
+        {.name = "a RATE kiss doubles the wait for the rest of the run",
+         .nextCheck = "T+100000",
+         .checksAt = {10, 12, 30, 33},
+         .rateKisses = {0},
+         .runUntil = 100,
+         .started = V{"C@10", "C@18", "C@30", "C@38"}},
+        {.name = "each RATE kiss doubles it again",
+         .nextCheck = "T+100000",
+         .checksAt = {10, 11, 20},
+         .rateKisses = {0, 1},
+         .runUntil = 100,
+         .started = V{"C@10", "C@18", "C@34"}},
     };
     for (const Scenario& s : scenarios)
         EXPECT_EQ(run(s), s.started) << s.name;

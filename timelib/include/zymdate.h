@@ -10,6 +10,8 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include "zymdate_texts.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -18,13 +20,19 @@ extern "C" {
 /* clang-format off */
 
 /* time-service client */
-/* CHECKATOMICTIME asks one time server for UTC over TCP and returns 1 with the
+/* CHECKATOMICTIME asks one time server for UTC and returns 1 with the
  * delay-corrected time, or 0 with the reason in *message. *server comes back
- * cleaned (leading spaces dropped, cut at the first space or "("). A reply
- * larger than 64 KiB is refused (error 61); with a time-out set, each wait for
- * data lasts at most timeoutSeconds and the whole reply at most four times
- * that (error 62). Empty or short replies and Daytime lines whose date cannot
- * be read are failures, never a time. */
+ * cleaned (leading spaces dropped, cut at the first space or "("); it may be a
+ * name, an IPv4 address or an IPv6 literal ("::1" or "[::1]"), and every address
+ * of a name is tried in turn. Port 123 asks over UDP with SNTP: *serverTime is
+ * the PC clock plus the measured offset, *delay the round trip in milliseconds,
+ * and *message one line with the stratum, reference, offset and delay; a few
+ * requests are sent within timeoutSeconds (30 s when 0), which bounds the call.
+ * Every other port asks over TCP (Daytime line or Time protocol value); with a
+ * time-out set the connect lasts at most timeoutSeconds, each wait for data as
+ * long, and the whole reply at most four times that (error 62). A reply larger
+ * than 64 KiB is refused (error 61). Empty or short replies and Daytime lines
+ * whose date cannot be read are failures, never a time. */
 int32_t  WINAPI CHECKATOMICTIME(BSTR* server, int32_t* port, int32_t timeoutSeconds, double* delay,
                                 SYSTEMTIME* serverTime, BSTR* message);
 int32_t  WINAPI RFC868TOSYSTEMTIME(uint32_t value, SYSTEMTIME* time);

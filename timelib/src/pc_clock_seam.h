@@ -7,14 +7,57 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <cstdint>
+
 namespace zymdate {
+
+namespace detail {
+
+// The PC clock as a FILETIME count, to the 100 ns where the system offers it
+// (Windows 8 on); before that to the system's clock tick.
+inline int64_t preciseClockUnits() {
+    using ReadFn = void(WINAPI*)(LPFILETIME);
+    static const ReadFn read = [] {
+        const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+        const FARPROC precise =
+            kernel ? ::GetProcAddress(kernel, "GetSystemTimePreciseAsFileTime") : nullptr;
+        return precise ? reinterpret_cast<ReadFn>(reinterpret_cast<void*>(precise))
+                       : ::GetSystemTimeAsFileTime;
+    }();
+    FILETIME ft{};
+    read(&ft);
+    return static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) |
+                                ft.dwLowDateTime);
+}
+
+// The performance counter in 100-ns units: it runs on when the clock is set.
+inline int64_t counterClockUnits() {
+    static const int64_t frequency = [] {
+        LARGE_INTEGER f{};
+        ::QueryPerformanceFrequency(&f);
+        return f.QuadPart > 0 ? f.QuadPart : 1;
+    }();
+    LARGE_INTEGER c{};
+    ::QueryPerformanceCounter(&c);
+    constexpr int64_t kUnitsPerSecond = 10'000'000;
+    // Split so that the product cannot overflow after months of uptime.
+    return c.QuadPart / frequency * kUnitsPerSecond +
+           c.QuadPart % frequency * kUnitsPerSecond / frequency;
+}
+
+} // namespace detail
 
 struct PcClockSeam {
     void(WINAPI* getSystemTime)(LPSYSTEMTIME);
     void(WINAPI* getLocalTime)(LPSYSTEMTIME);
     DWORD(WINAPI* millisecondCounter)();
+    int64_t (*preciseUnits)(); // the PC clock, 100-ns units since 1601 UTC
+    int64_t (*counterUnits)(); // a monotonic count of 100-ns units
 
-    static PcClockSeam real() { return {::GetSystemTime, ::GetLocalTime, ::timeGetTime}; }
+    static PcClockSeam real() {
+        return {::GetSystemTime, ::GetLocalTime, ::timeGetTime, detail::preciseClockUnits,
+                detail::counterClockUnits};
+    }
 };
 
 inline PcClockSeam& pcClock() {

@@ -16,4 +16,13 @@ std::string notOnTime(std::string_view text);                               // n
 std::string noTime(std::string_view server, size_t replyBytes);             // empty or short reply
 std::string unreadableDate(std::string_view server, std::string_view text); // date field unreadable
 
+// NTP (port 123). Times are 100-ns units, shown in milliseconds.
+std::string ntpSummary(std::string_view server, int stratum, std::string_view reference,
+                       long long offsetUnits, long long delayUnits);
+std::string ntpKiss(std::string_view server, std::string_view code);
+std::string ntpUnsynchronized(std::string_view server);
+std::string ntpInvalidStratum(std::string_view server, int stratum);
+std::string ntpUncertain(std::string_view server, long long rootDistanceMs);
+std::string ntpUnreadableTime(std::string_view server);
+
 } // namespace zymdate::messages

@@ -1,11 +1,13 @@
 #include "time_query.h"
 
 #include "library_calls.h"
+#include "ntp_packet.h"
 #include "pc_clock_seam.h"
 #include "priority_scope.h"
 #include "query_messages.h"
 #include "reply_judgement.h"
 #include "server_name.h"
+#include "sntp_query.h"
 #include "socket_layer.h"
 #include "time_units.h"
 
@@ -29,13 +31,15 @@ QueryOutcome checkAtomicTime(std::string_view serverName, int port, int timeoutS
     HighPriorityScope priority;
     QueryOutcome out;
     out.server = cleanServerName(serverName);
+    if (port == ntp::kPort)
+        return askNtpServer(out.server, port, waitMilliseconds(timeoutSeconds));
 
     // The exchange: every byte the server sends until it closes, and how long that took.
     const DWORD t0 = pcClock().millisecondCounter();
     std::string reply;
     {
         net::Connection connection;
-        const int opened = connection.open(out.server, port);
+        const int opened = connection.open(out.server, port, waitMilliseconds(timeoutSeconds));
         if (opened != net::kOk) {
             out.message = (opened == net::kConnectionFailed || opened == net::kTimedOut)
                               ? messages::cannotConnect(out.server)

@@ -71,7 +71,8 @@ void WINAPI unexpectedSystemTime(LPSYSTEMTIME st) {
 class FakeClockSetter {
   public:
     explicit FakeClockSetter(FakePlatform& fake)
-        : clock_({unexpectedSystemTime, fakeLocalTime, ::timeGetTime}),
+        : clock_({unexpectedSystemTime, fakeLocalTime, ::timeGetTime,
+                  zymdate::detail::preciseClockUnits, zymdate::detail::counterClockUnits}),
           setting_({fakePrivilege, fakeSetSystemTime}), boxes_({fakeMessageBox}) {
         gFake = &fake;
     }

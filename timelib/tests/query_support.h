@@ -1,6 +1,8 @@
 // Calling CHECKATOMICTIME as a program would, and reading what it hands back.
 #pragma once
 
+#include "scripted_server.h"
+#include "socket_layer.h"
 #include "tw/bstr.h"
 #include "zymdate.h"
 
@@ -40,6 +42,27 @@ inline long long millisecondsBetween(const SYSTEMTIME& from, const SYSTEMTIME& t
                                       f.dwLowDateTime);
     };
     return (units(b) - units(a)) / 10'000;
+}
+
+// The family's loopback address at port, as the resolver would give it.
+inline net::Address loopbackAddress(tw::testserver::Family family, uint16_t port) {
+    net::Address address;
+    if (family == tw::testserver::Family::IPv6) {
+        auto& a = reinterpret_cast<sockaddr_in6&>(address.storage);
+        a.sin6_family = AF_INET6;
+        a.sin6_addr = in6addr_loopback;
+        a.sin6_port = ::htons(port);
+        address.length = sizeof(a);
+        address.family = AF_INET6;
+    } else {
+        auto& a = reinterpret_cast<sockaddr_in&>(address.storage);
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+        a.sin_port = ::htons(port);
+        address.length = sizeof(a);
+        address.family = AF_INET;
+    }
+    return address;
 }
 
 } // namespace zymdate::testing

@@ -21,6 +21,7 @@ namespace {
 using namespace tw::testserver;
 using test::civilTime;
 using testing::callCheckAtomicTime;
+using testing::loopbackAddress;
 using testing::millisecondsBetween;
 
 const std::string kLine = "52289 02-01-15 06:21:59 00 0 0 716.2 UTC(NIST) * ";
@@ -177,6 +178,59 @@ TEST(Query, EveryOutcomeReleasesTheSocketsLibrary) {
     EXPECT_FALSE(socketsStillStarted()) << "refused";
     callCheckAtomicTime("(no name)", 13, 1);
     EXPECT_FALSE(socketsStillStarted()) << "no name";
+}
+
+TEST(QueryConnect, IPv6LoopbackAsLiteralBracketedAndWithANote) {
+    if (!loopbackAvailable(Family::IPv6))
+        GTEST_SKIP() << "this system cannot bind ::1 (IPv6 is off on its loopback)";
+    ScriptedServer server({send(kSentLine)}, 0, Family::IPv6);
+    struct Case {
+        const char* given;
+        const char* cleaned;
+    } cases[] = {{"::1", "::1"}, {"[::1]", "[::1]"}, {"  ::1 (local)", "::1"}};
+    for (const auto& c : cases) {
+        const auto call = callCheckAtomicTime(c.given, server.port(), 5);
+        EXPECT_EQ(call.result, 1) << c.given << ": " << call.message;
+        EXPECT_EQ(call.server, c.cleaned);
+    }
+}
+
+// The system would try for 21 s (Windows) or minutes (Linux) before giving up.
+TEST(QueryConnect, AnAddressThatDropsPacketsFailsWithinTheTimeOut) {
+    StalledListener stalled;
+    if (!stalled.stalled())
+        GTEST_SKIP() << "the system let every connection in: no full queue to test against";
+    const ULONGLONG start = ::GetTickCount64();
+    const auto call = callCheckAtomicTime("127.0.0.1", stalled.port(), 1);
+    EXPECT_LT(::GetTickCount64() - start, 5000u);
+    EXPECT_EQ(call.result, 0);
+    EXPECT_EQ(call.message, "Could not establish connection to 127.0.0.1");
+}
+
+TEST(QueryConnect, EachAddressInTurnUntilOneAnswers) {
+    StalledListener stalled;
+    if (!stalled.stalled())
+        GTEST_SKIP() << "the system let every connection in: no full queue to test against";
+    ScriptedServer good({send(kSentLine)});
+    const net::Address dropping = loopbackAddress(Family::IPv4, stalled.port());
+    const net::Address refusing = loopbackAddress(Family::IPv4, refusedPort());
+    const net::Address answering = loopbackAddress(Family::IPv4, good.port());
+    struct Case {
+        const char* what;
+        std::vector<net::Address> addresses;
+        int result;
+    } cases[] = {
+        {"refused, then one that answers", {refusing, answering}, net::kOk},
+        {"dropping packets leaves the next its share", {dropping, answering}, net::kOk},
+        {"all dropping: the time runs out", {dropping, dropping}, net::kTimedOut},
+        {"all refusing", {refusing, refusing}, net::kConnectionFailed},
+    };
+    for (const auto& c : cases) {
+        net::Connection connection;
+        const ULONGLONG start = ::GetTickCount64();
+        EXPECT_EQ(connection.open(c.addresses, 2000), c.result) << c.what;
+        EXPECT_LT(::GetTickCount64() - start, 4000u) << c.what;
+    }
 }
 
 // The export takes the four bytes in the order received, read as a little-endian number.

@@ -1,0 +1,155 @@
+// How close the server time of a query comes to the truth, SNTP beside Daytime,
+// against a loopback server whose clock is a known amount ahead and whose
+// network is slower out than back. The truth at return is the PC clock plus
+// that offset; the physical limit is half the asymmetry for SNTP (it cannot be
+// told from an offset) and the whole second of a Daytime line. Run i serves
+// the offset plus i/RUNS of a second, so the runs sweep every phase of the
+// second that a Daytime line cuts off, however fast they follow each other.
+//
+//   accuracy_bench [RUNS] [OFFSET-MS] [OUT-MS] [BACK-MS]   (under scripts/winerun)
+#include "bench_support.h"
+#include "ntp_server_reply.h"
+#include "scripted_server.h"
+#include "sntp_query.h"
+#include "tw/bstr.h"
+#include "zymdate.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace tw::testserver;
+
+int64_t unitsOf(const SYSTEMTIME& t) {
+    FILETIME ft{};
+    ::SystemTimeToFileTime(&t, &ft);
+    return static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) |
+                                ft.dwLowDateTime);
+}
+
+// A Daytime line in the NIST layout for the PC clock plus offsetMs, whole
+// seconds as real servers send it.
+std::string daytimeLineAhead(double offsetMs) {
+    FILETIME ft{};
+    const auto units = static_cast<uint64_t>(pcClockUnits() + std::llround(offsetMs * 10'000));
+    ft.dwLowDateTime = static_cast<DWORD>(units);
+    ft.dwHighDateTime = static_cast<DWORD>(units >> 32);
+    SYSTEMTIME t{};
+    ::FileTimeToSystemTime(&ft, &t);
+    constexpr uint64_t kDaysFrom1601ToMjd0 = 94'187; // to 17 November 1858
+    const auto mjd = static_cast<unsigned>(units / 864'000'000'000ULL - kDaysFrom1601ToMjd0);
+    char line[80];
+    std::snprintf(line, sizeof line,
+                  "\n%05u %02u-%02u-%02u %02u:%02u:%02u 00 0 0  50.0 UTC(NIST) * \n", mjd,
+                  t.wYear % 100, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+    return line;
+}
+
+struct Figures {
+    double medianAbs = 0, worstAbs = 0, medianSigned = 0;
+    int failures = 0;
+};
+
+// The server's offset for the run under way.
+std::atomic<double> servedOffsetMs{0};
+
+// Runs `query` (which returns whether it got a time) `runs` times; the error of
+// each is the time it gave less the truth when it returned.
+Figures measure(int runs, double offsetMs, const std::function<bool(SYSTEMTIME&)>& query) {
+    std::vector<double> errors, magnitudes;
+    Figures f;
+    for (int i = 0; i < runs; ++i) {
+        servedOffsetMs = offsetMs + 1000.0 * i / runs;
+        SYSTEMTIME time{};
+        const bool ok = query(time);
+        const int64_t truth = pcClockUnits() + std::llround(servedOffsetMs * 10'000);
+        if (!ok) {
+            ++f.failures;
+            continue;
+        }
+        const double error = static_cast<double>(unitsOf(time) - truth) / 10'000.0;
+        errors.push_back(error);
+        magnitudes.push_back(std::fabs(error));
+    }
+    if (!errors.empty()) {
+        f.medianAbs = tw::bench::median(magnitudes);
+        f.worstAbs = *std::max_element(magnitudes.begin(), magnitudes.end());
+        f.medianSigned = tw::bench::median(errors);
+    }
+    return f;
+}
+
+bool exportQuery(const char* host, int32_t port, SYSTEMTIME& time) {
+    tw::unique_bstr server = tw::ownedBstr(host);
+    tw::unique_bstr message;
+    double delay = 0;
+    return ::CHECKATOMICTIME(server.addressof(), &port, 5, &delay, &time, message.addressof()) == 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int runs = argc > 1 ? std::max(5, std::atoi(argv[1])) : 100;
+    const double offsetMs = argc > 2 ? std::atof(argv[2]) : 1250;
+    const int outMs = argc > 3 ? std::atoi(argv[3]) : 3;
+    const int backMs = argc > 4 ? std::atoi(argv[4]) : 1;
+
+    NtpServerSetup setup;
+    setup.offsetMs = offsetMs;
+    setup.outboundMs = outMs;
+    setup.returnMs = backMs;
+    setup.fields.referenceId = ntpCode("GPS");
+    // Port 123 lets the export itself be measured; elsewhere the same exchange is
+    // called beneath the export.
+    const Answer sweeping = [&setup](const std::string& request, int number) {
+        NtpServerSetup now = setup;
+        now.offsetMs = servedOffsetMs;
+        return ntpServer(now)(request, number);
+    };
+    DatagramServer ntp(sweeping, 123);
+    std::unique_ptr<DatagramServer> anyPort;
+    if (!ntp.listening())
+        anyPort = std::make_unique<DatagramServer>(sweeping);
+    const Figures sntp = measure(runs, offsetMs, [&](SYSTEMTIME& time) {
+        if (ntp.listening())
+            return exportQuery("127.0.0.1", 123, time);
+        const zymdate::QueryOutcome out = zymdate::askNtpServer("127.0.0.1", anyPort->port(), 5000);
+        time = out.serverTime;
+        return out.ok;
+    });
+
+    ScriptedServer daytime({sendFn([&] {
+        holdFor(outMs);
+        std::string line = daytimeLineAhead(servedOffsetMs);
+        holdFor(backMs);
+        return line;
+    })});
+    const Figures day = measure(runs, offsetMs, [&](SYSTEMTIME& time) {
+        return exportQuery("127.0.0.1", daytime.port(), time);
+    });
+
+    std::printf("server %.0f ms ahead (plus 0 to 1 s over the runs), %d ms out and %d ms back, "
+                "%d runs each%s\n",
+                offsetMs, outMs, backMs, runs,
+                ntp.listening() ? "" : " (SNTP beneath the export: port 123 taken)");
+    std::printf("%-16s %12s %12s %14s %s\n", "", "median |err|", "worst |err|", "median signed",
+                "physical limit");
+    std::printf("%-16s %9.1f ms %9.1f ms %11.1f ms   %.1f ms (half the asymmetry)\n",
+                "SNTP (UDP 123)", sntp.medianAbs, sntp.worstAbs, sntp.medianSigned,
+                std::fabs(outMs - backMs) / 2.0);
+    std::printf("%-16s %9.1f ms %9.1f ms %11.1f ms   1000 ms (whole seconds)\n", "Daytime (TCP)",
+                day.medianAbs, day.worstAbs, day.medianSigned);
+    if (sntp.failures + day.failures > 0)
+        std::printf("failed queries: SNTP %d, Daytime %d\n", sntp.failures, day.failures);
+    return 0;
+}
