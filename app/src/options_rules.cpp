@@ -151,10 +151,6 @@ ApplyOutcome planApply(const Settings& current, const OptionsInput& input) {
                                   current.timePort);
         return outcome;
     }
-    if (*port == kNtpPort) {
-        outcome.refusal = refused(IDC_TIME_PORT, "NTP Time not yet supported", current.timePort);
-        return outcome;
-    }
     const std::optional<int> timeout =
         numberInRange(textOf(input.texts, IDC_TIMEOUT), 1, kLongestTimeoutSeconds);
     if (!timeout) {

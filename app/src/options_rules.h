@@ -32,8 +32,6 @@ extern const std::vector<IntervalOption> kIntervalOptions;
 inline constexpr int kLowestPort = 1;
 inline constexpr int kHighestPort = 65535;
 inline constexpr int kLongestTimeoutSeconds = 3600;
-// The NTP port: the program speaks Daytime and the Time protocol only.
-inline constexpr int kNtpPort = 123;
 
 struct OptionsView {
     ControlStates checked;

@@ -168,7 +168,7 @@ TEST(OptionsRules, NumbersOutsideTheirRangeAreRefusedAndPutBack) {
         std::string refusal; // empty: accepted, and `stored`
         int stored;
     } cases[] = {
-        {IDC_TIME_PORT, "123", false, "NTP Time not yet supported", 0},
+        {IDC_TIME_PORT, "123", false, "", 123}, // NTP
         {IDC_TIME_PORT, "0", false, port, 0},
         {IDC_TIME_PORT, "65536", false, port, 0},
         {IDC_TIME_PORT, "37x", false, port, 0},

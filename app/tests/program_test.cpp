@@ -470,7 +470,7 @@ TEST(ProgramOptions, PagesServersAndWhatCancelKeeps) {
     ASSERT_TRUE(waitFor(
         [&] { return windowText(::GetDlgItem(window, IDC_STATUSBAR)) == kCreditLine; }, 10s));
 
-    // One change on each page; OK with the NTP port is refused and stays open.
+    // One change on each page; OK with a port out of range is refused and stays open.
     command(window, CMD_OPTIONS);
     options = program.dialog("Tickwell Options");
     ASSERT_NE(options, nullptr);
@@ -484,11 +484,11 @@ TEST(ProgramOptions, PagesServersAndWhatCancelKeeps) {
     type(options, IDC_TIMEOUT, "25");
     click(options, IDC_USE_PROXY);
     EXPECT_TRUE(::IsWindowEnabled(findControl(options, IDC_PROXY_PORT)));
-    type(options, IDC_TIME_PORT, "123");
+    type(options, IDC_TIME_PORT, "65536");
     ::PostMessageA(options, WM_COMMAND, IDOK, 0);
     HWND box = program.dialog("Tickwell");
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(text(box, 0xFFFF), "NTP Time not yet supported");
+    EXPECT_EQ(text(box, 0xFFFF), "Time Port must be a whole number from 1 to 65535.");
     ::PostMessageA(box, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(closes(box));
     EXPECT_TRUE(::IsWindowVisible(options));
