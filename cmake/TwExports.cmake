@@ -6,16 +6,6 @@
 # from the DLL's export table (--kill-at) and the import library is rebuilt with
 # dlltool -k, so callers still link against the decorated symbols.
 
-function(tw_export_names def_file out_var)
-    file(STRINGS "${def_file}" lines REGEX "^[ \t]*[A-Z0-9_]+@[0-9]+")
-    set(names "")
-    foreach(line IN LISTS lines)
-        string(REGEX REPLACE "^[ \t]*([A-Z0-9_]+)@.*$" "\\1" name "${line}")
-        list(APPEND names "${name}")
-    endforeach()
-    set(${out_var} "${names}" PARENT_SCOPE)
-endfunction()
-
 function(tw_add_dll target def_file)
     add_library(${target} SHARED ${ARGN})
     set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${target})
@@ -85,4 +75,25 @@ function(tw_join_def library dir out_var)
     file(WRITE "${out}.tmp" "${text}")
     configure_file("${out}.tmp" "${out}" COPYONLY)
     set(${out_var} "${out}" PARENT_SCOPE)
+endfunction()
+
+# tw_add_library(NAME LIBS ...): one of our DLLs from the folder it is called in.
+# Files named src/*_exports.cpp are the thin export adapters and go into the
+# DLL; every other source goes into NAME_core, which the white-box tests link
+# (with LIBS). The exports are listed in exports/*.def, the resources in
+# res/NAME.rc, the public header in include/.
+function(tw_add_library name)
+    cmake_parse_arguments(L "" "" "LIBS" ${ARGN})
+    file(GLOB all_sources CONFIGURE_DEPENDS src/*.cpp)
+    file(GLOB export_sources CONFIGURE_DEPENDS src/*_exports.cpp)
+    list(REMOVE_ITEM all_sources ${export_sources})
+
+    add_library(${name}_core STATIC ${all_sources})
+    target_include_directories(${name}_core PUBLIC include src)
+    target_link_libraries(${name}_core PUBLIC twcommon ${L_LIBS})
+
+    tw_join_def(${name} ${CMAKE_CURRENT_SOURCE_DIR}/exports def_file)
+    tw_add_dll(${name} ${def_file} ${export_sources} res/${name}.rc)
+    target_link_libraries(${name} PRIVATE ${name}_core)
+    target_include_directories(${name} PUBLIC include)
 endfunction()

@@ -1,5 +1,7 @@
 #include "ntp_server_reply.h"
 
+#include "tw/precise_clock.h"
+
 #include <windows.h>
 
 namespace tw::testserver {
@@ -65,17 +67,7 @@ uint64_t ntpTransmitOf(const std::string& request) {
 }
 
 int64_t pcClockUnits() {
-    using ReadFn = void(WINAPI*)(LPFILETIME);
-    static const ReadFn read = [] {
-        const FARPROC precise =
-            ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "GetSystemTimePreciseAsFileTime");
-        return precise ? reinterpret_cast<ReadFn>(reinterpret_cast<void*>(precise))
-                       : ::GetSystemTimeAsFileTime;
-    }();
-    FILETIME ft{};
-    read(&ft);
-    return static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) |
-                                ft.dwLowDateTime);
+    return tw::preciseClockUnits();
 }
 
 uint64_t ntpTimestamp(int64_t filetimeUnits) {

@@ -100,6 +100,15 @@ void printValues(HWND window) {
                 value(window, IDC_DIFFERENCE).c_str(), value(window, IDC_STATUSBAR).c_str());
 }
 
+// The window's frame as WxH+X+Y, the form ImageMagick crops by.
+int printFrame(HWND window) {
+    RECT frame{};
+    ::GetWindowRect(window, &frame);
+    std::printf("%ldx%ld+%ld+%ld\n", frame.right - frame.left, frame.bottom - frame.top, frame.left,
+                frame.top);
+    return 0;
+}
+
 int usage() {
     std::fputs("usage: twremote wait|check|values|command ID|syscommand ID|tray MSG|escape|rect|"
                "exit|ini FILE SECTION KEY VALUE|dialog TITLE|page N|click TITLE ID|"
@@ -154,13 +163,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "twremote: no dialog \"%s\"\n", argv[2]);
             return 1;
         }
-        if (verb == "rect") {
-            RECT frame{};
-            ::GetWindowRect(dialog, &frame);
-            std::printf("%ldx%ld+%ld+%ld\n", frame.right - frame.left, frame.bottom - frame.top,
-                        frame.left, frame.top);
-            return 0;
-        }
+        if (verb == "rect")
+            return printFrame(dialog);
         if (verb == "close") {
             ::PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
             ::Sleep(300);
@@ -251,13 +255,8 @@ int main(int argc, char** argv) {
         ::Sleep(300);
         return 0;
     }
-    if (verb == "rect") {
-        RECT frame{};
-        ::GetWindowRect(window, &frame);
-        std::printf("%ldx%ld+%ld+%ld\n", frame.right - frame.left, frame.bottom - frame.top,
-                    frame.left, frame.top);
-        return 0;
-    }
+    if (verb == "rect")
+        return printFrame(window);
     if (verb == "exit") {
         DWORD pid = 0;
         ::GetWindowThreadProcessId(window, &pid);

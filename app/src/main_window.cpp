@@ -5,6 +5,7 @@
 #include "library_calls.h"
 #include "options_dialog.h"
 #include "program_ids.h"
+#include "program_title.h"
 #include "program_seams.h"
 
 #include <commctrl.h>
@@ -144,11 +145,7 @@ INT_PTR MainWindow::run() {
 }
 
 bool MainWindow::onInit() {
-    const std::string title = std::string(kProgramName) + " - " + kVersionText;
-    ::SetWindowTextA(window(), title.c_str());
-    appIcon_.reset(static_cast<HICON>(
-        ::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));
-    ::SendMessageA(window(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(appIcon_.get()));
+    appIcon_ = showProgramTitle(window(), instance_);
     setButtonIcons();
     menuBar_.reset(buildMenuBar(settings_.showStatusBar != 0));
     trayMenu_.reset(buildTrayMenu(settings_.showStatusBar != 0));

@@ -271,7 +271,7 @@ bool OptionsDialog::apply() {
         const Refusal& refusal = *outcome.refusal;
         pageOf(refusal.field).setText(refusal.field, refusal.restoredText);
         messageBox().show(window(), refusal.message.c_str(), kProgramName,
-                           MB_ICONEXCLAMATION | MB_OK);
+                          MB_ICONEXCLAMATION | MB_OK);
         return false;
     }
 

@@ -1,25 +1,19 @@
 #include "server_list.h"
 
-namespace tickwell {
+#include "tw/server_name.h"
 
-std::string cleanServerName(std::string_view entry) {
-    const size_t first = entry.find_first_not_of(' ');
-    if (first == std::string_view::npos)
-        return {};
-    entry.remove_prefix(first);
-    return std::string(entry.substr(0, entry.find_first_of(" (")));
-}
+namespace tickwell {
 
 int serverPosition(const Settings& s, const std::string& server) {
     const int filled = s.serverCount < kMaxServers ? s.serverCount : kMaxServers;
     for (int n = 1; n <= filled; ++n)
         if (s.serverList[n] == server)
             return n - 1;
-    const std::string cleaned = cleanServerName(server);
+    const std::string cleaned = tw::cleanServerName(server);
     if (cleaned.empty())
         return -1;
     for (int n = 1; n <= filled; ++n)
-        if (cleanServerName(s.serverList[n]) == cleaned)
+        if (tw::cleanServerName(s.serverList[n]) == cleaned)
             return n - 1;
     return -1;
 }

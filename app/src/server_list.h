@@ -10,10 +10,6 @@
 
 namespace tickwell {
 
-// A list entry as the query leaves it in the current server: leading blanks
-// dropped, cut at the first blank or "(" (an entry may carry a note).
-std::string cleanServerName(std::string_view entry);
-
 // The position (0 for slot 1) of the current server in the filled slots: the
 // first entry equal to it, else the first whose cleaned name equals its cleaned
 // name (a query has cleaned it since it was chosen); -1 when none matches.

@@ -1,6 +1,7 @@
 #include "tray_icon_chooser.h"
 
-#include "identity.h"
+#include "program_title.h"
+
 #include "main_window.h"
 #include "options_rules.h"
 #include "program_ids.h"
@@ -17,11 +18,7 @@ INT_PTR TrayIconChooser::run(HWND owner) {
 }
 
 bool TrayIconChooser::onInit() {
-    const std::string title = std::string(kProgramName) + " - " + kVersionText;
-    ::SetWindowTextA(window(), title.c_str());
-    bigIcon_.reset(static_cast<HICON>(
-        ::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));
-    ::SendMessageA(window(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
+    bigIcon_ = showProgramTitle(window(), instance_);
     for (int n = 1; n <= kTrayIconCount; ++n) {
         icons_[n - 1].reset(static_cast<HICON>(::LoadImageA(
             instance_, MAKEINTRESOURCEA(IDI_TRAY_BASE + n), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));

@@ -4,10 +4,13 @@
 #include "options_rules.h"
 #include "program_ids.h"
 #include "server_list.h"
+#include "settings_table.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tickwell {
@@ -127,33 +130,36 @@ TEST(OptionsRules, ApplyStoresTheOptionOfEachGroup) {
     EXPECT_EQ(applied.datePicture + "|" + applied.timePicture, "dd MMMM yyyy|HH:mm:ss");
 }
 
+// Each box reaches the setting stored under its own key: named as the file
+// names it, so a box wired to the wrong setting shows here.
 TEST(OptionsRules, EachBoxStoresItsOwnSetting) {
-    const struct {
-        int id;
-        int Settings::*field;
-    } boxes[] = {
-        {IDC_SHOW_STATUSBAR, &Settings::showStatusBar},
-        {IDC_USE_SOUNDS, &Settings::useSounds},
-        {IDC_STAY_ON_TOP, &Settings::stayOnTop},
-        {IDC_RUN_IN_TRAY, &Settings::runInSystemTray},
-        {IDC_LOG_EVENTS, &Settings::logEvents},
-        {IDC_START_WITH_WINDOWS, &Settings::startWithWindows},
-        {IDC_ROTATE_ICONS, &Settings::rotateIconsInSysTray},
-        {IDC_USE_PROXY, &Settings::useProxyServer},
-        {IDC_CONNECTION_RETRY, &Settings::connectionRetry},
-        {IDC_WAIT_FOR_CONNECTION, &Settings::waitForConnection},
-        {IDC_AUTOSET_NONE, &Settings::autoSetTime}, // checked is auto-set off
+    const std::pair<int, const char*> boxes[] = {
+        {IDC_SHOW_STATUSBAR, "Show Status bar"},
+        {IDC_USE_SOUNDS, "Use Sounds"},
+        {IDC_STAY_ON_TOP, "Stay on top"},
+        {IDC_RUN_IN_TRAY, "Run in System Tray"},
+        {IDC_LOG_EVENTS, "Log events"},
+        {IDC_START_WITH_WINDOWS, "Start with Windows"},
+        {IDC_ROTATE_ICONS, "Rotate Icons in SysTray"},
+        {IDC_USE_PROXY, "Use Proxy Server"},
+        {IDC_CONNECTION_RETRY, "Connection Retry"},
+        {IDC_WAIT_FOR_CONNECTION, "Wait for connection"},
+        {IDC_AUTOSET_NONE, "Auto-set time"}, // checked is auto-set off
     };
     Settings s;
     s.runInSystemTray = 1;
     const OptionsInput opened = asShown(initialView(s));
     const Settings unchanged = planApply(s, opened).settings;
-    for (const auto& box : boxes) {
+    for (const auto& [id, key] : boxes) {
+        const auto stored = std::ranges::find_if(
+            settingKeys(), [key](const SettingKey& k) { return std::string(k.name) == key; });
+        ASSERT_NE(stored, settingKeys().end()) << key;
+        ASSERT_NE(stored->intField, nullptr) << key;
         OptionsInput input = opened;
-        input.checked[box.id] = !input.checked[box.id];
+        input.checked[id] = !input.checked[id];
         Settings expected = unchanged;
-        expected.*box.field = expected.*box.field != 0 ? 0 : 1;
-        EXPECT_EQ(planApply(s, input).settings, expected) << "box " << box.id;
+        expected.*stored->intField = expected.*stored->intField != 0 ? 0 : 1;
+        EXPECT_EQ(planApply(s, input).settings, expected) << key;
     }
 }
 

@@ -104,6 +104,12 @@ class Installation {
         for (const char* name : {"tickwell.exe", "zym.dll", "zymdate.dll"})
             ::CopyFileA((testFolder() + name).c_str(), folder_.file(name).c_str(), FALSE);
     }
+    // Its settings name the scripted server, with a note the query drops.
+    explicit Installation(const SwitchableServer& server) : Installation() {
+        set("Network", "CurrentNISTServer", "127.0.0.1 (scripted)");
+        set("Network", "Time Port", std::to_string(server.port()));
+        set("Network", "Network Timeout", "10");
+    }
     void set(const char* section, const char* key, const std::string& value) const {
         ::WritePrivateProfileStringA(section, key, value.c_str(), ini().c_str());
     }
@@ -230,16 +236,9 @@ int height(HWND window) {
     return r.bottom - r.top;
 }
 
-void pointAt(const Installation& installation, const SwitchableServer& server) {
-    installation.set("Network", "CurrentNISTServer", "127.0.0.1 (scripted)");
-    installation.set("Network", "Time Port", std::to_string(server.port()));
-    installation.set("Network", "Network Timeout", "10");
-}
-
 TEST(Program, ChecksSetsAndShutsDownAgainstALoopbackServer) {
     SwitchableServer server;
-    Installation installation;
-    pointAt(installation, server);
+    Installation installation(server);
     Running program(installation, "");
     ASSERT_TRUE(program.started());
     HWND window = program.window();
@@ -257,26 +256,36 @@ TEST(Program, ChecksSetsAndShutsDownAgainstALoopbackServer) {
     EXPECT_THAT(installation.log(), HasSubstr(std::string(75, '-') + "\r\n"));
     EXPECT_THAT(installation.log(), EndsWith(" Tickwell started\r\n"));
 
+    // The difference a Check or Set shows. One that should match is asked again
+    // (three times at most) when a busy machine let the exchange cross into the
+    // next second, or past the half second within which Wine accepts a set.
+    const auto difference = [&](int id, bool shouldMatch) {
+        std::string shown;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            ::SetDlgItemTextA(window, IDC_DIFFERENCE, "");
+            command(window, id);
+            if (!waitFor([&] { return !text(window, IDC_DIFFERENCE).empty(); }, 10s))
+                return std::string("<no answer>");
+            shown = text(window, IDC_DIFFERENCE);
+            if (!shouldMatch || shown == "PC Clock Matches")
+                break;
+        }
+        return shown;
+    };
+
     // Check with the server's note on the first query only; the clocks agree.
-    command(window, CMD_CHECK);
-    ASSERT_TRUE(waitFor([&] { return !text(window, IDC_SERVER_TIME).empty(); }, 10s));
-    EXPECT_THAT(text(window, IDC_DIFFERENCE), "PC Clock Matches");
+    EXPECT_EQ(difference(CMD_CHECK, true), "PC Clock Matches");
+    EXPECT_FALSE(text(window, IDC_SERVER_TIME).empty());
     EXPECT_EQ(windowText(statusBar), kCreditLine);
     EXPECT_THAT(installation.log(), HasSubstr("UTC(NIST) *"));
 
     // Set to a time 90 seconds ahead: Wine refuses to move the clock, and says why.
     server.mode = Serve::Ahead90;
-    ::SetDlgItemTextA(window, IDC_DIFFERENCE, "");
-    command(window, CMD_SET);
-    ASSERT_TRUE(waitFor([&] { return !text(window, IDC_DIFFERENCE).empty(); }, 10s));
-    EXPECT_THAT(text(window, IDC_DIFFERENCE), HasSubstr("rivilege"));
+    EXPECT_THAT(difference(CMD_SET, false), HasSubstr("rivilege"));
 
     // Set to the PC's own time changes nothing and says so.
     server.mode = Serve::Now;
-    ::SetDlgItemTextA(window, IDC_DIFFERENCE, "");
-    command(window, CMD_SET);
-    ASSERT_TRUE(waitFor([&] { return !text(window, IDC_DIFFERENCE).empty(); }, 10s));
-    EXPECT_EQ(text(window, IDC_DIFFERENCE), "PC Clock Matches");
+    EXPECT_EQ(difference(CMD_SET, true), "PC Clock Matches");
 
     // A failed Check shows and logs the reason; the difference stays.
     server.mode = Serve::Nothing;
@@ -342,9 +351,7 @@ TEST(Program, ChecksSetsAndShutsDownAgainstALoopbackServer) {
 }
 
 TEST(Program, LivesInTheTrayAndRefusesASecondCopy) {
-    SwitchableServer server;
-    Installation installation;
-    pointAt(installation, server);
+    Installation installation; // asks no server
     installation.set("General", "Run in System Tray", "1");
     installation.set("General", "Rotate Icons in SysTray", "0");
     Running program(installation, "  -MINIMIZE ");
@@ -438,8 +445,7 @@ std::string comboItem(HWND combo, LRESULT index) {
 
 TEST(ProgramOptions, PagesServersAndWhatCancelKeeps) {
     SwitchableServer server;
-    Installation installation;
-    pointAt(installation, server);
+    Installation installation(server);
     installation.set("TimeServers", "Server1", "127.0.0.1 (scripted)");
     installation.set("TimeServers", "Server2", "localhost (loopback)");
     Running program(installation, "");

@@ -2,6 +2,7 @@
 // deterministic wording and scheduling.
 #pragma once
 
+#include "tw/precise_clock.h"
 #include "tw/seam.h"
 
 #include <windows.h>
@@ -13,22 +14,7 @@ namespace zymdate {
 
 namespace detail {
 
-// The PC clock as a FILETIME count, to the 100 ns where the system offers it
-// (Windows 8 on); before that to the system's clock tick.
-inline int64_t preciseClockUnits() {
-    using ReadFn = void(WINAPI*)(LPFILETIME);
-    static const ReadFn read = [] {
-        const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-        const FARPROC precise =
-            kernel ? ::GetProcAddress(kernel, "GetSystemTimePreciseAsFileTime") : nullptr;
-        return precise ? reinterpret_cast<ReadFn>(reinterpret_cast<void*>(precise))
-                       : ::GetSystemTimeAsFileTime;
-    }();
-    FILETIME ft{};
-    read(&ft);
-    return static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) |
-                                ft.dwLowDateTime);
-}
+using tw::preciseClockUnits;
 
 // The performance counter in 100-ns units: it runs on when the clock is set.
 inline int64_t counterClockUnits() {

@@ -6,7 +6,7 @@
 #include "priority_scope.h"
 #include "query_messages.h"
 #include "reply_judgement.h"
-#include "server_name.h"
+#include "tw/server_name.h"
 #include "sntp_query.h"
 #include "socket_layer.h"
 #include "time_units.h"
@@ -30,7 +30,7 @@ uint32_t waitMilliseconds(int timeoutSeconds) {
 QueryOutcome checkAtomicTime(std::string_view serverName, int port, int timeoutSeconds) {
     HighPriorityScope priority;
     QueryOutcome out;
-    out.server = cleanServerName(serverName);
+    out.server = tw::cleanServerName(serverName);
     if (port == ntp::kPort)
         return askNtpServer(out.server, port, waitMilliseconds(timeoutSeconds));
 

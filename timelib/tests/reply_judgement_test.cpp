@@ -8,7 +8,7 @@
 #include "query_support.h"
 #include "reply_judgement.h"
 #include "rfc868.h"
-#include "server_name.h"
+#include "tw/server_name.h"
 #include "time_support.h"
 
 namespace zymdate {
@@ -28,7 +28,7 @@ TEST(ServerName, CleaningKeepsTheBareHostName) {
         {"", ""},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(cleanServerName(c.given), c.cleaned) << c.given;
+        EXPECT_EQ(tw::cleanServerName(c.given), c.cleaned) << c.given;
 }
 
 TEST(ReplyText, LineFeedsAreTrimmedAtTheEndsAndWidenedInside) {
