@@ -700,6 +700,11 @@ TEST(ProgramOptions, AFullListAndTheTrayIconChosen) {
     ASSERT_TRUE(waitFor([&] { return tray.added().size() == 2; }, 3s)) << "no new tray icon";
     EXPECT_THAT(tray.added().back(), EndsWith(seventh));
 
+    // A new taskbar knows no icons: the program puts its own back, as chosen.
+    ::SendMessageA(window, ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    ASSERT_TRUE(waitFor([&] { return tray.added().size() == 3; }, 3s)) << "the icon stayed away";
+    EXPECT_THAT(tray.added().back(), EndsWith(seventh));
+
     // The tray turned off from the hidden window: the icon goes, the window comes back.
     ::SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_FALSE(::IsWindowVisible(window));
