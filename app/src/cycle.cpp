@@ -3,6 +3,8 @@
 // options dialog takes effect at the next one.
 #include "cycle.h"
 
+#include "tw/server_name.h"
+
 #include <algorithm>
 #include <cctype>
 #include <utility>
@@ -13,19 +15,10 @@ namespace {
 const char kCheckingPrefix[] = "Checking time at ";
 const char kRetryPrefix[] = "Failed, Next attempt at: ";
 
-// The name the query asks, as the library cleans it: leading spaces dropped,
-// cut at the first space or "(". The courtesy rule counts a server by it, so
-// the note after a name does not make it another server.
-std::string askedName(const std::string& server) {
-    const size_t first = server.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return server.substr(first, server.find_first_of(" (", first) - first);
-}
-
-// Host names are the same in any case.
+// The courtesy rule counts a server by the name the query asks (the note after
+// a name does not make it another server), in any case, as host names are.
 std::string courtesyKey(const std::string& server) {
-    std::string key = askedName(server);
+    std::string key = tw::cleanServerName(server);
     std::transform(key.begin(), key.end(), key.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return key;
@@ -80,7 +73,7 @@ CycleEffects Cycle::command(QueryKind kind) {
         if (news && settings_.showStatusBar != 0)
             effects.statusText =
                 statusCut("Waiting until " + services_.timeTextIn(leftMs, settings_.timePicture) +
-                          " to ask " + askedName(settings_.currentServer) + " again");
+                          " to ask " + tw::cleanServerName(settings_.currentServer) + " again");
         return effects;
     }
     waiting_.reset();
