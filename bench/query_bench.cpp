@@ -64,8 +64,7 @@ double msSince2002Line(const SYSTEMTIME& t) {
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(5, std::atoi(argv[1])) : 101;
-    WSADATA data;
-    ::WSAStartup(MAKEWORD(2, 2), &data);
+    const tw::testserver::SocketLibrary library; // for the bare exchanges
 
     // 1. Overhead: the query against a bare exchange of the same reply.
     tw::testserver::ScriptedServer server({tw::testserver::send(kLine)});
@@ -114,6 +113,5 @@ int main(int argc, char** argv) {
         std::printf("server holds %3d ms: correction error median %+.1f ms (n=%d)\n", hold,
                     median(errors), n);
     }
-    ::WSACleanup();
     return 0;
 }

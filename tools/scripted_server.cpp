@@ -96,22 +96,26 @@ const char* loopbackName(Family family) {
     return family == Family::IPv6 ? "::1" : "127.0.0.1";
 }
 
-bool loopbackAvailable(Family family) {
+SocketLibrary::SocketLibrary() {
     WSADATA data{};
-    if (::WSAStartup(MAKEWORD(2, 2), &data) != 0)
-        return false;
+    started_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+}
+
+SocketLibrary::~SocketLibrary() {
+    if (started_)
+        ::WSACleanup();
+}
+
+bool loopbackAvailable(Family family) {
+    const SocketLibrary library;
     uint16_t port = 0;
-    const bool bound = static_cast<bool>(boundSocket(family, SOCK_DGRAM, port));
-    ::WSACleanup();
-    return bound;
+    return library && static_cast<bool>(boundSocket(family, SOCK_DGRAM, port));
 }
 
 ScriptedServer::ScriptedServer(std::vector<Step> script, uint16_t port, Family family)
     : script_(std::move(script)) {
-    WSADATA data{};
-    if (::WSAStartup(MAKEWORD(2, 2), &data) != 0)
+    if (!library_)
         return;
-    started_ = true;
     tw::unique_socket s = boundSocket(family, SOCK_STREAM, port);
     if (!s || ::listen(s.get(), 16) == SOCKET_ERROR)
         return;
@@ -124,9 +128,6 @@ ScriptedServer::~ScriptedServer() {
     stopping_ = true;
     if (thread_.joinable())
         thread_.join();
-    listener_.reset(); // before the library is given back
-    if (started_)
-        ::WSACleanup();
 }
 
 void ScriptedServer::serveForever() {
@@ -222,8 +223,7 @@ void ScriptedServer::serve(tw::unique_socket client) {
 }
 
 uint16_t refusedPort() {
-    WSADATA data{};
-    ::WSAStartup(MAKEWORD(2, 2), &data);
+    const SocketLibrary library;
     uint16_t port = 0;
     if (tw::unique_socket s(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)); s) {
         sockaddr_in address{};
@@ -235,15 +235,12 @@ uint16_t refusedPort() {
             port = ::ntohs(address.sin_port);
         }
     } // closed here, before the library is given back
-    ::WSACleanup();
     return port;
 }
 
 StalledListener::StalledListener(Family family) {
-    WSADATA data{};
-    if (::WSAStartup(MAKEWORD(2, 2), &data) != 0)
+    if (!library_)
         return;
-    started_ = true;
     tw::unique_socket s = boundSocket(family, SOCK_STREAM, port_);
     // A queue of one (the least the system keeps), filled by connections that are
     // never accepted. Until one is let in, further requests go unanswered.
@@ -268,19 +265,12 @@ StalledListener::StalledListener(Family family) {
     }
 }
 
-StalledListener::~StalledListener() {
-    fillers_.clear();
-    listener_.reset(); // before the library is given back
-    if (started_)
-        ::WSACleanup();
-}
+StalledListener::~StalledListener() = default;
 
 DatagramServer::DatagramServer(Answer answer, uint16_t port, Family family)
     : answer_(std::move(answer)), family_(family) {
-    WSADATA data{};
-    if (::WSAStartup(MAKEWORD(2, 2), &data) != 0)
+    if (!library_)
         return;
-    started_ = true;
     socket_ = boundSocket(family, SOCK_DGRAM, port);
     if (!socket_)
         return;
@@ -292,9 +282,6 @@ DatagramServer::~DatagramServer() {
     stopping_ = true;
     if (thread_.joinable())
         thread_.join();
-    socket_.reset(); // before the library is given back
-    if (started_)
-        ::WSACleanup();
 }
 
 void DatagramServer::serveForever() {

@@ -48,6 +48,20 @@ Step stream(std::string pattern, size_t limitBytes);
 Step hold();
 Step reset();
 
+// The sockets library, started for as long as this lives. A member declared
+// before its owner's sockets, so they are closed before it is given back.
+class SocketLibrary {
+  public:
+    SocketLibrary();
+    ~SocketLibrary();
+    SocketLibrary(const SocketLibrary&) = delete;
+    SocketLibrary& operator=(const SocketLibrary&) = delete;
+    explicit operator bool() const { return started_; }
+
+  private:
+    bool started_ = false;
+};
+
 class ScriptedServer {
   public:
     // Listens on the family's loopback address at `port` (0: any free port).
@@ -72,13 +86,13 @@ class ScriptedServer {
     void serve(tw::unique_socket client);
     bool waitOrStop(int ms);
 
+    SocketLibrary library_;
     std::vector<Step> script_;
     tw::unique_socket listener_;
     uint16_t port_ = 0;
     std::atomic<bool> stopping_{false};
     std::atomic<int> served_{0};
     std::thread thread_;
-    bool started_ = false;
 };
 
 // A loopback port that refuses connections (bound, then closed).
@@ -99,11 +113,11 @@ class StalledListener {
     bool stalled() const { return stalled_; }
 
   private:
+    SocketLibrary library_;
     tw::unique_socket listener_;
     std::vector<tw::unique_socket> fillers_;
     uint16_t port_ = 0;
     bool stalled_ = false;
-    bool started_ = false;
 };
 
 // One datagram a DatagramServer sends back.
@@ -137,6 +151,7 @@ class DatagramServer {
   private:
     void receiveLoop();
 
+    SocketLibrary library_;
     Answer answer_;
     Family family_;
     tw::unique_socket socket_;
@@ -144,7 +159,6 @@ class DatagramServer {
     std::atomic<bool> stopping_{false};
     std::atomic<int> received_{0};
     std::thread thread_;
-    bool started_ = false;
 };
 
 } // namespace tw::testserver
