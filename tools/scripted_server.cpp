@@ -79,12 +79,20 @@ tw::unique_socket boundSocket(Family family, int type, uint16_t& port) {
 }
 
 // True when the peer has closed (or reset) its side; consumes anything it sent.
-bool peerGone(SOCKET s, int waitMs) {
+// How long a serving loop waits for work before it looks whether to stop.
+constexpr int kPollMs = 20;
+
+// Something to read (or the peer gone) within waitMs.
+bool readableWithin(SOCKET s, int waitMs) {
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(s, &readable);
     timeval tv{waitMs / 1000, (waitMs % 1000) * 1000};
-    if (::select(0, &readable, nullptr, nullptr, &tv) <= 0)
+    return ::select(0, &readable, nullptr, nullptr, &tv) > 0;
+}
+
+bool peerGone(SOCKET s, int waitMs) {
+    if (!readableWithin(s, waitMs))
         return false;
     char buffer[256];
     return ::recv(s, buffer, sizeof(buffer), 0) <= 0;
@@ -121,23 +129,12 @@ ScriptedServer::ScriptedServer(std::vector<Step> script, uint16_t port, Family f
         return;
     port_ = port;
     listener_ = std::move(s);
-    thread_ = std::thread([this] { acceptLoop(); });
-}
-
-ScriptedServer::~ScriptedServer() {
-    stopping_ = true;
-    if (thread_.joinable())
-        thread_.join();
-}
-
-void ScriptedServer::serveForever() {
-    if (thread_.joinable())
-        thread_.join();
+    serving_.start([this] { acceptLoop(); });
 }
 
 bool ScriptedServer::waitOrStop(int ms) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!stopping_) {
+    while (!serving_.stopping()) {
         const auto left = until - std::chrono::steady_clock::now();
         if (left <= std::chrono::milliseconds(0))
             return true;
@@ -149,12 +146,8 @@ bool ScriptedServer::waitOrStop(int ms) {
 
 void ScriptedServer::acceptLoop() {
     std::vector<std::thread> clients;
-    while (!stopping_) {
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(listener_.get(), &readable);
-        timeval tv{0, 20'000};
-        if (::select(0, &readable, nullptr, nullptr, &tv) <= 0)
+    while (!serving_.stopping()) {
+        if (!readableWithin(listener_.get(), kPollMs))
             continue;
         tw::unique_socket client(::accept(listener_.get(), nullptr, nullptr));
         if (!client)
@@ -170,7 +163,7 @@ void ScriptedServer::serve(tw::unique_socket client) {
     const SOCKET s = client.get();
     bool graceful = true;
     for (const Step& step : script_) {
-        if (stopping_)
+        if (serving_.stopping())
             break;
         bool ok = true;
         switch (step.kind) {
@@ -195,14 +188,14 @@ void ScriptedServer::serve(tw::unique_socket client) {
             break;
         case Step::Kind::Stream: {
             size_t sent = 0;
-            while (ok && !stopping_ && sent < step.limit) {
+            while (ok && !serving_.stopping() && sent < step.limit) {
                 ok = sendAll(s, step.bytes.data(), step.bytes.size());
                 sent += step.bytes.size();
             }
             break;
         }
         case Step::Kind::Hold:
-            while (!stopping_ && !peerGone(s, 20)) {
+            while (!serving_.stopping() && !peerGone(s, 20)) {
             }
             break;
         case Step::Kind::Reset: {
@@ -275,30 +268,15 @@ DatagramServer::DatagramServer(Answer answer, uint16_t port, Family family)
     if (!socket_)
         return;
     port_ = port;
-    thread_ = std::thread([this] { receiveLoop(); });
-}
-
-DatagramServer::~DatagramServer() {
-    stopping_ = true;
-    if (thread_.joinable())
-        thread_.join();
-}
-
-void DatagramServer::serveForever() {
-    if (thread_.joinable())
-        thread_.join();
+    serving_.start([this] { receiveLoop(); });
 }
 
 void DatagramServer::receiveLoop() {
     uint16_t otherPort = 0;
     const tw::unique_socket other = boundSocket(family_, SOCK_DGRAM, otherPort);
     char buffer[2048];
-    while (!stopping_) {
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(socket_.get(), &readable);
-        timeval tv{0, 20'000};
-        if (::select(0, &readable, nullptr, nullptr, &tv) <= 0)
+    while (!serving_.stopping()) {
+        if (!readableWithin(socket_.get(), kPollMs))
             continue;
         sockaddr_storage client{};
         int length = sizeof(client);

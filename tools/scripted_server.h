@@ -62,6 +62,32 @@ class SocketLibrary {
     bool started_ = false;
 };
 
+// The one thread a server serves on. Declared as its server's last member, it
+// is stopped and waited for first, before the server's sockets close.
+class ServingThread {
+  public:
+    ServingThread() = default;
+    ~ServingThread() {
+        stop();
+        wait();
+    }
+    ServingThread(const ServingThread&) = delete;
+    ServingThread& operator=(const ServingThread&) = delete;
+
+    void start(std::function<void()> loop) { thread_ = std::thread(std::move(loop)); }
+    void stop() { stopping_ = true; }
+    bool stopping() const { return stopping_; }
+    // Until the loop ends (after stop()).
+    void wait() {
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+  private:
+    std::atomic<bool> stopping_{false};
+    std::thread thread_;
+};
+
 class ScriptedServer {
   public:
     // Listens on the family's loopback address at `port` (0: any free port).
@@ -69,7 +95,6 @@ class ScriptedServer {
     // ended with Hold or Reset.
     explicit ScriptedServer(std::vector<Step> script, uint16_t port = 0,
                             Family family = Family::IPv4);
-    ~ScriptedServer();
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
 
@@ -78,8 +103,8 @@ class ScriptedServer {
     int connectionsServed() const { return served_.load(); }
 
     // Runs on the calling thread until stop() (for a console server).
-    void serveForever();
-    void stop() { stopping_ = true; }
+    void serveForever() { serving_.wait(); }
+    void stop() { serving_.stop(); }
 
   private:
     void acceptLoop();
@@ -90,9 +115,8 @@ class ScriptedServer {
     std::vector<Step> script_;
     tw::unique_socket listener_;
     uint16_t port_ = 0;
-    std::atomic<bool> stopping_{false};
     std::atomic<int> served_{0};
-    std::thread thread_;
+    ServingThread serving_;
 };
 
 // A loopback port that refuses connections (bound, then closed).
@@ -136,7 +160,6 @@ using Answer = std::function<std::vector<Datagram>(const std::string& request, i
 class DatagramServer {
   public:
     explicit DatagramServer(Answer answer, uint16_t port = 0, Family family = Family::IPv4);
-    ~DatagramServer();
     DatagramServer(const DatagramServer&) = delete;
     DatagramServer& operator=(const DatagramServer&) = delete;
 
@@ -145,8 +168,8 @@ class DatagramServer {
     int requestsReceived() const { return received_.load(); }
 
     // Runs on the calling thread until stop() (for a console server).
-    void serveForever();
-    void stop() { stopping_ = true; }
+    void serveForever() { serving_.wait(); }
+    void stop() { serving_.stop(); }
 
   private:
     void receiveLoop();
@@ -156,9 +179,8 @@ class DatagramServer {
     Family family_;
     tw::unique_socket socket_;
     uint16_t port_ = 0;
-    std::atomic<bool> stopping_{false};
     std::atomic<int> received_{0};
-    std::thread thread_;
+    ServingThread serving_;
 };
 
 } // namespace tw::testserver
