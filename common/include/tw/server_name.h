@@ -3,6 +3,8 @@
 // program matches list entries by it. No Win32 here.
 #pragma once
 
+#include "tw/trim.h"
+
 #include <string>
 #include <string_view>
 
@@ -10,10 +12,7 @@ namespace tw {
 
 // Leading spaces dropped, then cut at the first space or "(".
 inline std::string cleanServerName(std::string_view name) {
-    const size_t first = name.find_first_not_of(' ');
-    if (first == std::string_view::npos)
-        return {};
-    name.remove_prefix(first);
+    name = trimmed(name, kSpace);
     return std::string(name.substr(0, name.find_first_of(" (")));
 }
 
