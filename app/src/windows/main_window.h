@@ -6,7 +6,7 @@
 #pragma once
 
 #include "cycle.h"
-#include "cycle_services.h"
+#include "cycle_readings.h"
 #include "query_worker.h"
 #include "settings.h"
 #include "tray_icon.h"
@@ -73,7 +73,7 @@ class MainWindow final : public tw::Dialog {
     HINSTANCE instance_;
     Settings& settings_;
     bool startHidden_;
-    LibraryCycleServices services_;
+    CycleReadings services_;
     Cycle cycle_;
     QueryWorker worker_;
     tw::unique_hmenu menuBar_;

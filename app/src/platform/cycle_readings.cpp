@@ -1,4 +1,4 @@
-#include "cycle_services.h"
+#include "cycle_readings.h"
 
 #include "library_calls.h"
 #include "program_seams.h"
@@ -6,40 +6,40 @@
 
 namespace tickwell {
 
-bool LibraryCycleServices::networkAlive() {
+bool CycleReadings::networkAlive() {
     return network().isAlive() != FALSE;
 }
 
-std::string LibraryCycleServices::nowText() {
+std::string CycleReadings::nowText() {
     SYSTEMTIME now{};
     localClock().getLocalTime(&now);
     return lib::formatTime(now, "hh':'mm':'ss tt", "MM-dd-yyyy");
 }
 
-std::string LibraryCycleServices::nextCheckText(int32_t minutes) {
+std::string CycleReadings::nextCheckText(int32_t minutes) {
     return NextCheckText(minutes);
 }
 
-long long LibraryCycleServices::secondsBetween(const std::string& earlier,
+long long CycleReadings::secondsBetween(const std::string& earlier,
                                                const std::string& later) {
     return lib::dateDifference(earlier, later);
 }
 
-std::string LibraryCycleServices::pcTimeText(int32_t displayLocalTime,
+std::string CycleReadings::pcTimeText(int32_t displayLocalTime,
                                              const std::string& datePicture,
                                              const std::string& timePicture) {
     return lib::pcTimeAndDate(displayLocalTime, datePicture, timePicture, " - ");
 }
 
-std::string LibraryCycleServices::formatTime(const SYSTEMTIME& time) {
+std::string CycleReadings::formatTime(const SYSTEMTIME& time) {
     return lib::formatTime(time, "", "");
 }
 
-uint64_t LibraryCycleServices::monotonicMs() {
+uint64_t CycleReadings::monotonicMs() {
     return localClock().tickCount();
 }
 
-std::string LibraryCycleServices::timeTextIn(uint64_t milliseconds,
+std::string CycleReadings::timeTextIn(uint64_t milliseconds,
                                              const std::string& timePicture) {
     constexpr uint64_t kUnitsPerMs = 10'000;
     SYSTEMTIME now{};

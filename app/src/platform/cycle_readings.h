@@ -7,7 +7,7 @@
 
 namespace tickwell {
 
-class LibraryCycleServices final : public CycleServices {
+class CycleReadings final : public CycleServices {
   public:
     bool networkAlive() override;
     std::string nowText() override;
