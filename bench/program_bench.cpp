@@ -10,6 +10,7 @@
 // delivered at once as the timer's own message, and the CPU time and working set
 // after them are read: what an hour in the tray costs, without waiting an hour.
 #include "demo_line.h"
+#include "identity.h"
 #include "program_ids.h"
 #include "bench_support.h"
 #include "scripted_server.h"
@@ -31,7 +32,7 @@ namespace {
 using tw::bench::median;
 using tw::bench::nowMs;
 
-constexpr char kTitle[] = "Tickwell - v1.50";
+constexpr const char* kTitle = tickwell::kMainWindowTitle;
 
 double cpuMs(HANDLE process) {
     FILETIME created, ended, kernel, user;

@@ -14,7 +14,7 @@
 //   twremote ini FILE SECTION KEY VALUE   write one setting
 //
 // The options dialog and its two small dialogs, named by their title ("Tickwell
-// Options", "" for Add-server, "Tickwell - v1.50" for the chooser):
+// Options", "" for Add-server, the main window's title for the chooser):
 //   twremote dialog TITLE [SECONDS]   wait until the dialog is shown
 //   twremote page N                   show page N (0..2) of the options dialog
 //   twremote click TITLE ID           click the button ID (on any page)
@@ -22,7 +22,9 @@
 //   twremote address TITLE ID A.B.C.D fill the IP address control ID
 //   twremote close TITLE              cancel the dialog
 //   twremote rect [TITLE]             print its frame as WxH+X+Y
+#include "identity.h"
 #include "program_ids.h"
+#include "tw/find_control.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -33,7 +35,9 @@
 
 namespace {
 
-constexpr char kTitle[] = "Tickwell - v1.50";
+using tw::testing::findControl;
+
+constexpr const char* kTitle = tickwell::kMainWindowTitle;
 
 std::string textOf(HWND window) {
     char text[1024] = {};
@@ -59,23 +63,6 @@ HWND mainWindow() {
          w = ::FindWindowExA(nullptr, w, "#32770", kTitle))
         if (::GetDlgItem(w, IDC_STATUSBAR) != nullptr)
             return w;
-    return nullptr;
-}
-
-// The control with this id and window class in the dialog or on one of its
-// pages (the drop list and the button beside it share an id).
-HWND findControl(HWND parent, int id, const char* className) {
-    for (HWND child = ::FindWindowExA(parent, nullptr, nullptr, nullptr); child != nullptr;
-         child = ::FindWindowExA(parent, child, nullptr, nullptr)) {
-        char name[64] = {};
-        ::GetClassNameA(child, name, sizeof(name));
-        if (::GetDlgCtrlID(child) == id &&
-            (className == nullptr || ::lstrcmpiA(name, className) == 0))
-            return child;
-        if (std::string(name) == "#32770")
-            if (HWND onPage = findControl(child, id, className))
-                return onPage;
-    }
     return nullptr;
 }
 

@@ -9,12 +9,10 @@
 #include "program_seams.h"
 #include "settings_store.h"
 #include "splash.h"
+#include "startup_rules.h"
 #include "tw/handles.h"
 
 #include <commctrl.h>
-
-#include <cctype>
-#include <cmath>
 
 namespace tickwell {
 
@@ -41,53 +39,36 @@ void registerProgramClass(HINSTANCE instance, HICON icon) {
 
 } // namespace
 
-bool isMinimizeSwitch(std::string_view arguments) {
-    const size_t first = arguments.find_first_not_of(' ');
-    if (first == std::string_view::npos)
-        return false;
-    const size_t last = arguments.find_last_not_of(' ');
-    std::string word(arguments.substr(first, last - first + 1));
-    for (char& c : word)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return word == "-minimize";
-}
-
-bool commonControlsRecentEnough(double version) {
-    // In hundredths: 4.71 as a sum of 4 and 71/100 need not equal the literal 4.71.
-    return std::lround(version * 100) >= std::lround(kMinimumComCtl32 * 100);
-}
-
-bool anotherInstanceRuns(const char* instanceName) {
-    tw::unique_handle probe(::CreateMutexA(nullptr, FALSE, instanceName));
-    if (!probe)
-        return false;
-    if (::GetLastError() == ERROR_ALREADY_EXISTS)
-        return true;
-    return ::FindWindowA(instanceName, "") != nullptr;
-}
-
-bool startupGatesPass(const char* instanceName) {
+StartupGates startupGatesPass(const char* instanceName) {
+    StartupGates gates;
     constexpr int32_t kIpAddressClass = ICC_INTERNET_CLASSES;
     if (!commonControlsRecentEnough(commonControls().init(kIpAddressClass))) {
         messageBox().show(nullptr, kOldCommonControlsText, "SysIPAddress32 Error",
                           MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
-        return false;
+        return gates;
     }
-    if (anotherInstanceRuns(instanceName)) {
+    // The mutex made here is the one kept: closing it and making it again would
+    // let a second copy through in between. One that cannot be made at all
+    // lets the program run, unguarded.
+    gates.instanceMutex.reset(::CreateMutexA(nullptr, FALSE, instanceName));
+    if (gates.instanceMutex && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+        gates.instanceMutex.reset();
         const std::string text =
             std::string("Another instance of ") + kProgramName + " is already running!";
         messageBox().show(nullptr, text.c_str(), kProgramName, MB_ICONHAND);
-        return false;
+        return gates;
     }
-    return true;
+    gates.pass = true;
+    return gates;
 }
 
 int runProgram(HINSTANCE instance, const std::string& arguments) {
-    LoadSettings();
-    Settings& s = settings();
-    if (!startupGatesPass(kInstanceName))
+    // The run's settings: the windows are lent them, the store writes them.
+    Settings s;
+    LoadSettings(s, settingsFilePath());
+    StartupGates gates = startupGatesPass(kInstanceName);
+    if (!gates.pass)
         return 0;
-    tw::unique_handle instanceMutex(::CreateMutexA(nullptr, FALSE, kInstanceName));
 
     lib::initUrlControl();
     ::InitCommonControls();
@@ -95,15 +76,15 @@ int runProgram(HINSTANCE instance, const std::string& arguments) {
         ::LoadImageA(instance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));
     registerProgramClass(instance, appIcon.get());
 
-    Splash(instance, s.useSounds != 0).run();
+    Splash(instance, s.useSounds).run();
     {
-        MainWindow window(instance, s, s.runInSystemTray != 0 && isMinimizeSwitch(arguments));
+        MainWindow window(instance, s, s.runInSystemTray && isMinimizeSwitch(arguments));
         window.run();
     }
 
     writeShutdownSettings(s);
-    instanceMutex.reset();
-    if (s.logEvents != 0)
+    gates.instanceMutex.reset();
+    if (s.logEvents)
         LogEvent(std::string(kProgramName) + " stopped");
     return 0;
 }

@@ -3,28 +3,23 @@
 // what changed while running and log the stop.
 #pragma once
 
+#include "tw/handles.h"
+
 #include <windows.h>
 
 #include <string>
-#include <string_view>
 
 namespace tickwell {
 
-// The command line asks to start in the tray: "-minimize" alone, in any case,
-// with blanks around it.
-bool isMinimizeSwitch(std::string_view arguments);
-
-// A common-controls version (major + minor / 100) new enough for the program.
-bool commonControlsRecentEnough(double version);
-
-// True when another copy of the program runs: a mutex of that name exists, or
-// a window of the program's class with an empty title.
-bool anotherInstanceRuns(const char* instanceName);
-
 // The two checks before anything shows: common controls recent enough and no
-// other copy running under instanceName. False (after the message that says
-// why) when the program must end at once.
-bool startupGatesPass(const char* instanceName);
+// other copy running under instanceName. When they pass, the instance mutex is
+// held from the check on, so of two copies started at once exactly one passes.
+struct StartupGates {
+    bool pass = false;
+    tw::unique_handle instanceMutex; // empty when the mutex could not be made
+};
+// Shows the message that says why when the program must end at once.
+StartupGates startupGatesPass(const char* instanceName);
 
 // The whole run of the program; its exit code.
 int runProgram(HINSTANCE instance, const std::string& arguments);

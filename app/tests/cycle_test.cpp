@@ -625,5 +625,28 @@ TEST(CycleSchedule, RunsSecondBySecond) {
         EXPECT_EQ(run(s), s.started) << s.name;
 }
 
+// The user may pick or add another server in Options while a slow query runs:
+// the query's cleaned name must not overwrite that choice when it ends.
+TEST(CycleResult, CleanedNameIsStoredOnlyWhileTheAskedServerIsStillCurrent) {
+    const struct {
+        const char* fault;
+        const char* chosenMeanwhile; // nullptr: nothing chosen
+        const char* currentAfter;
+    } rows[] = {
+        {"the asked server, cleaned", nullptr, "time.example"},
+        {"a server chosen meanwhile stays current", "other.example (Elsewhere)",
+         "other.example (Elsewhere)"},
+    };
+    for (const auto& row : rows) {
+        Rig rig;
+        rig.settings.currentServer = "time.example (Somewhere)";
+        ASSERT_TRUE(rig.cycle.command(QueryKind::Check).startQuery) << row.fault;
+        if (row.chosenMeanwhile)
+            rig.settings.currentServer = row.chosenMeanwhile;
+        rig.cycle.queryFinished(outcome(QueryKind::Check, true));
+        EXPECT_EQ(rig.settings.currentServer, row.currentAfter) << row.fault;
+    }
+}
+
 } // namespace
 } // namespace tickwell

@@ -154,11 +154,11 @@ TEST(OptionsRules, EachBoxStoresItsOwnSetting) {
         const auto stored = std::ranges::find_if(
             settingKeys(), [key](const SettingKey& k) { return std::string(k.name) == key; });
         ASSERT_NE(stored, settingKeys().end()) << key;
-        ASSERT_NE(stored->intField, nullptr) << key;
+        ASSERT_NE(stored->boolField, nullptr) << key;
         OptionsInput input = opened;
         input.checked[id] = !input.checked[id];
         Settings expected = unchanged;
-        expected.*stored->intField = expected.*stored->intField != 0 ? 0 : 1;
+        expected.*stored->boolField = !(expected.*stored->boolField);
         EXPECT_EQ(planApply(s, input).settings, expected) << key;
     }
 }

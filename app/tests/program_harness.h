@@ -5,6 +5,7 @@
 #pragma once
 
 #include "demo_line.h"
+#include "identity.h"
 #include "program_ids.h"
 #include "scripted_server.h"
 #include "tw/find_control.h"
@@ -34,8 +35,8 @@ using ::testing::HasSubstr;
 using tw::testing::findControl;
 using tw::testing::TempFolder;
 
-inline constexpr char kTitle[] = "Tickwell - v1.50";
-inline constexpr char kCreditLine[] = "Internet time for your PC - The Tickwell developers";
+inline constexpr const char* kTitle = kMainWindowTitle;
+using tickwell::kCreditLine;
 
 inline std::string testFolder() {
     char path[MAX_PATH] = {};

@@ -116,8 +116,9 @@ TEST(SerialRunEntry, GoesForEveryUserElseForThisUserAndTheBoxShowsWhatHolds) {
     s.iniPath = folder.file("Tickwell.ini");
     s.serverList[1] = "time.example";
     s.serverCount = 1;
+    OptionsHost host;
     DialogThread ui(
-        [&s] { return OptionsDialog(::GetModuleHandleA(nullptr), s, nullptr).run(nullptr); });
+        [&s, &host] { return OptionsDialog(::GetModuleHandleA(nullptr), s, host).run(nullptr); });
     ASSERT_NE(ui.window(), nullptr);
     char exe[MAX_PATH];
     ::GetModuleFileNameA(nullptr, exe, MAX_PATH);

@@ -2,6 +2,7 @@
 // the writes of the options dialog and of shutdown.
 #include <gtest/gtest.h>
 
+#include "library_calls.h"
 #include "settings_codec.h"
 #include "settings_store.h"
 #include "settings_table.h"
@@ -90,7 +91,7 @@ TEST(SettingsFile, FirstStartWritesEveryDefaultAndTheServers) {
     TempFolder folder;
     const std::string ini = folder.file("Tickwell.ini");
     Settings s;
-    loadSettings(s, ini);
+    LoadSettings(s, ini);
 
     const struct {
         const char* section;
@@ -133,7 +134,7 @@ TEST(SettingsFile, FirstStartWritesEveryDefaultAndTheServers) {
     EXPECT_EQ(s.currentServer, s.serverList[3]);
 
     Settings again;
-    loadSettings(again, ini);
+    LoadSettings(again, ini);
     EXPECT_EQ(again.serverCount, 13);
     EXPECT_EQ(again.currentServer, s.currentServer);
     EXPECT_EQ(again.interval, 720);
@@ -152,7 +153,7 @@ TEST(SettingsFile, StoredValuesAreReadWithSplashForcedOn) {
     ::WritePrivateProfileStringA("Format", "Time Style", "5", ini.c_str());
     ::WritePrivateProfileStringA("TimeServers", "Server1", "a.example", ini.c_str());
     Settings s;
-    loadSettings(s, ini);
+    LoadSettings(s, ini);
     EXPECT_EQ(s.showSplashScreen, 1);
     EXPECT_EQ(s.interval, 0);
     EXPECT_EQ(s.nextCheckText, "12/7/2026 10:00:00");
@@ -161,7 +162,7 @@ TEST(SettingsFile, StoredValuesAreReadWithSplashForcedOn) {
     EXPECT_EQ(s.datePicture, "dd MMMM yyyy");
     EXPECT_EQ(s.timePicture, "HH:mm:ss");
     EXPECT_EQ(s.serverCount, 1);
-    saveSettings(s);
+    SaveSettings(s);
     EXPECT_EQ(iniValue(ini, "General", "Show Splash Screen"), "1");
 }
 
@@ -171,7 +172,7 @@ TEST(SettingsFile, ListWithAGapAtTheStartIsReplacedByTheDefaults) {
     ::WritePrivateProfileStringA("TimeServers", "Server0", "old0", ini.c_str());
     ::WritePrivateProfileStringA("TimeServers", "Server2", "old2", ini.c_str());
     Settings s;
-    loadSettings(s, ini);
+    LoadSettings(s, ini);
     EXPECT_EQ(iniValue(ini, "TimeServers", "Server0"), kDefaultServers[0]);
     EXPECT_EQ(iniValue(ini, "TimeServers", "Server2"), kDefaultServers[2]);
     EXPECT_EQ(s.serverCount, 13);
@@ -185,7 +186,7 @@ TEST(SettingsFile, TwentyFiveServersAreAllReadAndNoMore) {
         ::WritePrivateProfileStringA("TimeServers", serverKey(n).c_str(),
                                      ("host" + std::to_string(n)).c_str(), ini.c_str());
     Settings s;
-    loadSettings(s, ini);
+    LoadSettings(s, ini);
     EXPECT_EQ(s.serverCount, 25);
     EXPECT_EQ(s.serverList[25], "host25");
     EXPECT_EQ(s.currentServer, "host3");
@@ -208,7 +209,7 @@ TEST(SettingsFile, TrayIconAdvancesOnlyWithTrayAndRotationOn) {
         ::WritePrivateProfileStringA("General", "Rotate Icons in SysTray", c.rotate, ini.c_str());
         ::WritePrivateProfileStringA("General", "Tray Icon", c.stored, ini.c_str());
         Settings s;
-        loadSettings(s, ini);
+        LoadSettings(s, ini);
         EXPECT_EQ(s.trayIcon, c.inMemory) << c.tray << c.rotate << c.stored;
         // Not written at start: only at shutdown.
         EXPECT_EQ(iniValue(ini, "General", "Tray Icon"), c.stored);
@@ -217,11 +218,11 @@ TEST(SettingsFile, TrayIconAdvancesOnlyWithTrayAndRotationOn) {
 
 TEST(SettingsFile, UnwritableFolderEndsWithTheDefaultsInMemory) {
     Settings s;
-    loadSettings(s, "C:\\no-such-folder-for-tickwell\\deeper\\Tickwell.ini");
+    LoadSettings(s, "C:\\no-such-folder-for-tickwell\\deeper\\Tickwell.ini");
     EXPECT_EQ(s.serverCount, 13);
     EXPECT_EQ(s.serverList[1], kDefaultServers[1]);
     EXPECT_EQ(s.currentServer, "time.nist.gov");
-    EXPECT_FALSE(saveSettings(s));
+    EXPECT_FALSE(SaveSettings(s));
     EXPECT_FALSE(writeShutdownSettings(s));
 }
 
@@ -234,7 +235,7 @@ TEST(SettingsFile, UnwritableFileKeepsItsCurrentServerBesideTheDefaultList) {
                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(lock);
     Settings s;
-    loadSettings(s, ini);
+    LoadSettings(s, ini);
     EXPECT_EQ(s.serverCount, 13);
     EXPECT_EQ(s.serverList[3], kDefaultServers[3]);
     EXPECT_EQ(s.currentServer, "mine.example");
@@ -255,7 +256,7 @@ TEST(SettingsFile, SaveLeavesTrayIconNextCheckAndServersAlone) {
     s.nextCheckText = "other";
     s.serverList[1] = "changed.example";
     s.currentServer = "kept.example";
-    saveSettings(s);
+    SaveSettings(s);
     EXPECT_EQ(iniValue(ini, "General", "Tray Icon"), "7");
     EXPECT_EQ(iniValue(ini, "General", "Time Next Checked"), "sentinel");
     EXPECT_EQ(iniKeys(ini, "TimeServers"), std::vector<std::string>{"Server1"});
@@ -306,13 +307,13 @@ TEST(SettingsFile, EveryKeyReadsBackWhatWasWritten) {
         ASSERT_TRUE(changed) << key.name << " keeps its default: the round trip would not test it";
     }
 
-    ASSERT_TRUE(saveSettings(written));
+    ASSERT_TRUE(SaveSettings(written));
     ASSERT_TRUE(writeShutdownSettings(written));
     for (int n = 1; n <= written.serverCount; ++n)
         ::WritePrivateProfileStringA("TimeServers", serverKey(n).c_str(),
                                      written.serverList[n].c_str(), written.iniPath.c_str());
     Settings read;
-    loadSettings(read, written.iniPath);
+    LoadSettings(read, written.iniPath);
 
     Settings expected = written;
     expected.showSplashScreen = 1; // always on when read
@@ -354,9 +355,9 @@ double localNow() {
 constexpr double kSecond = 1.0 / 86400;
 
 TEST(NextCheck, MinutesFromNowToTheSecond) {
-    const double now = parsed(NextCheckText(0));
-    const double dayLater = parsed(NextCheckText(1440));
-    const double halfHour = parsed(NextCheckText(30));
+    const double now = parsed(lib::nextCheckText(0));
+    const double dayLater = parsed(lib::nextCheckText(1440));
+    const double halfHour = parsed(lib::nextCheckText(30));
     // The calls may fall in different seconds.
     EXPECT_NEAR(dayLater - now, 1.0, 1.5 * kSecond);
     EXPECT_NEAR(halfHour - now, 30.0 / 1440, 1.5 * kSecond);
@@ -364,7 +365,7 @@ TEST(NextCheck, MinutesFromNowToTheSecond) {
 }
 
 TEST(NextCheck, RealClockGivesNow) {
-    EXPECT_NEAR(parsed(NextCheckText(0)), localNow(), 3 * kSecond);
+    EXPECT_NEAR(parsed(lib::nextCheckText(0)), localNow(), 3 * kSecond);
 }
 
 } // namespace

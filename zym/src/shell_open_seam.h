@@ -1,22 +1,11 @@
-// Opening a web address with the shell: tests replace it, as it would start a
-// browser on the test machine.
+// Opening a web address with the shell, as zym's URL control does: tests replace it.
 #pragma once
 
-#include "tw/seam.h"
-
-#include <windows.h>
-#include <shellapi.h>
+#include "tw/ui_seams.h"
 
 namespace zym {
 
-struct ShellOpenSeam {
-    HINSTANCE(WINAPI* shellExecute)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
-
-    static ShellOpenSeam real() { return {::ShellExecuteA}; }
-};
-
-inline ShellOpenSeam& shellOpen() {
-    return tw::seam<ShellOpenSeam>();
-}
+using tw::shellOpen;
+using tw::ShellOpenSeam;
 
 } // namespace zym

@@ -59,7 +59,7 @@ CycleEffects Cycle::command(QueryKind kind) {
         return effects;
     // Without a connection the user asked to wait rather than see a failure:
     // the command leaves no trace at all.
-    if (settings_.waitForConnection != 0 && !services_.networkAlive())
+    if (settings_.waitForConnection && !services_.networkAlive())
         return effects;
 
     const uint64_t nowMs = services_.monotonicMs();
@@ -70,7 +70,7 @@ CycleEffects Cycle::command(QueryKind kind) {
             (kind == QueryKind::Set || waiting_ == QueryKind::Set) ? QueryKind::Set : kind;
         const bool news = waiting_ != waitingKind;
         waiting_ = waitingKind;
-        if (news && settings_.showStatusBar != 0)
+        if (news && settings_.showStatusBar)
             effects.statusText =
                 statusCut("Waiting until " + services_.timeTextIn(leftMs, settings_.timePicture) +
                           " to ask " + tw::cleanServerName(settings_.currentServer) + " again");
@@ -78,12 +78,13 @@ CycleEffects Cycle::command(QueryKind kind) {
     }
     waiting_.reset();
     queryKey_ = courtesyKey(settings_.currentServer);
+    queryServer_ = settings_.currentServer;
     servers_[queryKey_].lastStartMs = nowMs;
 
     effects.waitCursor = true;
-    if (settings_.useSounds != 0)
+    if (settings_.useSounds)
         effects.sound = Sound::Start;
-    if (settings_.showStatusBar != 0)
+    if (settings_.showStatusBar)
         effects.statusText = statusCut(kCheckingPrefix + settings_.currentServer);
 
     QueryRequest request;
@@ -108,24 +109,25 @@ CycleEffects Cycle::queryFinished(const QueryResult& result) {
         ServerCourtesy& courtesy = servers_[queryKey_];
         courtesy.waitMs = std::min(courtesy.waitMs * 2, kMaxCourtesyMs);
     }
-    // The query cleaned the name ("host (note)" -> "host"); later queries use that.
-    settings_.currentServer = result.server;
+    // The query cleaned the name ("host (note)" -> "host"); later queries use
+    // that, unless the user chose another server while it ran.
+    if (settings_.currentServer == queryServer_)
+        settings_.currentServer = result.server;
     lastMessage_ = result.message;
     effects.waitCursor = false;
 
     if (!result.ok) {
         effects.serverTimeText = result.message;
-        if (settings_.logEvents != 0)
+        if (settings_.logEvents)
             effects.logEntries.push_back(result.message);
-        if (settings_.showStatusBar != 0)
+        if (settings_.showStatusBar)
             effects.statusText = result.message;
         // Retried even when the Set was started by hand: with auto-set on, the
         // user relies on the clock being kept right.
-        if (result.kind == QueryKind::Set && settings_.autoSetTime != 0 &&
-            settings_.connectionRetry != 0) {
+        if (result.kind == QueryKind::Set && settings_.autoSetTime && settings_.connectionRetry) {
             retryPending_ = true;
             retryAtText_ = services_.nextCheckText(kRetryMinutes);
-            if (settings_.showStatusBar != 0)
+            if (settings_.showStatusBar)
                 effects.statusText = statusCut(kRetryPrefix + retryAtText_);
         }
         return effects;
@@ -152,12 +154,12 @@ CycleEffects Cycle::queryFinished(const QueryResult& result) {
     // The worker words each difference from a cleared flag, so a mismatch after
     // a match is coloured as a mismatch.
     clockMatches_ = result.clockMatches;
-    if (settings_.useSounds != 0)
+    if (settings_.useSounds)
         effects.sound = Sound::Success;
-    if (settings_.showStatusBar != 0)
+    if (settings_.showStatusBar)
         effects.statusText = statusCut(creditLine_);
     // The log keeps the server's reply, not the difference: one line per query.
-    if (settings_.logEvents != 0)
+    if (settings_.logEvents)
         effects.logEntries.push_back(result.message);
     effects.redrawValues = true;
     return effects;
@@ -175,7 +177,7 @@ CycleEffects Cycle::tick() {
         waiting_.reset();
         return withRefresh(command(kind), std::move(effects));
     }
-    if (settings_.autoSetTime == 0)
+    if (!settings_.autoSetTime)
         return effects;
     // A schedule or retry that comes due during a query stays due: it fires at
     // the first tick after the query ends instead of being dropped as busy.
@@ -187,13 +189,12 @@ CycleEffects Cycle::tick() {
         // Advanced before the attempt, whatever its outcome: a failed or skipped
         // Set keeps the rhythm, and a time long past fires once, not once per
         // missed interval.
-        settings_.nextCheckText = services_.nextCheckText(
-            settings_.interval > 0 ? settings_.interval : kDefaultIntervalMinutes);
+        settings_.nextCheckText = services_.nextCheckText(scheduleMinutes(settings_.interval));
         return withRefresh(command(QueryKind::Set), std::move(effects));
     }
     // Not cleared here: a retry dropped by the network gate is tried again on
     // every tick until a connection exists.
-    if (retryPending_ && settings_.connectionRetry != 0 &&
+    if (retryPending_ && settings_.connectionRetry &&
         services_.secondsBetween(retryAtText_, now) >= 0)
         return withRefresh(command(QueryKind::Set), std::move(effects));
     return effects;

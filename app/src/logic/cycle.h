@@ -107,6 +107,10 @@ inline constexpr int32_t kDefaultTimeoutSeconds = 30;
 // An "Interval" of 0 or less would issue a Set at every tick: the schedule then
 // keeps this many minutes, the default.
 inline constexpr int32_t kDefaultIntervalMinutes = 720;
+// The minutes from one regular check to the next for an "Interval" setting.
+constexpr int32_t scheduleMinutes(int interval) {
+    return interval > 0 ? interval : kDefaultIntervalMinutes;
+}
 // The least time between two queries of one server, the public time services'
 // published rule; a RATE kiss doubles it for that server, up to kMaxCourtesyMs.
 inline constexpr uint64_t kCourtesyMs = 4'000;
@@ -152,6 +156,7 @@ class Cycle {
     std::string creditLine_;
     std::map<std::string, ServerCourtesy> servers_; // by courtesyKey
     std::string queryKey_;                          // the server of the running query
+    std::string queryServer_; // the current server as the running query started
     std::optional<QueryKind> waiting_;
     bool querying_ = false;
     int32_t clockMatches_ = 0;

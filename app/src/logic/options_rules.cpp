@@ -3,6 +3,7 @@
 #include "program_ids.h"
 #include "server_list.h"
 #include "settings_codec.h"
+#include "tw/trim.h"
 
 #include <charconv>
 
@@ -26,10 +27,10 @@ const std::vector<IntervalOption> kIntervalOptions = {
 
 namespace {
 
-// A check box bound to an int setting: checked is "not 0", and Apply stores 0 or 1.
+// A check box bound to a switch of the settings.
 struct BoundBox {
     int id;
-    int Settings::*field;
+    bool Settings::*field;
 };
 const BoundBox kBoundBoxes[] = {
     {IDC_SHOW_SPLASH, &Settings::showSplashScreen},
@@ -76,9 +77,9 @@ OptionsView initialView(const Settings& s) {
     for (const BoundBox& box : kBoundBoxes)
         view.checked[box.id] = s.*box.field != 0;
     // Rotation is shown off with the tray off: it only ever rotates the tray icon.
-    view.checked[IDC_ROTATE_ICONS] = s.runInSystemTray != 0 && s.rotateIconsInSysTray != 0;
+    view.checked[IDC_ROTATE_ICONS] = s.runInSystemTray && s.rotateIconsInSysTray;
 
-    const bool autoSet = s.autoSetTime != 0;
+    const bool autoSet = s.autoSetTime;
     view.checked[IDC_AUTOSET_NONE] = !autoSet;
     const int shownInterval = autoSet ? intervalOption(s.interval) : 0;
     for (const IntervalOption& option : kIntervalOptions)
@@ -127,10 +128,9 @@ int intervalOption(int minutes) {
 }
 
 std::optional<int> numberInRange(std::string_view text, int low, int high) {
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
+    text = tw::trimmed(text, tw::kSpaceAndTab);
+    if (text.empty())
         return std::nullopt;
-    text = text.substr(first, text.find_last_not_of(" \t") - first + 1);
     int value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     // Digits only: from_chars would take a minus sign, and stops at the first other character.
@@ -170,7 +170,7 @@ ApplyOutcome planApply(const Settings& current, const OptionsInput& input) {
 
     Settings& s = outcome.settings = current;
     for (const BoundBox& box : kBoundBoxes)
-        s.*box.field = isOn(input.checked, box.id) ? 1 : 0;
+        s.*box.field = isOn(input.checked, box.id);
     // Nothing selected (the current server matches no entry): it stays current.
     if (!input.shownServer.empty())
         s.currentServer = input.shownServer;
@@ -189,8 +189,8 @@ ApplyOutcome planApply(const Settings& current, const OptionsInput& input) {
     s.datePicture = pictures.date;
     s.timePicture = pictures.time;
 
-    s.autoSetTime = isOn(input.checked, IDC_AUTOSET_NONE) ? 0 : 1;
-    if (s.autoSetTime != 0) {
+    s.autoSetTime = !isOn(input.checked, IDC_AUTOSET_NONE);
+    if (s.autoSetTime) {
         for (const IntervalOption& option : kIntervalOptions)
             if (isOn(input.checked, option.id))
                 s.interval = option.minutes;

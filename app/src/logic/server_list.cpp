@@ -1,6 +1,7 @@
 #include "server_list.h"
 
 #include "tw/server_name.h"
+#include "tw/trim.h"
 
 namespace tickwell {
 
@@ -31,12 +32,8 @@ std::string dottedAddress(uint32_t address) {
 AddServerDecision decideAddServer(int serverCount, std::string_view typedName, uint32_t address) {
     if (serverCount >= kMaxServers)
         return {AddServerDecision::Kind::ListFull, {}};
-    const size_t first = typedName.find_first_not_of(" \t");
-    if (first != std::string_view::npos) {
-        const size_t last = typedName.find_last_not_of(" \t");
-        return {AddServerDecision::Kind::Add,
-                std::string(typedName.substr(first, last - first + 1))};
-    }
+    if (const std::string_view name = tw::trimmed(typedName, tw::kSpaceAndTab); !name.empty())
+        return {AddServerDecision::Kind::Add, std::string(name)};
     if (address == 0)
         return {AddServerDecision::Kind::NothingEntered, {}};
     return {AddServerDecision::Kind::Add, dottedAddress(address)};

@@ -1,4 +1,4 @@
-// The program's settings: one process-wide value per key of "Tickwell.ini",
+// The program's settings: one value per key of "Tickwell.ini",
 // plus the server list, the current server, the next check time and the two
 // display pictures derived from "Time Style". Which key holds which value, and
 // its default, is the table in settings_table.h.
@@ -12,33 +12,35 @@ namespace tickwell {
 inline constexpr int kMaxServers = 25;
 inline constexpr int kTrayIconCount = 14;
 
+// The switches are stored as 0 and 1 (any other number reads as on); the
+// program holds them as bools.
 struct Settings {
     // Every key at its default.
     Settings();
 
     // "General"
-    int showSplashScreen;
-    int showStatusBar;
-    int useSounds;
-    int stayOnTop;
-    int runInSystemTray;
-    int logEvents;
-    int autoSetTime;
+    bool showSplashScreen;
+    bool showStatusBar;
+    bool useSounds;
+    bool stayOnTop;
+    bool runInSystemTray;
+    bool logEvents;
+    bool autoSetTime;
     int interval; // minutes
     int trayIcon; // 1..14: icon resource 1050 + n
-    int startWithWindows;
-    int rotateIconsInSysTray;
+    bool startWithWindows;
+    bool rotateIconsInSysTray;
     std::string nextCheckText; // "Time Next Checked"
 
     // "Network"
     int networkTimeout; // seconds
     int timePort;
     std::string currentServer; // "CurrentNISTServer"
-    int useProxyServer;
+    bool useProxyServer;
     int proxyPort;
     std::string proxyServerAddress;
-    int connectionRetry;
-    int waitForConnection;
+    bool connectionRetry;
+    bool waitForConnection;
 
     // "Format"
     int displayNistTime;  // 0 local, 1 GMT, 2 raw Daytime line
@@ -58,8 +60,5 @@ struct Settings {
 
     bool operator==(const Settings&) const = default;
 };
-
-// The settings of this run.
-Settings& settings();
 
 } // namespace tickwell

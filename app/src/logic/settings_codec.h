@@ -35,6 +35,9 @@ inline constexpr std::array<std::string_view, 14> kDefaultServers = {
     "utcnist.colorado.edu", "utcnist2.colorado.edu",
 };
 
+// The slot of the default current server: the name that rotates over them all.
+inline constexpr int kDefaultCurrentServerSlot = 3;
+
 std::string serverKey(int n);
 
 // The command line of the Run entry: the program with the "-minimize" switch.

@@ -6,12 +6,18 @@ namespace {
 
 constexpr SettingKey intKey(const char* section, const char* name, int Settings::*field,
                             int defaultValue, unsigned writes) {
-    return {section, name, field, nullptr, defaultValue, TextDefault::Empty, writes};
+    return {section, name, field, nullptr, nullptr, defaultValue, TextDefault::Empty, writes};
+}
+
+constexpr SettingKey boolKey(const char* section, const char* name, bool Settings::*field,
+                             bool defaultValue, unsigned writes) {
+    return {section, name, nullptr, field, nullptr, defaultValue ? 1 : 0, TextDefault::Empty,
+            writes};
 }
 
 constexpr SettingKey textKey(const char* section, const char* name, std::string Settings::*field,
                              TextDefault defaultValue, unsigned writes) {
-    return {section, name, nullptr, field, 0, defaultValue, writes};
+    return {section, name, nullptr, nullptr, field, 0, defaultValue, writes};
 }
 
 constexpr const char* kGeneral = kGeneralSection;
@@ -19,30 +25,30 @@ constexpr const char* kNetwork = kNetworkSection;
 constexpr const char* kFormat = kFormatSection;
 
 constexpr SettingKey kKeys[] = {
-    intKey(kGeneral, "Show Splash Screen", &Settings::showSplashScreen, 1, kSaved),
-    intKey(kGeneral, "Show Status bar", &Settings::showStatusBar, 1, kSaved | kAtShutdown),
-    intKey(kGeneral, "Use Sounds", &Settings::useSounds, 1, kSaved),
-    intKey(kGeneral, "Stay on top", &Settings::stayOnTop, 0, kSaved),
-    intKey(kGeneral, "Run in System Tray", &Settings::runInSystemTray, 0, kSaved),
-    intKey(kGeneral, "Log events", &Settings::logEvents, 1, kSaved),
-    intKey(kGeneral, "Auto-set time", &Settings::autoSetTime, 0, kSaved),
+    boolKey(kGeneral, "Show Splash Screen", &Settings::showSplashScreen, true, kSaved),
+    boolKey(kGeneral, "Show Status bar", &Settings::showStatusBar, true, kSaved | kAtShutdown),
+    boolKey(kGeneral, "Use Sounds", &Settings::useSounds, true, kSaved),
+    boolKey(kGeneral, "Stay on top", &Settings::stayOnTop, false, kSaved),
+    boolKey(kGeneral, "Run in System Tray", &Settings::runInSystemTray, false, kSaved),
+    boolKey(kGeneral, "Log events", &Settings::logEvents, true, kSaved),
+    boolKey(kGeneral, "Auto-set time", &Settings::autoSetTime, false, kSaved),
     intKey(kGeneral, "Interval", &Settings::interval, 720, kSaved),
     intKey(kGeneral, "Tray Icon", &Settings::trayIcon, 1, kAtShutdown),
-    intKey(kGeneral, "Start with Windows", &Settings::startWithWindows, 0, kSaved),
-    intKey(kGeneral, "Rotate Icons in SysTray", &Settings::rotateIconsInSysTray, 1, kSaved),
+    boolKey(kGeneral, "Start with Windows", &Settings::startWithWindows, false, kSaved),
+    boolKey(kGeneral, "Rotate Icons in SysTray", &Settings::rotateIconsInSysTray, true, kSaved),
     textKey(kGeneral, "Time Next Checked", &Settings::nextCheckText,
             TextDefault::NextCheckFromInterval, kAtShutdown),
 
     intKey(kNetwork, "Time Port", &Settings::timePort, 13, kSaved),
     intKey(kNetwork, "Network Timeout", &Settings::networkTimeout, 30, kSaved),
-    textKey(kNetwork, "CurrentNISTServer", &Settings::currentServer, TextDefault::ThirdServer,
-            kSaved),
-    intKey(kNetwork, "Use Proxy Server", &Settings::useProxyServer, 0, kSaved),
+    textKey(kNetwork, "CurrentNISTServer", &Settings::currentServer,
+            TextDefault::DefaultCurrentServer, kSaved),
+    boolKey(kNetwork, "Use Proxy Server", &Settings::useProxyServer, false, kSaved),
     intKey(kNetwork, "Proxy Port", &Settings::proxyPort, 80, kSaved),
     textKey(kNetwork, "Proxy Server address", &Settings::proxyServerAddress, TextDefault::Empty,
             kSaved),
-    intKey(kNetwork, "Connection Retry", &Settings::connectionRetry, 1, kSaved),
-    intKey(kNetwork, "Wait for connection", &Settings::waitForConnection, 0, kSaved),
+    boolKey(kNetwork, "Connection Retry", &Settings::connectionRetry, true, kSaved),
+    boolKey(kNetwork, "Wait for connection", &Settings::waitForConnection, false, kSaved),
 
     intKey(kFormat, "Display NIST Time", &Settings::displayNistTime, 1, kSaved),
     intKey(kFormat, "Display LOCAL Time", &Settings::displayLocalTime, 0, kSaved),
@@ -59,6 +65,8 @@ Settings::Settings() {
     for (const SettingKey& key : kKeys)
         if (key.intField != nullptr)
             this->*key.intField = key.intDefault;
+        else if (key.boolField != nullptr)
+            this->*key.boolField = key.intDefault != 0;
 }
 
 } // namespace tickwell

@@ -18,8 +18,8 @@ inline constexpr char kTimeServersSection[] = "TimeServers";
 // Defaults of text keys, which depend on what is read before them.
 enum class TextDefault {
     Empty,
-    NextCheckFromInterval, // NextCheckText of the "Interval" just read
-    ThirdServer,           // slot 3 of the server list (so read after the list)
+    NextCheckFromInterval, // the next regular check for the "Interval" just read
+    DefaultCurrentServer,  // slot kDefaultCurrentServerSlot of the list (so read after it)
 };
 
 // Which writes include a key (a bit set).
@@ -31,10 +31,11 @@ enum SettingWrites : unsigned {
 struct SettingKey {
     const char* section;
     const char* name;
-    // Exactly one of the two is set.
+    // Exactly one of the three is set.
     int Settings::*intField;
+    bool Settings::*boolField;
     std::string Settings::*textField;
-    int intDefault;
+    int intDefault; // also a switch's: 0 or 1
     TextDefault textDefault;
     unsigned writes;
 };

@@ -2,7 +2,6 @@
 
 #include "library_calls.h"
 #include "program_seams.h"
-#include "settings_store.h"
 
 namespace tickwell {
 
@@ -16,18 +15,20 @@ std::string CycleReadings::nowText() {
     return lib::formatTime(now, "hh':'mm':'ss tt", "MM-dd-yyyy");
 }
 
-std::string CycleReadings::nextCheckText(int32_t minutes) {
-    return NextCheckText(minutes);
+std::string nextScheduledCheckText(int interval) {
+    return lib::nextCheckText(scheduleMinutes(interval));
 }
 
-long long CycleReadings::secondsBetween(const std::string& earlier,
-                                               const std::string& later) {
+std::string CycleReadings::nextCheckText(int32_t minutes) {
+    return lib::nextCheckText(minutes);
+}
+
+long long CycleReadings::secondsBetween(const std::string& earlier, const std::string& later) {
     return lib::dateDifference(earlier, later);
 }
 
-std::string CycleReadings::pcTimeText(int32_t displayLocalTime,
-                                             const std::string& datePicture,
-                                             const std::string& timePicture) {
+std::string CycleReadings::pcTimeText(int32_t displayLocalTime, const std::string& datePicture,
+                                      const std::string& timePicture) {
     return lib::pcTimeAndDate(displayLocalTime, datePicture, timePicture, " - ");
 }
 
@@ -39,8 +40,7 @@ uint64_t CycleReadings::monotonicMs() {
     return localClock().tickCount();
 }
 
-std::string CycleReadings::timeTextIn(uint64_t milliseconds,
-                                             const std::string& timePicture) {
+std::string CycleReadings::timeTextIn(uint64_t milliseconds, const std::string& timePicture) {
     constexpr uint64_t kUnitsPerMs = 10'000;
     SYSTEMTIME now{};
     localClock().getLocalTime(&now);

@@ -7,6 +7,10 @@
 
 namespace tickwell {
 
+// The next regular check, "Interval" minutes from now, as "Time Next Checked"
+// holds it.
+std::string nextScheduledCheckText(int interval);
+
 class CycleReadings final : public CycleServices {
   public:
     bool networkAlive() override;

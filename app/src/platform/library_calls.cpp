@@ -61,7 +61,7 @@ std::string timestamp() {
     return takeBstr(::TIMESTAMP());
 }
 
-std::string nextCheckTime(int32_t minutes) {
+std::string nextCheckText(int32_t minutes) {
     return takeBstr(::SETNEXTCHECKTIME(&minutes));
 }
 

@@ -27,8 +27,9 @@ std::string formatTime(const SYSTEMTIME& time, const std::string& timePicture,
 double strToVbDate(const std::string& dateText);
 std::string vbDateToStr(double variantDate);
 std::string timestamp();
-// The local date and time `minutes` from now, in the form vbDateToStr gives.
-std::string nextCheckTime(int32_t minutes);
+// The local date and time `minutes` from now, in the form vbDateToStr gives
+// (SETNEXTCHECKTIME).
+std::string nextCheckText(int32_t minutes);
 
 // The time query and the clock, as the check-and-set cycle's worker calls them.
 struct TimeQuery {

@@ -2,10 +2,9 @@
 
 #include "library_calls.h"
 #include "run_entry.h"
-
 #include "system_versions.h"
 
-#include <shellapi.h>
+#include <process.h>
 
 namespace tickwell {
 
@@ -36,18 +35,26 @@ double initCommonControls(int32_t classes) {
     return initComCtl32(classes);
 }
 
+HANDLE startThread(unsigned(__stdcall* routine)(void*), void* argument) {
+    return reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, routine, argument, 0, nullptr));
+}
+
 } // namespace
 
 LocalClockSeam LocalClockSeam::real() {
     return {::GetLocalTime, ::GetTickCount64};
 }
 
-MessageBoxSeam MessageBoxSeam::real() {
-    return {::MessageBoxA};
+ClockSetterSeam ClockSetterSeam::real() {
+    return {lib::setPcTime};
 }
 
-ShellOpenSeam ShellOpenSeam::real() {
-    return {::ShellExecuteA};
+TraySeam TraySeam::real() {
+    return {::Shell_NotifyIconA};
+}
+
+ThreadSeam ThreadSeam::real() {
+    return {startThread};
 }
 
 NetworkSeam NetworkSeam::real() {

@@ -1,15 +1,19 @@
 // The program's platform effects that tests replace, one seam per kind:
-// reading the clock (for deterministic schedules and texts), message boxes
-// (they would block a test), the shell (it would open a browser or an editor),
-// the network-alive test, the screen's dots per inch and the common controls'
-// version (to try the start-up gate on either side of its limit), and the
-// registry behind the Run entry (to refuse HKEY_LOCAL_MACHINE as it is refused
-// to a standard user). Production binds each to the real call.
+// reading the clock (for deterministic schedules and texts), setting it (a
+// test must never move this machine's clock), message boxes (they would block
+// a test), the shell (it would open a browser or an editor), the network-alive
+// test, the screen's dots per inch and the common controls' version (to try
+// the start-up gate on either side of its limit), the registry behind the Run
+// entry (to refuse HKEY_LOCAL_MACHINE as it is refused to a standard user),
+// the notification area (to be missing, as it is at a logon) and starting the
+// query's thread (to fail). Production binds each to the real call.
 #pragma once
 
 #include "tw/seam.h"
+#include "tw/ui_seams.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdint>
 #include <optional>
@@ -23,14 +27,27 @@ struct LocalClockSeam {
     static LocalClockSeam real();
 };
 
-struct MessageBoxSeam {
-    int(WINAPI* show)(HWND, LPCSTR, LPCSTR, UINT);
-    static MessageBoxSeam real();
+using tw::messageBox;
+using tw::MessageBoxSeam;
+using tw::shellOpen;
+using tw::ShellOpenSeam;
+
+struct ClockSetterSeam {
+    // zymdate's SETPCTIME: sets the clock to utc, words the change.
+    std::string (*setPcTime)(SYSTEMTIME& utc, int32_t& matchFlag);
+    static ClockSetterSeam real();
 };
 
-struct ShellOpenSeam {
-    HINSTANCE(WINAPI* shellExecute)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
-    static ShellOpenSeam real();
+struct TraySeam {
+    // Shell_NotifyIconA: fails while the notification area does not exist.
+    BOOL(WINAPI* notify)(DWORD message, PNOTIFYICONDATAA data);
+    static TraySeam real();
+};
+
+struct ThreadSeam {
+    // _beginthreadex with the default stack: the thread's handle, or null.
+    HANDLE (*start)(unsigned(__stdcall* routine)(void*), void* argument);
+    static ThreadSeam real();
 };
 
 struct NetworkSeam {
@@ -64,11 +81,14 @@ struct RegistrySeam {
 inline LocalClockSeam& localClock() {
     return tw::seam<LocalClockSeam>();
 }
-inline MessageBoxSeam& messageBox() {
-    return tw::seam<MessageBoxSeam>();
+inline ClockSetterSeam& clockSetter() {
+    return tw::seam<ClockSetterSeam>();
 }
-inline ShellOpenSeam& shellOpen() {
-    return tw::seam<ShellOpenSeam>();
+inline TraySeam& tray() {
+    return tw::seam<TraySeam>();
+}
+inline ThreadSeam& threads() {
+    return tw::seam<ThreadSeam>();
 }
 inline NetworkSeam& network() {
     return tw::seam<NetworkSeam>();

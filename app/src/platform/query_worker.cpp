@@ -3,32 +3,39 @@
 #include "library_calls.h"
 #include "program_ids.h"
 #include "program_seams.h"
-#include "tw/handles.h"
 #include "zymdate_texts.h"
 
-#include <process.h>
+#include <atomic>
+#include <chrono>
+#include <mutex>
 
 namespace tickwell {
 
 struct QueryWorker::Shared {
-    CRITICAL_SECTION clockSet;
-    bool allowClockSet = true; // guarded by clockSet
-    Shared() { ::InitializeCriticalSection(&clockSet); }
-    ~Shared() { ::DeleteCriticalSection(&clockSet); }
+    std::timed_mutex clockSet;              // held for the whole clock set
+    std::atomic<bool> allowClockSet{true};  // false once the program is ending
+    std::atomic<bool> outcomePosted{false}; // of the running query
 };
 
 namespace {
+
+// A full message queue refuses a post for a moment; a window that is gone for good.
+constexpr int kPostAttempts = 20;
+constexpr DWORD kPostRetryMs = 100;
+
+constexpr char kLostText[] =
+    "The time query ended without an answer: the system is out of resources";
 
 struct Job {
     std::shared_ptr<QueryWorker::Shared> shared;
     HWND notify;
     QueryRequest request;
+    std::unique_ptr<QueryResult> result; // made before the thread, so a report never needs memory
 };
 
 // The query and, for Set, the clock set; the readings the difference compares
 // are taken as soon as the reply is judged.
-QueryResult runQuery(const QueryRequest& request, QueryWorker::Shared& shared) {
-    QueryResult result;
+void runQuery(const QueryRequest& request, QueryWorker::Shared& shared, QueryResult& result) {
     result.kind = request.kind;
     lib::TimeQuery query =
         lib::checkAtomicTime(request.server, request.port, request.timeoutSeconds);
@@ -37,16 +44,15 @@ QueryResult runQuery(const QueryRequest& request, QueryWorker::Shared& shared) {
     result.message = query.message;
     if (!result.ok) {
         result.askedLessOften = result.message.find(ZYMDATE_RATE_KISS_TEXT) != std::string::npos;
-        return result;
+        return;
     }
     result.delay = query.delay;
     if (request.kind == QueryKind::Set) {
         // Under the lock stop() takes: the program never ends in the middle of
         // a clock set, and none starts once it is ending.
-        ::EnterCriticalSection(&shared.clockSet);
+        const std::lock_guard lock(shared.clockSet);
         if (shared.allowClockSet)
-            result.differenceText = lib::setPcTime(query.serverUtc, result.clockMatches);
-        ::LeaveCriticalSection(&shared.clockSet);
+            result.differenceText = clockSetter().setPcTime(query.serverUtc, result.clockMatches);
     }
     result.serverUtc = query.serverUtc;
     result.serverLocal = lib::convertToLocalTime(query.serverUtc);
@@ -54,19 +60,32 @@ QueryResult runQuery(const QueryRequest& request, QueryWorker::Shared& shared) {
     if (request.kind == QueryKind::Check)
         result.differenceText =
             lib::differenceText(result.pcLocal, result.serverLocal, result.clockMatches);
-    return result;
 }
 
 unsigned __stdcall workerMain(void* argument) {
     std::unique_ptr<Job> job(static_cast<Job*>(argument));
+    QueryResult& result = *job->result;
     try {
-        auto result = std::make_unique<QueryResult>(runQuery(job->request, *job->shared));
-        // When the window is gone nobody waits for the result.
-        if (::PostMessageA(job->notify, WM_QUERY_DONE, 0, reinterpret_cast<LPARAM>(result.get())))
-            result.release();
+        runQuery(job->request, *job->shared, result);
     } catch (...) {
-        // Out of memory: the window never learns the outcome; nothing else to do.
+        // Out of memory mid-query: reported as a failure with a fixed text.
+        result.ok = false;
+        result.differenceText.clear();
+        try {
+            result.message = kLostText;
+        } catch (...) {
+        }
     }
+    for (int attempt = 0; attempt < kPostAttempts && ::IsWindow(job->notify); ++attempt) {
+        if (::PostMessageA(job->notify, WM_QUERY_DONE, 0,
+                           reinterpret_cast<LPARAM>(job->result.get()))) {
+            job->result.release();
+            job->shared->outcomePosted = true;
+            return 0;
+        }
+        ::Sleep(kPostRetryMs);
+    }
+    // Not posted: the window finds out through lostQuery().
     return 0;
 }
 
@@ -79,19 +98,46 @@ QueryWorker::~QueryWorker() {
 }
 
 bool QueryWorker::start(HWND notify, const QueryRequest& request) {
-    auto job = std::make_unique<Job>(Job{shared_, notify, request});
-    tw::unique_handle thread(
-        reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, &workerMain, job.get(), 0, nullptr)));
-    if (!thread)
+    try {
+        auto job =
+            std::make_unique<Job>(Job{shared_, notify, request, std::make_unique<QueryResult>()});
+        shared_->outcomePosted = false;
+        tw::unique_handle thread(threads().start(&workerMain, job.get()));
+        if (!thread)
+            return false;
+        job.release();
+        thread_ = std::move(thread);
+        runningKind_ = request.kind;
+        runningServer_ = request.server;
+        return true;
+    } catch (...) {
         return false;
-    job.release();
-    return true;
+    }
+}
+
+std::unique_ptr<QueryResult> QueryWorker::take(LPARAM lParam) {
+    thread_.reset();
+    return std::unique_ptr<QueryResult>(reinterpret_cast<QueryResult*>(lParam));
+}
+
+std::optional<QueryResult> QueryWorker::lostQuery() {
+    if (!thread_ || ::WaitForSingleObject(thread_.get(), 0) != WAIT_OBJECT_0 ||
+        shared_->outcomePosted)
+        return std::nullopt;
+    thread_.reset();
+    QueryResult lost;
+    lost.kind = runningKind_;
+    lost.server = runningServer_;
+    lost.message = kLostText;
+    return lost;
 }
 
 void QueryWorker::stop() {
-    ::EnterCriticalSection(&shared_->clockSet);
     shared_->allowClockSet = false;
-    ::LeaveCriticalSection(&shared_->clockSet);
+    // A set under way ends within moments; a set that waits longer is showing
+    // its refusal box, and no clock change follows it.
+    std::unique_lock lock(shared_->clockSet, std::defer_lock);
+    (void)lock.try_lock_for(std::chrono::milliseconds(kClockSetExitWaitMs));
 }
 
 } // namespace tickwell

@@ -43,7 +43,7 @@ bool setRunEntry(bool startWithWindows, std::string_view exePath) {
 }
 
 bool applyRunEntry(const Settings& s) {
-    return setRunEntry(s.startWithWindows != 0, lib::exeName());
+    return setRunEntry(s.startWithWindows, lib::exeName());
 }
 
 std::optional<std::string> registryText(int32_t root, const std::string& keyPath,

@@ -1,15 +1,11 @@
 #include "settings_store.h"
 
+#include "cycle_readings.h"
 #include "library_calls.h"
 #include "settings_codec.h"
 #include "settings_table.h"
 
 namespace tickwell {
-
-Settings& settings() {
-    static Settings current;
-    return current;
-}
 
 namespace {
 
@@ -27,15 +23,15 @@ struct IniFile {
 
 // A key whose default is a server of the list is read once the list is.
 bool readWithServerList(const SettingKey& key) {
-    return key.textField != nullptr && key.textDefault == TextDefault::ThirdServer;
+    return key.textField != nullptr && key.textDefault == TextDefault::DefaultCurrentServer;
 }
 
 std::string textDefault(TextDefault which, const Settings& s) {
     switch (which) {
     case TextDefault::NextCheckFromInterval:
-        return NextCheckText(s.interval);
-    case TextDefault::ThirdServer:
-        return s.serverList[3];
+        return nextScheduledCheckText(s.interval);
+    case TextDefault::DefaultCurrentServer:
+        return s.serverList[kDefaultCurrentServerSlot];
     case TextDefault::Empty:
         break;
     }
@@ -45,8 +41,19 @@ std::string textDefault(TextDefault which, const Settings& s) {
 void readKey(Settings& s, const IniFile& ini, const SettingKey& key) {
     if (key.intField != nullptr)
         s.*key.intField = decodeInt(ini.read(key.section, key.name, encodeInt(key.intDefault)));
+    else if (key.boolField != nullptr)
+        s.*key.boolField =
+            decodeInt(ini.read(key.section, key.name, encodeInt(key.intDefault))) != 0;
     else
         s.*key.textField = ini.read(key.section, key.name, textDefault(key.textDefault, s));
+}
+
+std::string storedText(const Settings& s, const SettingKey& key) {
+    if (key.intField != nullptr)
+        return encodeInt(s.*key.intField);
+    if (key.boolField != nullptr)
+        return encodeInt(s.*key.boolField ? 1 : 0);
+    return s.*key.textField;
 }
 
 // The keys marked with `writes`, in the table's order; false when a write was refused.
@@ -56,8 +63,7 @@ bool writeKeys(const Settings& s, unsigned writes) {
     for (const SettingKey& key : settingKeys()) {
         if ((key.writes & writes) == 0)
             continue;
-        if (!ini.write(key.section, key.name,
-                       key.intField != nullptr ? encodeInt(s.*key.intField) : s.*key.textField))
+        if (!ini.write(key.section, key.name, storedText(s, key)))
             allWritten = false;
     }
     return allWritten;
@@ -80,20 +86,20 @@ void readServerList(Settings& s, const IniFile& ini) {
 
 } // namespace
 
-void loadSettings(Settings& s, const std::string& iniPath) {
+void LoadSettings(Settings& s, const std::string& iniPath) {
     s.iniPath = iniPath;
     const IniFile ini{s.iniPath};
 
     for (const SettingKey& key : settingKeys())
         if (!readWithServerList(key))
             readKey(s, ini, key);
-    s.showSplashScreen = 1; // the splash is always shown
+    s.showSplashScreen = true; // the splash is always shown
 
     const Pictures pictures = picturesForStyle(s.timeStyle);
     s.datePicture = pictures.date;
     s.timePicture = pictures.time;
 
-    if (s.runInSystemTray != 0 && s.rotateIconsInSysTray != 0)
+    if (s.runInSystemTray && s.rotateIconsInSysTray)
         s.trayIcon = rotatedTrayIcon(s.trayIcon);
 
     readServerList(s, ini);
@@ -101,23 +107,23 @@ void loadSettings(Settings& s, const std::string& iniPath) {
         // First start (or a broken list): write the defaults and read them back,
         // once. When they cannot be written (a read-only folder), go on with the
         // defaults held in memory; a current server the file names still counts.
-        if (saveSettings(s))
+        if (SaveSettings(s))
             readServerList(s, ini);
         if (s.serverCount == 0) {
             for (size_t i = 1; i < kDefaultServers.size(); ++i)
                 s.serverList[i] = std::string(kDefaultServers[i]);
             s.serverCount = static_cast<int>(kDefaultServers.size()) - 1;
             if (s.currentServer.empty())
-                s.currentServer = s.serverList[3];
+                s.currentServer = s.serverList[kDefaultCurrentServerSlot];
         }
     }
 }
 
-void LoadSettings() {
-    loadSettings(settings(), lib::appPath() + kIniFileName);
+std::string settingsFilePath() {
+    return lib::appPath() + kIniFileName;
 }
 
-bool saveSettings(const Settings& s) {
+bool SaveSettings(const Settings& s) {
     bool allWritten = writeKeys(s, kSaved);
     if (s.serverCount == 0) {
         const IniFile ini{s.iniPath};
@@ -129,16 +135,15 @@ bool saveSettings(const Settings& s) {
     return allWritten;
 }
 
-bool SaveSettings() {
-    return saveSettings(settings());
+bool saveAddedServer(const Settings& s) {
+    if (s.serverCount < 1 || s.serverCount > kMaxServers)
+        return false;
+    return IniFile{s.iniPath}.write(kTimeServersSection, serverKey(s.serverCount),
+                                    s.serverList[s.serverCount]);
 }
 
 bool writeShutdownSettings(const Settings& s) {
     return writeKeys(s, kAtShutdown);
-}
-
-std::string NextCheckText(int minutes) {
-    return lib::nextCheckTime(minutes);
 }
 
 } // namespace tickwell

@@ -15,7 +15,4 @@ double getSysFileVer(const std::string& fileName);
 // version of COMCTL32.DLL; 0 when the library cannot be loaded.
 double initComCtl32(int32_t classes);
 
-// The oldest common controls the program runs on: the IP-address control came with 4.71.
-inline constexpr double kMinimumComCtl32 = 4.71;
-
 } // namespace tickwell

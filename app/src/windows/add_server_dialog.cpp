@@ -1,12 +1,11 @@
 #include "add_server_dialog.h"
 
 #include "identity.h"
-#include "library_calls.h"
 #include "program_ids.h"
 #include "program_seams.h"
+#include "program_title.h"
 #include "server_list.h"
-#include "settings_codec.h"
-#include "settings_table.h"
+#include "settings_store.h"
 
 #include <commctrl.h>
 
@@ -24,9 +23,7 @@ INT_PTR AddServerDialog::run(HWND owner) {
 }
 
 bool AddServerDialog::onInit() {
-    bigIcon_.reset(static_cast<HICON>(::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_ADD_SERVER_BIG),
-                                                   IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));
-    ::SendMessageA(window(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
+    bigIcon_ = setBigIcon(window(), instance_, IDI_ADD_SERVER_BIG);
     return true;
 }
 
@@ -63,8 +60,7 @@ void AddServerDialog::add() {
     }
     case AddServerDecision::Kind::Add:
         appendServer(settings_, decision.name);
-        lib::iniWrite(settings_.iniPath, kTimeServersSection, serverKey(settings_.serverCount),
-                      decision.name);
+        saveAddedServer(settings_);
         end(1);
         return;
     }

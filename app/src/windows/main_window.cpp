@@ -3,7 +3,7 @@
 #include "event_log.h"
 #include "identity.h"
 #include "library_calls.h"
-#include "options_dialog.h"
+#include "main_menus.h"
 #include "program_ids.h"
 #include "program_title.h"
 #include "program_seams.h"
@@ -31,9 +31,7 @@ struct ToolButton {
     int icon;
     const char* tip;
 };
-// The tips of Check and Set are also their menu texts.
-constexpr char kCheckText[] = "Check Atomic clock time (NIST)";
-constexpr char kSetText[] = "Set local PC Time with NIST Time";
+// The tips of Check and Set are also their menu texts (main_menus.h).
 constexpr std::array<ToolButton, 7> kToolButtons = {{
     {CMD_EXIT, IDI_EXIT, "Exit Tickwell"},
     {CMD_CHECK, IDI_CHECK, kCheckText},
@@ -44,90 +42,7 @@ constexpr std::array<ToolButton, 7> kToolButtons = {{
     {CMD_HELP, IDI_HELP, "Help"},
 }};
 
-// The menus as tables. The View and Help pop-ups stand in the menu bar and in
-// the tray menu; each menu gets its own copy, since a menu destroys its
-// pop-ups with it.
-struct MenuEntry {
-    enum class Kind { Item, Separator, ViewMenu, HelpMenu } kind;
-    int command = 0;
-    const char* text = nullptr;
-};
-using Entry = MenuEntry;
-constexpr Entry kSeparator{Entry::Kind::Separator};
-constexpr Entry kFileEntries[] = {{Entry::Kind::Item, CMD_CHECK, kCheckText},
-                                  {Entry::Kind::Item, CMD_SET, kSetText},
-                                  kSeparator,
-                                  {Entry::Kind::Item, CMD_UPDATES, "&Check for Updates"},
-                                  kSeparator,
-                                  {Entry::Kind::Item, CMD_EXIT, "E&xit"}};
-constexpr Entry kViewEntries[] = {{Entry::Kind::Item, CMD_STATUSBAR_TOGGLE, "&Status Bar"},
-                                  {Entry::Kind::Item, CMD_LOGFILE, "&Log File"},
-                                  {Entry::Kind::Item, CMD_OPTIONS, "&Options"}};
-constexpr Entry kTrayEntries[] = {{Entry::Kind::Item, CMD_CHECK, kCheckText},
-                                  {Entry::Kind::Item, CMD_SET, kSetText},
-                                  kSeparator,
-                                  {Entry::Kind::ViewMenu, 0, "&View"},
-                                  kSeparator,
-                                  {Entry::Kind::HelpMenu, 0, "&Help"},
-                                  kSeparator,
-                                  {Entry::Kind::Item, CMD_RESTORE, "&Restore"},
-                                  kSeparator,
-                                  {Entry::Kind::Item, CMD_EXIT, "E&xit"}};
-
-HMENU popupMenu(std::span<const Entry> entries, bool statusBarShown);
-
-HMENU helpMenu() {
-    const std::string about = std::string("&About ") + kProgramName;
-    const Entry entries[] = {{Entry::Kind::Item, CMD_HELP, "&Help"},
-                             kSeparator,
-                             {Entry::Kind::Item, CMD_ABOUT, about.c_str()}};
-    return popupMenu(entries, false);
-}
-
-HMENU popupMenu(std::span<const Entry> entries, bool statusBarShown) {
-    HMENU menu = ::CreatePopupMenu();
-    for (const Entry& e : entries) {
-        switch (e.kind) {
-        case Entry::Kind::Item:
-            ::AppendMenuA(menu, MF_STRING, static_cast<UINT_PTR>(e.command), e.text);
-            break;
-        case Entry::Kind::Separator:
-            ::AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-            break;
-        case Entry::Kind::ViewMenu:
-        case Entry::Kind::HelpMenu: {
-            HMENU sub = e.kind == Entry::Kind::ViewMenu ? popupMenu(kViewEntries, statusBarShown)
-                                                        : helpMenu();
-            ::AppendMenuA(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), e.text);
-            break;
-        }
-        }
-    }
-    ::CheckMenuItem(menu, CMD_STATUSBAR_TOGGLE,
-                    MF_BYCOMMAND | (statusBarShown ? MF_CHECKED : MF_UNCHECKED));
-    return menu;
-}
-
-HMENU buildMenuBar(bool statusBarShown) {
-    HMENU bar = ::CreateMenu();
-    ::AppendMenuA(bar, MF_POPUP,
-                  reinterpret_cast<UINT_PTR>(popupMenu(kFileEntries, statusBarShown)), "&File");
-    ::AppendMenuA(bar, MF_POPUP,
-                  reinterpret_cast<UINT_PTR>(popupMenu(kViewEntries, statusBarShown)), "&View");
-    ::AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(helpMenu()), "&Help");
-    return bar;
-}
-
-HMENU buildTrayMenu(bool statusBarShown) {
-    return popupMenu(kTrayEntries, statusBarShown);
-}
-
 } // namespace
-
-WindowState& windowState() {
-    static WindowState state;
-    return state;
-}
 
 HFONT MakeFont(const char* face, int points) {
     constexpr int kPointsPerInch = 72;
@@ -138,7 +53,13 @@ HFONT MakeFont(const char* face, int points) {
 
 MainWindow::MainWindow(HINSTANCE instance, Settings& settings, bool startHidden)
     : instance_(instance), settings_(settings), startHidden_(startHidden),
-      cycle_(settings, services_, kCreditLine) {}
+      cycle_(settings, services_, kCreditLine) {
+    optionsHost_.showStatusBar = [this](bool shown) { showStatusBar(shown); };
+    optionsHost_.trayIconChanged = [this] {
+        if (tray_->shown())
+            tray_->replace(settings_.trayIcon);
+    };
+}
 
 INT_PTR MainWindow::run() {
     return runModal(instance_, IDD_MAIN, nullptr);
@@ -147,19 +68,18 @@ INT_PTR MainWindow::run() {
 bool MainWindow::onInit() {
     appIcon_ = showProgramTitle(window(), instance_);
     setButtonIcons();
-    menuBar_.reset(buildMenuBar(settings_.showStatusBar != 0));
-    trayMenu_.reset(buildTrayMenu(settings_.showStatusBar != 0));
+    menuBar_.reset(buildMenuBar(settings_.showStatusBar));
+    trayMenu_.reset(buildTrayMenu(settings_.showStatusBar));
     ::SetMenu(window(), menuBar_.get());
     statusBar_ = item(IDC_STATUSBAR);
     addToolTips();
     taskbarCreated_ = ::RegisterWindowMessageA("TaskbarCreated");
 
-    ::SetWindowPos(window(), settings_.stayOnTop != 0 ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+    ::SetWindowPos(window(), settings_.stayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                    SWP_NOMOVE | SWP_NOSIZE);
     const std::string tip = std::string(kProgramName) + " " + kVersionText;
     tray_ = std::make_unique<TrayIconArea>(window(), instance_, tip);
-    if (settings_.runInSystemTray != 0)
-        tray_->add(settings_.trayIcon);
+    showTrayIcon();
 
     blackBrush_.reset(::CreateSolidBrush(kBlack));
     valueFont_.reset(MakeFont("Arial", kValueFontPoints));
@@ -169,15 +89,15 @@ bool MainWindow::onInit() {
     refreshPcTime();
     ::SetWindowTextA(statusBar_, tip.c_str());
 
-    statusBarShown_ = settings_.showStatusBar != 0;
+    statusBarShown_ = settings_.showStatusBar;
     if (!statusBarShown_)
         ::ShowWindow(statusBar_, SW_HIDE);
     else
         growBy(kStatusBarDialogUnits);
     ::SetTimer(window(), IDT_CLOCK, kClockPeriodMs, nullptr);
-    if (settings_.showStatusBar != 0)
+    if (settings_.showStatusBar)
         ::SetWindowTextA(statusBar_, kCreditLine);
-    if (settings_.logEvents != 0)
+    if (settings_.logEvents)
         LogEvent(std::string(kProgramName) + " started");
     return true;
 }
@@ -257,12 +177,41 @@ bool MainWindow::onCommand(int id, int code, HWND /*control*/) {
 bool MainWindow::onTimer(UINT_PTR timerId) {
     if (timerId != IDT_CLOCK)
         return false;
-    if (windowState().trayIconChanged) {
-        if (tray_->shown())
-            tray_->replace(settings_.trayIcon);
-        windowState().trayIconChanged = false;
-    }
+    keepTrayIcon();
+    // The outcome of a query whose worker could not report it: the slot comes back.
+    if (std::optional<QueryResult> lost = worker_.lostQuery())
+        apply(cycle_.queryFinished(*lost));
     apply(cycle_.tick());
+    return true;
+}
+
+void MainWindow::showTrayIcon() {
+    if (settings_.runInSystemTray && !tray_->shown())
+        tray_->add(settings_.trayIcon);
+}
+
+// An icon the shell refused (no notification area yet, as at a logon) is asked
+// for again at every tick; a hidden window still without one after the grace
+// time comes back on screen.
+void MainWindow::keepTrayIcon() {
+    showTrayIcon();
+    if (tray_->shown() || !hidden()) {
+        ticksWithoutTrayIcon_ = 0;
+        return;
+    }
+    if (++ticksWithoutTrayIcon_ >= kTrayGraceTicks) {
+        ticksWithoutTrayIcon_ = 0;
+        restore();
+    }
+}
+
+bool MainWindow::onFailure(const char* what) {
+    // Logged whatever "Log events" says, once for a fault that repeats at every tick.
+    const std::string entry = std::string("Internal error: ") + what;
+    if (entry != lastInternalError_) {
+        lastInternalError_ = entry;
+        LogEvent(entry);
+    }
     return true;
 }
 
@@ -280,7 +229,7 @@ void MainWindow::onDestroy() {
 INT_PTR MainWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == taskbarCreated_ && taskbarCreated_ != 0) {
         // A new taskbar knows no icons: put ours back.
-        if (settings_.runInSystemTray != 0)
+        if (settings_.runInSystemTray)
             tray_->add(settings_.trayIcon);
         return 0;
     }
@@ -324,7 +273,7 @@ INT_PTR MainWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         refreshPcTime();
         return 0;
     case WM_QUERY_DONE: {
-        const std::unique_ptr<QueryResult> result = QueryWorker::take(lParam);
+        const std::unique_ptr<QueryResult> result = worker_.take(lParam);
         apply(cycle_.queryFinished(*result));
         return TRUE;
     }
@@ -378,12 +327,12 @@ INT_PTR MainWindow::onSysCommand(WPARAM command) {
     // The four low bits are the system's own.
     switch (command & 0xFFF0) {
     case SC_MINIMIZE:
-        if (settings_.runInSystemTray == 0)
+        if (!settings_.runInSystemTray)
             return 0;
         hideToTray();
         return TRUE;
     case SC_CLOSE:
-        if (settings_.runInSystemTray != 0)
+        if (settings_.runInSystemTray)
             hideToTray();
         else
             exitProgram();
@@ -451,9 +400,11 @@ bool MainWindow::hidden() const {
 }
 
 // The hidden window keeps its menu bar: a menu that is a window's menu cannot
-// open as the pop-up at the tray icon.
+// open as the pop-up at the tray icon. Without an icon to come back by, the
+// window is only minimised.
 void MainWindow::hideToTray() {
-    ::ShowWindow(window(), SW_HIDE);
+    showTrayIcon();
+    ::ShowWindow(window(), tray_->shown() ? SW_HIDE : SW_MINIMIZE);
 }
 
 void MainWindow::restore() {
@@ -464,7 +415,7 @@ void MainWindow::restore() {
 
 void MainWindow::toggleStatusBar() {
     const bool show = !statusBarShown_;
-    settings_.showStatusBar = show ? 1 : 0;
+    settings_.showStatusBar = show;
     showStatusBar(show);
 }
 
@@ -491,14 +442,13 @@ void MainWindow::openOptions() {
         return;
     }
     optionsOpen_ = true;
-    OptionsDialog(instance_, settings_, [this](bool shown) { showStatusBar(shown); }).run(window());
+    OptionsDialog(instance_, settings_, optionsHost_).run(window());
     optionsOpen_ = false;
 
-    ::SetWindowPos(window(), settings_.stayOnTop != 0 ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+    ::SetWindowPos(window(), settings_.stayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                    SWP_NOMOVE | SWP_NOSIZE);
-    if (settings_.runInSystemTray != 0) {
-        if (!tray_->shown())
-            tray_->add(settings_.trayIcon);
+    if (settings_.runInSystemTray) {
+        showTrayIcon();
     } else {
         // Without the tray a hidden window could not be reached again.
         tray_->remove();

@@ -7,6 +7,7 @@
 
 #include "cycle.h"
 #include "cycle_readings.h"
+#include "options_dialog.h"
 #include "query_worker.h"
 #include "settings.h"
 #include "tray_icon.h"
@@ -21,15 +22,10 @@
 
 namespace tickwell {
 
-// Window state that other windows change while the program runs.
-struct WindowState {
-    // Set when "Tray Icon" was changed: the next tick shows the new picture.
-    bool trayIconChanged = false;
-    // The tray icon clicked last in the chooser, 0 before any click; kept from
-    // one opening of the chooser to the next.
-    int pendingTrayIcon = 0;
-};
-WindowState& windowState();
+// A window started hidden, or hidden to the tray, whose icon the shell still
+// refuses after this many ticks is shown again: it must never be left with
+// no way back.
+inline constexpr int kTrayGraceTicks = 60;
 
 // A font of the given face and size in points for the screen's dots per inch.
 HFONT MakeFont(const char* face, int points);
@@ -49,9 +45,12 @@ class MainWindow final : public tw::Dialog {
     void onDestroy() override;
     INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     INT_PTR failureResult() const override { return 1; }
+    bool onFailure(const char* what) override;
 
   private:
     void startQuery(QueryKind kind);
+    void showTrayIcon();
+    void keepTrayIcon();
     void apply(const CycleEffects& effects);
     void setStatus(const std::string& text);
     void refreshPcTime();
@@ -74,6 +73,7 @@ class MainWindow final : public tw::Dialog {
     Settings& settings_;
     bool startHidden_;
     CycleReadings services_;
+    OptionsHost optionsHost_;
     Cycle cycle_;
     QueryWorker worker_;
     tw::unique_hmenu menuBar_;
@@ -89,6 +89,8 @@ class MainWindow final : public tw::Dialog {
     bool waitCursor_ = false;
     bool statusBarShown_ = false;
     bool optionsOpen_ = false;
+    int ticksWithoutTrayIcon_ = 0;
+    std::string lastInternalError_;
 };
 
 } // namespace tickwell

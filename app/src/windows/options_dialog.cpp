@@ -1,11 +1,13 @@
 #include "options_dialog.h"
 
 #include "add_server_dialog.h"
+#include "cycle_readings.h"
 #include "identity.h"
 #include "library_calls.h"
 #include "options_rules.h"
 #include "program_ids.h"
 #include "program_seams.h"
+#include "program_title.h"
 #include "run_entry.h"
 #include "server_list.h"
 #include "settings_codec.h"
@@ -17,7 +19,6 @@
 #include <algorithm>
 #include <iterator>
 #include <string>
-#include <utility>
 
 namespace tickwell {
 
@@ -63,11 +64,9 @@ bool OptionsPage::onCommand(int id, int code, HWND control) {
     return owner_.onPageCommand(id, code, control);
 }
 
-OptionsDialog::OptionsDialog(HINSTANCE instance, Settings& settings,
-                             std::function<void(bool)> showStatusBar)
+OptionsDialog::OptionsDialog(HINSTANCE instance, Settings& settings, OptionsHost& host)
     : instance_(instance), settings_(settings),
-      showStatusBar_(std::move(showStatusBar)), pages_{{OptionsPage{*this}, OptionsPage{*this},
-                                                        OptionsPage{*this}}} {}
+      host_(host), pages_{{OptionsPage{*this}, OptionsPage{*this}, OptionsPage{*this}}} {}
 
 INT_PTR OptionsDialog::run(HWND owner) {
     INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_TAB_CLASSES | ICC_INTERNET_CLASSES};
@@ -78,9 +77,7 @@ INT_PTR OptionsDialog::run(HWND owner) {
 bool OptionsDialog::onInit() {
     const std::string title = std::string(kProgramName) + " Options";
     ::SetWindowTextA(window(), title.c_str());
-    bigIcon_.reset(static_cast<HICON>(
-        ::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));
-    ::SendMessageA(window(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
+    bigIcon_ = setBigIcon(window(), instance_, IDI_APP);
 
     HWND tabs = item(IDC_TABS);
     for (int i = 0; i < 3; ++i) {
@@ -212,7 +209,9 @@ bool OptionsDialog::onPageCommand(int id, int code, HWND /*control*/) {
     if (code != BN_CLICKED)
         return false;
     if (id == IDC_CHOOSE_TRAY_ICON) {
-        TrayIconChooser(instance_, settings_).run(window());
+        if (TrayIconChooser(instance_, settings_, host_.pendingTrayIcon).run(window()) == 1 &&
+            host_.trayIconChanged)
+            host_.trayIconChanged();
         markChanged();
         return true;
     }
@@ -276,17 +275,17 @@ bool OptionsDialog::apply() {
     }
 
     Settings& next = outcome.settings;
-    const bool wanted = next.startWithWindows != 0;
+    const bool wanted = next.startWithWindows;
     const bool starts = applyRunEntry(next);
-    next.startWithWindows = starts ? 1 : 0;
+    next.startWithWindows = starts;
     pageOf(IDC_START_WITH_WINDOWS).check(IDC_START_WITH_WINDOWS, starts);
     if (outcome.nextCheckDue)
-        next.nextCheckText = NextCheckText(next.interval);
+        next.nextCheckText = nextScheduledCheckText(next.interval);
 
     settings_ = std::move(next);
-    if (showStatusBar_)
-        showStatusBar_(settings_.showStatusBar != 0);
-    saveSettings(settings_);
+    if (host_.showStatusBar)
+        host_.showStatusBar(settings_.showStatusBar);
+    SaveSettings(settings_);
     enable(IDC_APPLY, false);
 
     // Said once everything is applied: the message box lets the main window tick.

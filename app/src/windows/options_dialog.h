@@ -38,11 +38,20 @@ class OptionsPage final : public tw::Dialog {
     OptionsDialog& owner_;
 };
 
+// What the dialog asks of the window that opened it. Any part may be left empty.
+struct OptionsHost {
+    // Shows or hides the main window's status bar, as Apply asks.
+    std::function<void(bool shown)> showStatusBar;
+    // "Tray Icon" was changed in the chooser: show the new picture.
+    std::function<void()> trayIconChanged;
+    // The tray icon clicked last in the chooser (0 before any click); the
+    // host keeps it from one opening to the next.
+    int pendingTrayIcon = 0;
+};
+
 class OptionsDialog final : public tw::Dialog {
   public:
-    // showStatusBar: shows or hides the main window's status bar, as Apply asks.
-    OptionsDialog(HINSTANCE instance, Settings& settings,
-                  std::function<void(bool shown)> showStatusBar);
+    OptionsDialog(HINSTANCE instance, Settings& settings, OptionsHost& host);
 
     // Runs the dialog modally: 1 after OK, 0 after Cancel or the close box.
     INT_PTR run(HWND owner);
@@ -70,7 +79,7 @@ class OptionsDialog final : public tw::Dialog {
 
     HINSTANCE instance_;
     Settings& settings_;
-    std::function<void(bool)> showStatusBar_;
+    OptionsHost& host_;
     std::array<OptionsPage, 3> pages_;
     tw::unique_hicon bigIcon_;
 };

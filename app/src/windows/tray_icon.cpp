@@ -1,6 +1,8 @@
 #include "tray_icon.h"
 
 #include "program_ids.h"
+#include "program_seams.h"
+#include "settings.h"
 #include "tw/handles.h"
 
 #include <shellapi.h>
@@ -10,8 +12,7 @@
 namespace tickwell {
 
 HICON TrayIcon(HINSTANCE instance, int n) {
-    constexpr int kTrayPictures = 14;
-    if (n < 1 || n > kTrayPictures)
+    if (n < 1 || n > kTrayIconCount)
         return nullptr;
     return static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(IDI_TRAY_BASE + n),
                                            IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
@@ -35,24 +36,24 @@ NOTIFYICONDATAA TrayIconArea::record(HICON icon) const {
     return data;
 }
 
-void TrayIconArea::add(int n) {
+bool TrayIconArea::add(int n) {
     tw::unique_hicon icon(TrayIcon(instance_, n));
     NOTIFYICONDATAA data = record(icon.get());
-    ::Shell_NotifyIconA(NIM_ADD, &data);
-    shown_ = true;
+    shown_ = tray().notify(NIM_ADD, &data) != FALSE;
+    return shown_;
 }
 
 void TrayIconArea::remove() {
     if (!shown_)
         return;
     NOTIFYICONDATAA data = record(nullptr);
-    ::Shell_NotifyIconA(NIM_DELETE, &data);
+    tray().notify(NIM_DELETE, &data);
     shown_ = false;
 }
 
-void TrayIconArea::replace(int n) {
+bool TrayIconArea::replace(int n) {
     remove();
-    add(n);
+    return add(n);
 }
 
 } // namespace tickwell

@@ -18,12 +18,13 @@ class TrayIconArea {
     TrayIconArea(HWND window, HINSTANCE instance, std::string tip);
 
     // Adds the icon with tray picture n (NIM_ADD). Also after the taskbar was
-    // recreated, when the shell has forgotten every icon.
-    void add(int n);
+    // recreated, when the shell has forgotten every icon. False when the shell
+    // refused it (no notification area yet, as early in a logon): not shown.
+    bool add(int n);
     // Removes it (NIM_DELETE); nothing when it is not there.
     void remove();
     // Shows tray picture n instead of the current one.
-    void replace(int n);
+    bool replace(int n);
     bool shown() const { return shown_; }
 
   private:

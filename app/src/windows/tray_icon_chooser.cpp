@@ -1,17 +1,15 @@
 #include "tray_icon_chooser.h"
 
-#include "program_title.h"
-
-#include "main_window.h"
 #include "options_rules.h"
 #include "program_ids.h"
+#include "program_title.h"
 
 #include <string>
 
 namespace tickwell {
 
-TrayIconChooser::TrayIconChooser(HINSTANCE instance, Settings& settings)
-    : instance_(instance), settings_(settings) {}
+TrayIconChooser::TrayIconChooser(HINSTANCE instance, Settings& settings, int& pendingTrayIcon)
+    : instance_(instance), settings_(settings), pendingTrayIcon_(pendingTrayIcon) {}
 
 INT_PTR TrayIconChooser::run(HWND owner) {
     return runModal(instance_, IDD_TRAY_CHOOSER, owner);
@@ -26,7 +24,7 @@ bool TrayIconChooser::onInit() {
                               reinterpret_cast<LPARAM>(icons_[n - 1].get()));
     }
     // The icon "&Ok" would confirm stands pressed: the last click, else the one in force.
-    const int shown = confirmedTrayIcon(windowState().pendingTrayIcon, settings_.trayIcon);
+    const int shown = confirmedTrayIcon(pendingTrayIcon_, settings_.trayIcon);
     if (shown >= 1 && shown <= kTrayIconCount)
         check(IDC_TRAY_ICON_BASE + shown, true);
     // Not on an icon: a radio button given the focus by the dialog clicks itself.
@@ -37,13 +35,12 @@ bool TrayIconChooser::onInit() {
 bool TrayIconChooser::onCommand(int id, int code, HWND /*control*/) {
     if (id > IDC_TRAY_ICON_BASE && id <= IDC_TRAY_ICON_BASE + kTrayIconCount) {
         if (code == BN_CLICKED)
-            windowState().pendingTrayIcon = id - IDC_TRAY_ICON_BASE;
+            pendingTrayIcon_ = id - IDC_TRAY_ICON_BASE;
         return true;
     }
     switch (id) {
     case IDC_CHOOSER_OK:
-        settings_.trayIcon = confirmedTrayIcon(windowState().pendingTrayIcon, settings_.trayIcon);
-        windowState().trayIconChanged = true;
+        settings_.trayIcon = confirmedTrayIcon(pendingTrayIcon_, settings_.trayIcon);
         end(1);
         return true;
     case IDC_CHOOSER_CANCEL:

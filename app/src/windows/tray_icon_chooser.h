@@ -1,6 +1,6 @@
 // The tray icon chooser: fourteen icon buttons, one of which "&Ok" makes the
-// tray icon at once ("Tray Icon" in memory, stored at shutdown; the main
-// window's next tick shows it), whatever the options dialog does after.
+// tray icon at once ("Tray Icon" in memory, stored at shutdown), whatever the
+// options dialog does after.
 #pragma once
 
 #include "settings.h"
@@ -15,7 +15,9 @@ namespace tickwell {
 
 class TrayIconChooser final : public tw::Dialog {
   public:
-    TrayIconChooser(HINSTANCE instance, Settings& settings);
+    // pendingTrayIcon: the icon clicked last, 0 before any click; the caller
+    // keeps it from one opening of the chooser to the next.
+    TrayIconChooser(HINSTANCE instance, Settings& settings, int& pendingTrayIcon);
 
     // Runs the dialog modally: 1 when an icon was confirmed, 0 after Cancel or
     // the close box.
@@ -28,6 +30,7 @@ class TrayIconChooser final : public tw::Dialog {
   private:
     HINSTANCE instance_;
     Settings& settings_;
+    int& pendingTrayIcon_;
     tw::unique_hicon bigIcon_;
     std::array<tw::unique_hicon, kTrayIconCount> icons_;
 };

@@ -2,12 +2,13 @@
 // (its layout, in dialog units) plus a handler class derived from Dialog: the
 // static procedure binds the object to its window when the dialog starts and
 // hands each message to a virtual handler. Nothing may throw across the dialog
-// manager, so the procedure catches at its edge and ends the dialog instead (a
-// modeless one is destroyed).
+// manager, so the procedure catches at its edge; unless the dialog chooses to
+// carry on (onFailure), it is ended (a modeless one is destroyed).
 #pragma once
 
 #include <windows.h>
 
+#include <exception>
 #include <string>
 
 namespace tw {
@@ -57,6 +58,9 @@ class Dialog {
     virtual INT_PTR onMessage(UINT /*message*/, WPARAM /*wParam*/, LPARAM /*lParam*/) { return 0; }
     // A message was about to escape as an exception: the dialog ends with this.
     virtual INT_PTR failureResult() const { return -1; }
+    // A handler threw `what` while handling a message after WM_INITDIALOG: true
+    // to carry on (the message counts as not handled), false to end the dialog.
+    virtual bool onFailure(const char* /*what*/) { return false; }
 
     void end(INT_PTR result) { ::EndDialog(window_, result); }
     // The result of a message whose answer is not the procedure's return value.
@@ -100,9 +104,27 @@ class Dialog {
         }
         if (self == nullptr) // messages that come before WM_INITDIALOG
             return FALSE;
+        std::string what;
         try {
             return self->dispatch(message, wParam, lParam);
+        } catch (const std::exception& e) {
+            try {
+                what = e.what(); // the exception is gone after its handler
+            } catch (...) {
+            }
         } catch (...) {
+        }
+        {
+            // A dialog that failed while starting is half built: never carry on.
+            bool carryOn = false;
+            if (message != WM_INITDIALOG) {
+                try {
+                    carryOn = self->onFailure(what.empty() ? "unknown exception" : what.c_str());
+                } catch (...) {
+                }
+            }
+            if (carryOn)
+                return FALSE;
             if (self->modeless_)
                 ::DestroyWindow(window);
             else

@@ -1,0 +1,161 @@
+// The query worker in-process, against a loopback Daytime server, with the
+// clock setter replaced: its outcome always reaches the window or is reported
+// lost, and Exit neither waits on a clock set's message box nor ends in the
+// middle of a set.
+#include "demo_line.h"
+#include "program_ids.h"
+#include "program_seams.h"
+#include "query_worker.h"
+#include "scripted_server.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+namespace tickwell {
+namespace {
+
+using namespace tw::testserver;
+
+// A window of the test's thread that the worker posts to.
+struct Inbox {
+    HWND window =
+        ::CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ~Inbox() {
+        if (window != nullptr)
+            ::DestroyWindow(window);
+    }
+    // The result the worker posts, waiting up to `ms`.
+    std::unique_ptr<QueryResult> take(QueryWorker& worker, DWORD ms = 10'000) {
+        const ULONGLONG until = ::GetTickCount64() + ms;
+        MSG message{};
+        while (::GetTickCount64() < until) {
+            if (::PeekMessageA(&message, window, WM_QUERY_DONE, WM_QUERY_DONE, PM_REMOVE))
+                return worker.take(message.lParam);
+            ::Sleep(10);
+        }
+        return nullptr;
+    }
+};
+
+QueryRequest request(QueryKind kind, const ScriptedServer& server) {
+    QueryRequest r;
+    r.kind = kind;
+    r.server = "127.0.0.1";
+    r.port = server.port();
+    r.timeoutSeconds = 5;
+    return r;
+}
+
+// The clock set stands in for SETPCTIME: it may block until released (as its
+// refusal box does) or take a moment (as a set does).
+std::atomic<bool> setEntered{false};
+std::atomic<bool> setFinished{false};
+std::atomic<int> setCalls{0};
+HANDLE releaseSet = nullptr;
+DWORD setTakesMs = 0;
+std::string fakeSetPcTime(SYSTEMTIME&, int32_t& matchFlag) {
+    ++setCalls;
+    setEntered = true;
+    if (releaseSet != nullptr)
+        ::WaitForSingleObject(releaseSet, INFINITE);
+    ::Sleep(setTakesMs);
+    setFinished = true;
+    matchFlag = 1;
+    return "PC Clock Matches";
+}
+
+void resetFake() {
+    setEntered = false;
+    setFinished = false;
+    setCalls = 0;
+    releaseSet = nullptr;
+    setTakesMs = 0;
+}
+
+bool waitFor(const std::atomic<bool>& flag) {
+    for (int i = 0; i < 1000 && !flag; ++i)
+        ::Sleep(10);
+    return flag;
+}
+
+TEST(QueryWorker, SetReachesTheWindowAndNoneStartsOnceExitHasBegun) {
+    tw::ScopedSeam<ClockSetterSeam> setter({fakeSetPcTime});
+    resetFake();
+    ScriptedServer server({sendFn([] { return tw::demo::daytimeLine(); })});
+    ASSERT_TRUE(server.listening());
+    Inbox inbox;
+    QueryWorker worker;
+    ASSERT_TRUE(worker.start(inbox.window, request(QueryKind::Set, server)));
+    const auto done = inbox.take(worker);
+    ASSERT_NE(done, nullptr);
+    EXPECT_TRUE(done->ok) << done->message;
+    EXPECT_EQ(done->differenceText, "PC Clock Matches");
+    EXPECT_FALSE(worker.lostQuery());
+
+    worker.stop();
+    ASSERT_TRUE(worker.start(inbox.window, request(QueryKind::Set, server)));
+    const auto after = inbox.take(worker);
+    ASSERT_NE(after, nullptr);
+    EXPECT_TRUE(after->ok);
+    EXPECT_EQ(setCalls.load(), 1) << "a Set after Exit began set the clock";
+}
+
+// Exit while the set shows its box: it gives up waiting (the box shows only
+// when no set will follow), instead of waiting for a click for ever.
+TEST(QueryWorker, ExitDoesNotWaitOnAClockSetThatBlocks) {
+    tw::ScopedSeam<ClockSetterSeam> setter({fakeSetPcTime});
+    resetFake();
+    tw::unique_handle release(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    releaseSet = release.get();
+    ScriptedServer server({sendFn([] { return tw::demo::daytimeLine(); })});
+    Inbox inbox;
+    QueryWorker worker;
+    ASSERT_TRUE(worker.start(inbox.window, request(QueryKind::Set, server)));
+    ASSERT_TRUE(waitFor(setEntered));
+    worker.stop(); // returns while the set is still blocked
+    EXPECT_FALSE(setFinished);
+    ::SetEvent(release.get());
+    EXPECT_NE(inbox.take(worker), nullptr);
+}
+
+// Exit during a set that takes a moment waits for it to end.
+TEST(QueryWorker, ExitNeverEndsInTheMiddleOfAClockSet) {
+    tw::ScopedSeam<ClockSetterSeam> setter({fakeSetPcTime});
+    resetFake();
+    setTakesMs = 300;
+    ScriptedServer server({sendFn([] { return tw::demo::daytimeLine(); })});
+    Inbox inbox;
+    QueryWorker worker;
+    ASSERT_TRUE(worker.start(inbox.window, request(QueryKind::Set, server)));
+    ASSERT_TRUE(waitFor(setEntered));
+    worker.stop();
+    EXPECT_TRUE(setFinished) << "Exit went ahead while the clock was being set";
+    EXPECT_NE(inbox.take(worker), nullptr);
+}
+
+// A window that cannot be told the outcome still gets its query slot back.
+TEST(QueryWorker, OutcomeThatCannotBePostedIsReportedLost) {
+    ScriptedServer server({sendFn([] { return tw::demo::daytimeLine(); })});
+    HWND gone =
+        ::CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ::DestroyWindow(gone);
+    QueryWorker worker;
+    ASSERT_TRUE(worker.start(gone, request(QueryKind::Check, server)));
+    std::optional<QueryResult> lost;
+    for (int i = 0; i < 1000 && !lost; ++i) {
+        ::Sleep(10);
+        lost = worker.lostQuery();
+    }
+    ASSERT_TRUE(lost);
+    EXPECT_FALSE(lost->ok);
+    EXPECT_EQ(lost->kind, QueryKind::Check);
+    EXPECT_EQ(lost->server, "127.0.0.1");
+    EXPECT_NE(lost->message.find("ended without an answer"), std::string::npos) << lost->message;
+    EXPECT_FALSE(worker.lostQuery()) << "reported once";
+}
+
+} // namespace
+} // namespace tickwell
