@@ -75,7 +75,7 @@ std::string rangeText(const char* field, int low, int high, const char* unit = "
 OptionsView initialView(const Settings& s) {
     OptionsView view;
     for (const BoundBox& box : kBoundBoxes)
-        view.checked[box.id] = s.*box.field != 0;
+        view.checked[box.id] = s.*box.field;
     // Rotation is shown off with the tray off: it only ever rotates the tray icon.
     view.checked[IDC_ROTATE_ICONS] = s.runInSystemTray && s.rotateIconsInSysTray;
 
