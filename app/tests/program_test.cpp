@@ -121,6 +121,29 @@ TEST(Program, ChecksSetsAndShutsDownAgainstALoopbackServer) {
     EXPECT_THAT(installation.log(), EndsWith(" Tickwell stopped\r\n"));
 }
 
+// Two copies started together (say, two clicks on the shortcut): exactly one
+// runs, the other says why and ends.
+TEST(Program, OfTwoCopiesStartedTogetherExactlyOneRuns) {
+    Installation installation; // asks no server
+    Running first(installation, "");
+    Running second(installation, "");
+    const auto refused = [](const Running& copy) {
+        HWND box = copy.find("Tickwell");
+        return box != nullptr &&
+               text(box, 0xFFFF) == "Another instance of Tickwell is already running!";
+    };
+    ASSERT_TRUE(waitFor([&] { return refused(first) || refused(second); }, 20s));
+    Running& runner = refused(first) ? second : first;
+    Running& other = refused(first) ? first : second;
+    ::PostMessageA(other.find("Tickwell"), WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(other.exited(5s));
+    HWND window = runner.window();
+    ASSERT_NE(window, nullptr) << "neither copy runs";
+    EXPECT_FALSE(refused(runner));
+    command(window, CMD_EXIT);
+    EXPECT_TRUE(runner.exited(10s));
+}
+
 // Tests run without a notification area (Wine's null display driver), as a
 // program started at a logon may find itself: started with "-minimize" it waits
 // hidden for the icon, its tray events work meanwhile, and once shown it is
