@@ -10,7 +10,7 @@
 #include "bench_support.h"
 #include "ntp_server_reply.h"
 #include "scripted_server.h"
-#include "sntp_query.h"
+#include "query/sntp_query.h"
 #include "tw/bstr.h"
 #include "zymdate.h"
 

@@ -1,7 +1,7 @@
 #include "demo_line.h"
 
-#include "time_service_clock.h"
-#include "time_service_texts.h"
+#include "time_server/time_server_clock.h"
+#include "time_server/time_server_texts.h"
 
 #include <windows.h>
 

@@ -1,10 +1,10 @@
 // Setting the clock. A real change is only ever made by a fake setter; the
 // real export is called only with changes Wine refuses (a far time) or ignores
 // (the current time), and only under Wine.
-#include "clock_setter.h"
-#include "clock_setting_seam.h"
-#include "message_box_seam.h"
-#include "pc_clock_seam.h"
+#include "clock/clock_setter.h"
+#include "clock/clock_setting_seam.h"
+#include "clock/message_box_seam.h"
+#include "clock/pc_clock_seam.h"
 #include "time_support.h"
 #include "tw/bstr.h"
 #include "tw/handles.h"

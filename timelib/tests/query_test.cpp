@@ -2,11 +2,11 @@
 // every kind of server, good and bad, and the export is called as a program would.
 #include <gtest/gtest.h>
 
-#include "pc_clock_seam.h"
+#include "clock/pc_clock_seam.h"
 #include "query_support.h"
 #include "scripted_server.h"
-#include "socket_layer.h"
-#include "time_query.h"
+#include "socket/socket_layer.h"
+#include "query/time_query.h"
 #include "time_support.h"
 #include "zym.h"
 

@@ -6,7 +6,7 @@
 #include "ntp_server_reply.h"
 #include "query_support.h"
 #include "scripted_server.h"
-#include "sntp_query.h"
+#include "query/sntp_query.h"
 #include "zym.h"
 #include "zymdate_texts.h"
 
