@@ -3,9 +3,9 @@
 // arithmetic, and NTP's era boundary in 2036.
 #include <gtest/gtest.h>
 
+#include "ntp_server_reply.h"
 #include "query/ntp_judgement.h"
 #include "query/ntp_packet.h"
-#include "ntp_server_reply.h"
 #include "time_support.h"
 #include "zymdate_texts.h"
 

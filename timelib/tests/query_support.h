@@ -2,7 +2,7 @@
 #pragma once
 
 #include "scripted_server.h"
-#include "socket/socket_layer.h"
+#include "socket/resolver.h"
 #include "tw/bstr.h"
 #include "zymdate.h"
 

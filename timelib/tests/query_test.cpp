@@ -3,10 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "clock/pc_clock_seam.h"
+#include "query/time_query.h"
 #include "query_support.h"
 #include "scripted_server.h"
-#include "socket/socket_layer.h"
-#include "query/time_query.h"
+#include "socket/socket_errors.h"
+#include "socket/tcp_connection.h"
 #include "time_support.h"
 #include "zym.h"
 

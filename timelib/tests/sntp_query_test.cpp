@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "ntp_server_reply.h"
+#include "query/sntp_query.h"
 #include "query_support.h"
 #include "scripted_server.h"
-#include "query/sntp_query.h"
 #include "zym.h"
 #include "zymdate_texts.h"
 

@@ -5,11 +5,11 @@
 
 #include "query/daytime_reply.h"
 #include "query/query_messages.h"
-#include "query_support.h"
-#include "query/tcp_reply_judgement.h"
 #include "query/rfc868.h"
-#include "tw/server_name.h"
+#include "query/tcp_reply_judgement.h"
+#include "query_support.h"
 #include "time_support.h"
+#include "tw/server_name.h"
 
 namespace zymdate {
 namespace {
@@ -144,19 +144,19 @@ std::string withHealth(char digit) {
     return line;
 }
 
-ReplyJudgement judged(const std::string& reply) {
-    return judgeReply("127.0.0.1", reply, kNeutralExchangeMs);
+TcpReplyJudgement judged(const std::string& reply) {
+    return judgeTcpReply("127.0.0.1", reply, kNeutralExchangeMs);
 }
 
-void expectAccepted(const ReplyJudgement& j, const SYSTEMTIME& received) {
+void expectAccepted(const TcpReplyJudgement& j, const SYSTEMTIME& received) {
     ASSERT_TRUE(j.accepted) << j.message;
     EXPECT_EQ(j.delay, kNeutralExchangeMs / 2);
     EXPECT_EQ(millisecondsBetween(received, j.serverTime), 0);
 }
 
-TEST(ReplyJudgement, DaytimeLineIsTheTimeAndTheMessageWhateverLineFeedsWrapIt) {
+TEST(TcpReplyJudgement, DaytimeLineIsTheTimeAndTheMessageWhateverLineFeedsWrapIt) {
     for (const std::string& reply : {kLine, "\n" + kLine + "\n", "\n\n" + kLine + "\n\n"}) {
-        const ReplyJudgement j = judged(reply);
+        const TcpReplyJudgement j = judged(reply);
         EXPECT_EQ(j.kind, ReplyKind::Daytime);
         expectAccepted(j, kLineTime);
         EXPECT_EQ(j.message, kLine);
@@ -165,7 +165,7 @@ TEST(ReplyJudgement, DaytimeLineIsTheTimeAndTheMessageWhateverLineFeedsWrapIt) {
     EXPECT_EQ(judged("\r\n" + kLine + "\r\n").kind, ReplyKind::NotOnTime);
 }
 
-TEST(ReplyJudgement, HealthDigitDecides) {
+TEST(TcpReplyJudgement, HealthDigitDecides) {
     struct Case {
         char digit;
         int health;
@@ -181,7 +181,7 @@ TEST(ReplyJudgement, HealthDigitDecides) {
         {'2', 2, false, "127.0.0.1 is very unhealthy, please try another server"},
     };
     for (const auto& c : cases) {
-        const ReplyJudgement j = judged("\n" + withHealth(c.digit) + "\n");
+        const TcpReplyJudgement j = judged("\n" + withHealth(c.digit) + "\n");
         EXPECT_EQ(j.health, c.health) << c.digit;
         EXPECT_EQ(j.accepted, c.accepted) << c.digit;
         if (c.accepted)
@@ -191,9 +191,9 @@ TEST(ReplyJudgement, HealthDigitDecides) {
     }
 }
 
-TEST(ReplyJudgement, LineWithoutTheOnTimeMarkerSpaceIsRefused) {
+TEST(TcpReplyJudgement, LineWithoutTheOnTimeMarkerSpaceIsRefused) {
     const std::string line = "52289 02-01-15 06:21:59 00 0 0 716.2 UTC(NIST) *";
-    const ReplyJudgement j = judged("\n" + line + "\n");
+    const TcpReplyJudgement j = judged("\n" + line + "\n");
     EXPECT_FALSE(j.accepted);
     EXPECT_EQ(j.message,
               "Network delays are preventing time from being received on time\r\n" + line);
@@ -202,7 +202,7 @@ TEST(ReplyJudgement, LineWithoutTheOnTimeMarkerSpaceIsRefused) {
 // Lines with the on-time marker whose date or time field is not in the NIST
 // layout. The date parser reads several of them as some date (December 1899, the
 // year 202, a day of the current year), which must not become the server's time.
-TEST(ReplyJudgement, DaytimeLineWithAnUnreadableDateIsRefused) {
+TEST(TcpReplyJudgement, DaytimeLineWithAnUnreadableDateIsRefused) {
     const char* const lines[] = {
         "hello there, this is not a time line at all * ",
         "52289 ab  00 0 0 716.2 UTC(NIST) * ",
@@ -212,13 +212,13 @@ TEST(ReplyJudgement, DaytimeLineWithAnUnreadableDateIsRefused) {
         "52289 02-13-45 06:21:59 00 0 0 716.2 UTC(NIST) * ",
     };
     for (const std::string line : lines) {
-        const ReplyJudgement j = judged("\n" + line + "\n");
+        const TcpReplyJudgement j = judged("\n" + line + "\n");
         EXPECT_FALSE(j.accepted) << line;
         EXPECT_EQ(j.message, "127.0.0.1 sent a time line whose date could not be read\r\n" + line);
     }
 }
 
-TEST(ReplyJudgement, TimeProtocolValuesAreTakenFromTheBytesAsReceived) {
+TEST(TcpReplyJudgement, TimeProtocolValuesAreTakenFromTheBytesAsReceived) {
     struct Case {
         std::string bytes;
         SYSTEMTIME received;
@@ -233,28 +233,28 @@ TEST(ReplyJudgement, TimeProtocolValuesAreTakenFromTheBytesAsReceived) {
         {std::string("\xE8\x3D\x2A\x20", 4), civilTime(2023, 6, 21, 7, 49, 52)},
     };
     for (const auto& c : cases) {
-        const ReplyJudgement j = judged(c.bytes);
+        const TcpReplyJudgement j = judged(c.bytes);
         EXPECT_EQ(j.kind, ReplyKind::TimeProtocol);
         expectAccepted(j, c.received);
     }
 }
 
-TEST(ReplyJudgement, TimeProtocolMessageIsTheReceivedTimeInTheDefaultPictures) {
-    const ReplyJudgement j = judged(std::string("\xE8\x3D\x52\x80", 4));
+TEST(TcpReplyJudgement, TimeProtocolMessageIsTheReceivedTimeInTheDefaultPictures) {
+    const TcpReplyJudgement j = judged(std::string("\xE8\x3D\x52\x80", 4));
     ASSERT_TRUE(j.accepted);
     EXPECT_EQ(j.message, "Wednesday, June 21, 2023 10:42:08 AM");
 }
 
-TEST(ReplyJudgement, EmptyAndShortRepliesAreFailuresNamingTheServer) {
+TEST(TcpReplyJudgement, EmptyAndShortRepliesAreFailuresNamingTheServer) {
     for (const std::string& bytes : {std::string(), std::string("\n"), std::string("ab")}) {
-        const ReplyJudgement j = judged(bytes);
+        const TcpReplyJudgement j = judged(bytes);
         EXPECT_FALSE(j.accepted) << bytes.size();
         EXPECT_NE(j.message.find("127.0.0.1"), std::string::npos) << j.message;
     }
 }
 
 // Half the exchange time less 5 ms, to the 100 ns; the record keeps whole milliseconds.
-TEST(ReplyJudgement, CorrectionIsHalfTheExchangeTimeLessFiveMilliseconds) {
+TEST(TcpReplyJudgement, CorrectionIsHalfTheExchangeTimeLessFiveMilliseconds) {
     struct Case {
         uint32_t exchangeMs;
         double delay;
@@ -266,8 +266,8 @@ TEST(ReplyJudgement, CorrectionIsHalfTheExchangeTimeLessFiveMilliseconds) {
         {96, 48, civilTime(2002, 1, 15, 6, 22, 0, 43)},  // +43 ms
     };
     for (const auto& c : cases) {
-        const ReplyJudgement j =
-            judgeReply("h", "52289 02-01-15 06:22:00 00 0 0 716.2 UTC(NIST) * ", c.exchangeMs);
+        const TcpReplyJudgement j =
+            judgeTcpReply("h", "52289 02-01-15 06:22:00 00 0 0 716.2 UTC(NIST) * ", c.exchangeMs);
         ASSERT_TRUE(j.accepted) << j.message;
         EXPECT_EQ(j.delay, c.delay) << c.exchangeMs;
         EXPECT_EQ(millisecondsBetween(c.corrected, j.serverTime), 0) << c.exchangeMs;

@@ -1,8 +1,8 @@
 #include "calendar/calendar_locale.h"
 
 #include "calendar/calendar.h"
-#include "formatting/formatting.h"
 #include "clock/pc_clock_seam.h"
+#include "formatting/formatting.h"
 
 #include <windows.h>
 

@@ -2,9 +2,9 @@
 
 #include "clock/clock_setting_seam.h"
 #include "clock/difference_text.h"
-#include "shared/zym_calls.h"
 #include "clock/message_box_seam.h"
 #include "clock/pc_clock_seam.h"
+#include "shared/zym_calls.h"
 #include "systemtime/systemtime.h"
 #include "tw/handles.h"
 
@@ -58,7 +58,7 @@ std::string setPcTime(SYSTEMTIME& time, int32_t& matchFlag) {
     SYSTEMTIME before{};
     pcClock().getLocalTime(&before);
     if (!clockSetting().setSystemTime(&time))
-        return lib::errorDescription(static_cast<int>(::GetLastError()));
+        return zymcalls::errorDescription(static_cast<int>(::GetLastError()));
 
     SYSTEMTIME after{};
     pcClock().getLocalTime(&after);

@@ -1,12 +1,16 @@
 #include "query/sntp_query.h"
 
-#include "shared/filetime.h"
-#include "shared/zym_calls.h"
+#include "clock/pc_clock_seam.h"
 #include "query/ntp_judgement.h"
 #include "query/ntp_packet.h"
-#include "clock/pc_clock_seam.h"
 #include "query/query_messages.h"
-#include "socket/socket_layer.h"
+#include "shared/filetime.h"
+#include "shared/zym_calls.h"
+#include "socket/deadline.h"
+#include "socket/resolver.h"
+#include "socket/session.h"
+#include "socket/socket_errors.h"
+#include "socket/udp_socket.h"
 
 #include <windows.h>
 #include <ntsecapi.h>
@@ -102,10 +106,10 @@ AddressAnswer askAddress(std::string_view server, const net::Address& address, u
 
 std::string failureText(const std::string& server, int error) {
     if (error == net::kTimedOut)
-        return messages::receiveError(error, lib::errorDescription(error));
+        return messages::receiveError(error, zymcalls::errorDescription(error));
     if (error == net::kConnectionFailed)
         return messages::cannotConnect(server);
-    return messages::connectError(error, lib::errorDescription(error));
+    return messages::connectError(error, zymcalls::errorDescription(error));
 }
 
 // Asks each address in turn, within what is left of overall; the caller holds

@@ -4,8 +4,8 @@
 // clock plus the offset the first true reply measures.
 #pragma once
 
-#include "socket/socket_layer.h"
 #include "query/time_query.h"
+#include "socket/resolver.h"
 
 #include <cstdint>
 #include <span>

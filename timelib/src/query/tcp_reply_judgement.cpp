@@ -1,10 +1,10 @@
 #include "query/tcp_reply_judgement.h"
 
-#include "query/daytime_reply.h"
-#include "shared/filetime.h"
 #include "formatting/formatting.h"
+#include "query/daytime_reply.h"
 #include "query/query_messages.h"
 #include "query/rfc868.h"
+#include "shared/filetime.h"
 
 #include <oleauto.h>
 
@@ -40,8 +40,9 @@ ReplyKind classifyReply(std::string_view reply, std::string_view text) {
     return ReplyKind::NotOnTime;
 }
 
-ReplyJudgement judgeReply(std::string_view server, std::string_view reply, uint32_t exchangeMs) {
-    ReplyJudgement out;
+TcpReplyJudgement judgeTcpReply(std::string_view server, std::string_view reply,
+                                uint32_t exchangeMs) {
+    TcpReplyJudgement out;
     const std::string text = replyText(reply);
     out.message = text;
     out.kind = classifyReply(reply, text);

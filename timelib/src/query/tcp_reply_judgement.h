@@ -1,7 +1,7 @@
-// Judging what a time server sent: its shape (a Daytime line in the NIST
-// layout, a four-byte Time protocol value, or neither), the health digit, the
-// time it carries corrected for the exchange, and the text the query shows.
-// No sockets: the exchange hands over the bytes and how long it took.
+// Judging what a time server sent over TCP (ports other than NTP's): its shape (a
+// Daytime line in the NIST layout, a four-byte Time protocol value, or neither),
+// the health digit, the time it carries corrected for the exchange, and the text
+// the query shows. No sockets: the exchange hands over the bytes and how long it took.
 #pragma once
 
 #include <windows.h>
@@ -24,7 +24,7 @@ enum class ReplyKind {
 // judged by their text (replyText).
 ReplyKind classifyReply(std::string_view reply, std::string_view text);
 
-struct ReplyJudgement {
+struct TcpReplyJudgement {
     ReplyKind kind = ReplyKind::TooShort;
     int health = 0; // of a Daytime line; 0 for the other shapes
     bool accepted = false;
@@ -35,6 +35,7 @@ struct ReplyJudgement {
 
 // server is the cleaned name the texts show, reply every byte received, and
 // exchangeMs the time from before the connection to the end of the reply.
-ReplyJudgement judgeReply(std::string_view server, std::string_view reply, uint32_t exchangeMs);
+TcpReplyJudgement judgeTcpReply(std::string_view server, std::string_view reply,
+                                uint32_t exchangeMs);
 
 } // namespace zymdate

@@ -1,15 +1,16 @@
 #include "query/time_query.h"
 
-#include "shared/zym_calls.h"
-#include "query/ntp_packet.h"
 #include "clock/pc_clock_seam.h"
-#include "shared/priority_scope.h"
+#include "query/ntp_packet.h"
 #include "query/query_messages.h"
-#include "query/tcp_reply_judgement.h"
-#include "tw/server_name.h"
 #include "query/sntp_query.h"
-#include "socket/socket_layer.h"
+#include "query/tcp_reply_judgement.h"
+#include "shared/priority_scope.h"
 #include "shared/time_units.h"
+#include "shared/zym_calls.h"
+#include "socket/socket_errors.h"
+#include "socket/tcp_connection.h"
+#include "tw/server_name.h"
 
 #include <cstdint>
 
@@ -43,18 +44,18 @@ QueryOutcome checkAtomicTime(std::string_view serverName, int port, int timeoutS
         if (opened != net::kOk) {
             out.message = (opened == net::kConnectionFailed || opened == net::kTimedOut)
                               ? messages::cannotConnect(out.server)
-                              : messages::connectError(opened, lib::errorDescription(opened));
+                              : messages::connectError(opened, zymcalls::errorDescription(opened));
             return out;
         }
         const int received = connection.receiveAll(waitMilliseconds(timeoutSeconds), reply);
         if (received != net::kOk) {
-            out.message = messages::receiveError(received, lib::errorDescription(received));
+            out.message = messages::receiveError(received, zymcalls::errorDescription(received));
             return out;
         }
     }
     const uint32_t exchangeMs = pcClock().millisecondCounter() - t0; // wraps like the counter
 
-    ReplyJudgement judged = judgeReply(out.server, reply, exchangeMs);
+    TcpReplyJudgement judged = judgeTcpReply(out.server, reply, exchangeMs);
     out.ok = judged.accepted;
     out.delay = judged.delay;
     out.serverTime = judged.serverTime;

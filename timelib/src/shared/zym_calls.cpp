@@ -3,10 +3,10 @@
 #include "tw/bstr.h"
 #include "zym.h"
 
-namespace zymdate::lib {
+namespace zymdate::zymcalls {
 
 std::string errorDescription(int errorNumber) {
     return tw::takeBstr(::GETLASTERRORDESCRIPTION(errorNumber, 0));
 }
 
-} // namespace zymdate::lib
+} // namespace zymdate::zymcalls

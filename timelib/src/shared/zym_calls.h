@@ -4,9 +4,9 @@
 
 #include <string>
 
-namespace zymdate::lib {
+namespace zymdate::zymcalls {
 
 // zym's description of a Windows error code or a socket-layer error number.
 std::string errorDescription(int errorNumber);
 
-} // namespace zymdate::lib
+} // namespace zymdate::zymcalls

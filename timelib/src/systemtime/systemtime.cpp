@@ -1,7 +1,7 @@
 #include "systemtime/systemtime.h"
 
-#include "shared/filetime.h"
 #include "formatting/formatting.h"
+#include "shared/filetime.h"
 #include "shared/time_units.h"
 #include "tw/handles.h"
 

@@ -1,7 +1,7 @@
 #include "time_server/time_server_clock.h"
 
-#include "formatting/formatting.h"
 #include "clock/pc_clock_seam.h"
+#include "formatting/formatting.h"
 #include "shared/priority_scope.h"
 #include "shared/time_units.h"
 
