@@ -49,19 +49,20 @@ std::string setPcTime(SYSTEMTIME& time, int32_t& matchFlag) {
         return {};
     }
 
-    DWORD_PTR ignored = 0;
-    ::SendMessageTimeoutA(HWND_BROADCAST, WM_TIMECHANGE, 0, 0, SMTO_ABORTIFHUNG,
-                          kTimeChangeNoticeTimeoutMs, &ignored);
-
-    // Read next to the set: the notice may take seconds, and time that passes
-    // while it goes round is no change of the clock.
     SYSTEMTIME before{};
     pcClock().getLocalTime(&before);
     if (!clockSetting().setSystemTime(&time))
         return zymcalls::errorDescription(static_cast<int>(::GetLastError()));
-
     SYSTEMTIME after{};
     pcClock().getLocalTime(&after);
+
+    // Only now, so that windows refreshing on the notice read the new time; and
+    // after the second reading, as time that passes while the notice goes round
+    // (seconds, with slow windows) is no change of the clock.
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutA(HWND_BROADCAST, WM_TIMECHANGE, 0, 0, SMTO_ABORTIFHUNG,
+                          kTimeChangeNoticeTimeoutMs, &ignored);
+
     // With the calendar's borrows; a record the platform rejects stays as it is
     // (it counts as 1601, and 50 ms before that does not exist).
     addMilliseconds(time, -kSetterMillisecondAdjust);

@@ -23,7 +23,8 @@ inline constexpr const char* kAccessDeniedText =
 // privilege is refused: a message box and the empty text. When the set fails:
 // the description of the error. After a successful set the caller's record is
 // 50 ms earlier (borrowing from the seconds where needed). matchFlag is only
-// ever set to 1, when local time reads the same second before and after.
+// ever set to 1, when local time reads the same second before and after. Top-level
+// windows hear of a successful set (WM_TIMECHANGE) once the clock holds the new time.
 std::string setPcTime(SYSTEMTIME& time, int32_t& matchFlag);
 
 } // namespace zymdate
