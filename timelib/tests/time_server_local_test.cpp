@@ -9,6 +9,7 @@
 #include "zymdate.h"
 
 #include "tw/bstr.h"
+#include "tw/filetime.h"
 
 #include <cmath>
 #include <cstdint>
@@ -33,10 +34,8 @@ std::string expectedInetDate(const SYSTEMTIME& t) {
 }
 
 int64_t minutesOf(const SYSTEMTIME& t) {
-    FILETIME ft{};
-    ::SystemTimeToFileTime(&t, &ft);
-    const uint64_t units = (uint64_t{ft.dwHighDateTime} << 32) | ft.dwLowDateTime;
-    return static_cast<int64_t>((units + 300'000'000) / 600'000'000); // rounded to the minute
+    constexpr int64_t kUnitsPerMinute = 60 * tw::kUnitsPerSecond;
+    return (tw::systemTimeToUnits(t) + kUnitsPerMinute / 2) / kUnitsPerMinute; // rounded
 }
 
 // The offset the PC is really at, from its two clocks: "+0100" east of UTC.

@@ -9,6 +9,7 @@
 #include "zymdate.h"
 
 #include "tw/bstr.h"
+#include "tw/filetime.h"
 
 #include <cstdint>
 #include <limits>
@@ -260,9 +261,8 @@ TEST(NistClock, ExportLineParsesByFieldPositions) {
 TEST(Rfc868Clock, ExportNearIndependentCount) {
     FILETIME ft{};
     ::GetSystemTimeAsFileTime(&ft);
-    const uint64_t units = (uint64_t{ft.dwHighDateTime} << 32) | ft.dwLowDateTime;
-    // 1 January 1900 is 9,435,484,800 seconds after 1 January 1601.
-    const auto expected = static_cast<uint32_t>(units / 10'000'000 - 9'435'484'800ull);
+    const auto expected =
+        static_cast<uint32_t>((tw::toUnits(ft) - tw::kUnitsFrom1601To1900) / tw::kUnitsPerSecond);
     const uint32_t value = RFC868TIME();
     EXPECT_LE(value - expected, 2u) << value << " vs " << expected; // unsigned: wraps alike
 }

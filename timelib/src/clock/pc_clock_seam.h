@@ -2,6 +2,7 @@
 // deterministic wording and scheduling.
 #pragma once
 
+#include "tw/filetime.h"
 #include "tw/precise_clock.h"
 #include "tw/seam.h"
 
@@ -25,10 +26,9 @@ inline int64_t counterClockUnits() {
     }();
     LARGE_INTEGER c{};
     ::QueryPerformanceCounter(&c);
-    constexpr int64_t kUnitsPerSecond = 10'000'000;
     // Split so that the product cannot overflow after months of uptime.
-    return c.QuadPart / frequency * kUnitsPerSecond +
-           c.QuadPart % frequency * kUnitsPerSecond / frequency;
+    return c.QuadPart / frequency * tw::kUnitsPerSecond +
+           c.QuadPart % frequency * tw::kUnitsPerSecond / frequency;
 }
 
 } // namespace detail

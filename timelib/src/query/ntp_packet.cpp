@@ -1,6 +1,6 @@
 #include "query/ntp_packet.h"
 
-#include "shared/filetime.h"
+#include "tw/filetime.h"
 
 namespace zymdate::ntp {
 
@@ -37,17 +37,17 @@ constexpr size_t kAtTransmit = 40;
 
 Timestamp fromUnits(int64_t units) {
     // Floor division, so a count before 1900 still lands on the right second.
-    const int64_t since1900 = units - kUnitsFrom1601To1900;
-    int64_t seconds = since1900 / kUnitsPerSecond;
-    int64_t rest = since1900 % kUnitsPerSecond;
+    const int64_t since1900 = units - tw::kUnitsFrom1601To1900;
+    int64_t seconds = since1900 / tw::kUnitsPerSecond;
+    int64_t rest = since1900 % tw::kUnitsPerSecond;
     if (rest < 0) {
-        rest += kUnitsPerSecond;
+        rest += tw::kUnitsPerSecond;
         --seconds;
     }
     // rest < 10^7 < 2^24, so rest * 2^32 fits in 64 bits.
     const uint64_t fraction = (static_cast<uint64_t>(rest) * kFractionsPerSecond +
-                               static_cast<uint64_t>(kUnitsPerSecond) / 2) /
-                              static_cast<uint64_t>(kUnitsPerSecond);
+                               static_cast<uint64_t>(tw::kUnitsPerSecond) / 2) /
+                              static_cast<uint64_t>(tw::kUnitsPerSecond);
     // The seconds modulo 2^32 are the era's; a fraction rounded up to a whole
     // second carries into them.
     return (static_cast<uint64_t>(seconds) << 32) + fraction;
@@ -59,8 +59,8 @@ int64_t unitsBetween(Timestamp earlier, Timestamp later) {
     const int64_t seconds = difference >> 32; // floor, fraction below is non-negative
     const uint64_t fraction = static_cast<uint64_t>(difference) & 0xFFFFFFFFu;
     const auto fractionUnits = static_cast<int64_t>(
-        (fraction * static_cast<uint64_t>(kUnitsPerSecond) + kFractionsPerSecond / 2) >> 32);
-    return seconds * kUnitsPerSecond + fractionUnits;
+        (fraction * static_cast<uint64_t>(tw::kUnitsPerSecond) + kFractionsPerSecond / 2) >> 32);
+    return seconds * tw::kUnitsPerSecond + fractionUnits;
 }
 
 std::optional<Packet> parse(std::string_view datagram) {

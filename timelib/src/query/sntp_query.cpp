@@ -4,13 +4,13 @@
 #include "query/ntp_judgement.h"
 #include "query/ntp_packet.h"
 #include "query/query_messages.h"
-#include "shared/filetime.h"
 #include "shared/zym_calls.h"
 #include "socket/deadline.h"
 #include "socket/resolver.h"
 #include "socket/session.h"
 #include "socket/socket_errors.h"
 #include "socket/udp_socket.h"
+#include "tw/filetime.h"
 
 #include <windows.h>
 #include <ntsecapi.h>
@@ -137,13 +137,14 @@ QueryOutcome exchange(const std::string& server, std::span<const net::Address> a
             return out;
         // The server's time now: the PC clock now plus the offset, to the
         // nearest millisecond the record keeps.
-        const int64_t serverUnits = line.nowUnits() + judged.offsetUnits + kUnitsPerMillisecond / 2;
-        if (!unitsToSystemTime(serverUnits, out.serverTime)) {
+        const int64_t serverUnits =
+            line.nowUnits() + judged.offsetUnits + tw::kUnitsPerMillisecond / 2;
+        if (!tw::unitsToSystemTime(serverUnits, out.serverTime)) {
             out.message = messages::ntpUnreadableTime(server);
             return out;
         }
         out.ok = true;
-        out.delay = static_cast<double>(judged.delayUnits) / kUnitsPerMillisecond;
+        out.delay = static_cast<double>(judged.delayUnits) / tw::kUnitsPerMillisecond;
         return out;
     }
     out.message = failureText(server, error);

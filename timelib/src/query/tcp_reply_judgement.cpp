@@ -4,7 +4,7 @@
 #include "query/daytime_reply.h"
 #include "query/query_messages.h"
 #include "query/rfc868.h"
-#include "shared/filetime.h"
+#include "tw/filetime.h"
 
 #include <oleauto.h>
 
@@ -15,14 +15,14 @@ namespace zymdate {
 namespace {
 
 // Half the exchange time is taken as the reply's travel, less a fixed 5 ms.
-constexpr int64_t kUnitsPerHalfMillisecond = kUnitsPerMillisecond / 2;
+constexpr int64_t kUnitsPerHalfMillisecond = tw::kUnitsPerMillisecond / 2;
 constexpr int64_t kFixedCorrectionMs = 5;
 
 void correctForDelay(SYSTEMTIME& time, uint32_t exchangeMs) {
-    const int64_t units = systemTimeToUnits(time) +
+    const int64_t units = tw::systemTimeToUnits(time) +
                           static_cast<int64_t>(exchangeMs) * kUnitsPerHalfMillisecond -
-                          kFixedCorrectionMs * kUnitsPerMillisecond;
-    unitsToSystemTime(units, time);
+                          kFixedCorrectionMs * tw::kUnitsPerMillisecond;
+    tw::unitsToSystemTime(units, time);
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 #include "systemtime/systemtime.h"
 
 #include "formatting/formatting.h"
-#include "shared/filetime.h"
 #include "shared/time_units.h"
+#include "tw/filetime.h"
 #include "tw/handles.h"
 
 #include <oleauto.h>
@@ -20,11 +20,11 @@ namespace {
 // Converts through the platform's FILETIME zone call; source is copied first.
 using ZoneConversion = BOOL(WINAPI*)(const FILETIME*, LPFILETIME);
 void convertZone(ZoneConversion convert, const SYSTEMTIME& source, SYSTEMTIME& target) {
-    const FILETIME from = fromUnits(systemTimeToUnits(source));
+    const FILETIME from = tw::fromUnits(tw::systemTimeToUnits(source));
     FILETIME to{};
     if (!convert(&from, &to))
         return;
-    unitsToSystemTime(toUnits(to), target);
+    tw::unitsToSystemTime(tw::toUnits(to), target);
 }
 
 // The text between single spaces; a field past the end is empty.
@@ -47,9 +47,9 @@ void addMilliseconds(SYSTEMTIME& time, int64_t milliseconds) {
     // 2^63; it wraps (defined) to a count the platform rejects, as does a sum
     // below 1601, and the record stays.
     static_assert(sizeof(int64_t) * CHAR_BIT == 64);
-    const uint64_t from = static_cast<uint64_t>(systemTimeToUnits(time));
-    const uint64_t step = static_cast<uint64_t>(milliseconds) * kUnitsPerMillisecond;
-    unitsToSystemTime(static_cast<int64_t>(from + step), time);
+    const uint64_t from = static_cast<uint64_t>(tw::systemTimeToUnits(time));
+    const uint64_t step = static_cast<uint64_t>(milliseconds) * tw::kUnitsPerMillisecond;
+    tw::unitsToSystemTime(static_cast<int64_t>(from + step), time);
 }
 
 void utcToLocal(const SYSTEMTIME& utc, SYSTEMTIME& local) {

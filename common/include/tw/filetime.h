@@ -1,11 +1,13 @@
-// FILETIME counts (100-ns units since 1 January 1601 UTC) as plain 64-bit integers.
+// FILETIME counts (100-ns units since 1 January 1601 UTC) as plain 64-bit
+// integers, and the records they convert to and from: the one home of these
+// conversions for every module, tool and test.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 
-namespace zymdate {
+namespace tw {
 
 inline constexpr int64_t kUnitsPerMillisecond = 10'000;
 inline constexpr int64_t kUnitsPerSecond = 10'000'000;
@@ -36,4 +38,4 @@ inline bool unitsToSystemTime(int64_t units, SYSTEMTIME& st) {
     return ::FileTimeToSystemTime(&ft, &st) != FALSE;
 }
 
-} // namespace zymdate
+} // namespace tw
