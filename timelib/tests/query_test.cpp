@@ -255,11 +255,14 @@ TEST(Rfc868Export, BytesAsReceivedGiveTheUtcTime) {
     }
 }
 
-// White-box: a scripted millisecond counter makes the exchange time exact.
+// White-box: a scripted millisecond counter makes the exchange time exact. It
+// reads the first value once, when the exchange starts, and the second from then
+// on: the deadlines of the connect and the reads, timed by the same counter, see
+// no time pass.
 DWORD counterValues[2];
 int counterReads = 0;
 DWORD WINAPI scriptedCounter() {
-    return counterValues[counterReads++ % 2];
+    return counterValues[counterReads++ == 0 ? 0 : 1];
 }
 
 // The exchange time is the counter's difference, which wraps with the counter.

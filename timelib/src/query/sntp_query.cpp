@@ -121,11 +121,9 @@ QueryOutcome exchange(const std::string& server, std::span<const net::Address> a
     const TimeLine line;
     int error = net::kTimedOut;
     for (size_t i = 0; i < addresses.size(); ++i) {
-        const uint32_t left = overall.leftMs();
-        if (left == 0)
+        const uint32_t share = overall.shareMs(addresses.size() - i);
+        if (share == 0)
             break;
-        const auto share =
-            std::max<uint32_t>(1, left / static_cast<uint32_t>(addresses.size() - i));
         AddressAnswer answer = askAddress(server, addresses[i], share, line);
         if (!answer.verdict) {
             error = answer.error;

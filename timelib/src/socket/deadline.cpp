@@ -1,12 +1,14 @@
 #include "socket/deadline.h"
 
+#include "clock/pc_clock_seam.h"
+
 #include <windows.h>
 
 #include <algorithm>
 
 namespace zymdate::net {
 
-Deadline::Deadline(uint32_t waitMs) : waitMs_(waitMs), startTick_(::GetTickCount64()) {}
+Deadline::Deadline(uint32_t waitMs) : waitMs_(waitMs), startMs_(pcClock().millisecondCounter()) {}
 
 uint32_t Deadline::leftMs() const {
     const uint32_t spent = spentMs();
@@ -14,8 +16,14 @@ uint32_t Deadline::leftMs() const {
 }
 
 uint32_t Deadline::spentMs() const {
-    const unsigned long long spent = ::GetTickCount64() - startTick_;
-    return spent > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(spent);
+    return static_cast<uint32_t>(pcClock().millisecondCounter() - startMs_);
+}
+
+uint32_t Deadline::shareMs(size_t turnsLeft) const {
+    const uint32_t left = leftMs();
+    if (left == 0)
+        return 0;
+    return std::max<uint32_t>(1, left / static_cast<uint32_t>(std::max<size_t>(turnsLeft, 1)));
 }
 
 timeval* selectLimit(const Deadline& deadline, uint32_t capMs, timeval& storage) {

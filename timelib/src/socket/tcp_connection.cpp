@@ -87,11 +87,9 @@ int Connection::connectAny(std::span<const Address> addresses, uint32_t connectW
         const Address& address = addresses[i];
         uint32_t shareMs = 0;
         if (!overall.unlimited()) {
-            const uint32_t left = overall.leftMs();
-            if (left == 0)
+            shareMs = overall.shareMs(addresses.size() - i);
+            if (shareMs == 0)
                 return kTimedOut;
-            // An address that drops packets must leave the later ones their turn.
-            shareMs = std::max<uint32_t>(1, left / static_cast<uint32_t>(addresses.size() - i));
         }
         tw::unique_socket s(::socket(address.family, SOCK_STREAM, IPPROTO_TCP));
         if (!s) {
