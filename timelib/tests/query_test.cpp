@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "clock/pc_clock_seam.h"
+#include "query/query_failure.h"
 #include "query/time_query.h"
 #include "query_support.h"
 #include "scripted_server.h"
@@ -280,6 +281,23 @@ TEST(QueryCorrection, ExchangeTimeOverTheCountersWrap) {
     EXPECT_EQ(millisecondsBetween(civilTime(2002, 1, 15, 6, 22, 0, 43), out.serverTime), 0)
         << out.serverTime.wMinute << ":" << out.serverTime.wSecond << "."
         << out.serverTime.wMilliseconds;
+}
+
+// One rule words a failure for TCP and NTP alike, by how far the exchange got.
+TEST(QueryFailure, WordedByTheStageTheExchangeReached) {
+    const struct {
+        QueryStage stage;
+        int error;
+        std::string text;
+    } cases[] = {
+        {QueryStage::Reaching, net::kConnectionFailed, "Could not establish connection to h"},
+        {QueryStage::Reaching, net::kTimedOut, "Could not establish connection to h"},
+        {QueryStage::Reaching, net::kNoSockets, "Error ( 68)" + errorText(68)},
+        {QueryStage::AwaitingReply, net::kTimedOut, "Error  24 " + errorText(24)},
+        {QueryStage::AwaitingReply, net::kConnectionFailed, "Error  57 " + errorText(57)},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(failureText("h", c.stage, c.error), c.text) << c.error;
 }
 
 TEST(QuerySlot, OnlyOneQueryAtATime) {

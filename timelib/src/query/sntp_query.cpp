@@ -3,8 +3,8 @@
 #include "clock/pc_clock_seam.h"
 #include "query/ntp_judgement.h"
 #include "query/ntp_packet.h"
+#include "query/query_failure.h"
 #include "query/query_messages.h"
-#include "shared/zym_calls.h"
 #include "socket/deadline.h"
 #include "socket/resolver.h"
 #include "socket/session.h"
@@ -49,7 +49,10 @@ ntp::Timestamp requestCookie(const TimeLine& line) {
 }
 
 struct AddressAnswer {
-    int error = net::kTimedOut;          // when no reply came
+    int error = net::kTimedOut; // when no reply came
+    // UDP reports an error only when the request reached no server (an ICMP
+    // refusal comes back as one); only a reply that never came was awaited.
+    QueryStage stage = QueryStage::AwaitingReply;
     std::optional<NtpJudgement> verdict; // the first reply that was not ignored
 };
 
@@ -59,6 +62,7 @@ AddressAnswer askAddress(std::string_view server, const net::Address& address, u
     net::DatagramSocket socket;
     if (const int opened = socket.open(address); opened != net::kOk) {
         answer.error = opened;
+        answer.stage = QueryStage::Reaching;
         return answer;
     }
     const net::Deadline deadline(budgetMs);
@@ -77,6 +81,7 @@ AddressAnswer askAddress(std::string_view server, const net::Address& address, u
             if (const int result = socket.send(ntp::clientRequest(request.transmit));
                 result != net::kOk) {
                 answer.error = result;
+                answer.stage = QueryStage::Reaching;
                 return answer;
             }
             sent.push_back(request);
@@ -93,6 +98,7 @@ AddressAnswer askAddress(std::string_view server, const net::Address& address, u
             continue;
         if (received != net::kOk) {
             answer.error = received;
+            answer.stage = QueryStage::Reaching;
             return answer;
         }
         NtpJudgement judged = judgeNtpReply(server, datagram, sent, receivedAt);
@@ -104,14 +110,6 @@ AddressAnswer askAddress(std::string_view server, const net::Address& address, u
     }
 }
 
-std::string failureText(const std::string& server, int error) {
-    if (error == net::kTimedOut)
-        return messages::receiveError(error, zymcalls::errorDescription(error));
-    if (error == net::kConnectionFailed)
-        return messages::cannotConnect(server);
-    return messages::connectError(error, zymcalls::errorDescription(error));
-}
-
 // Asks each address in turn, within what is left of overall; the caller holds
 // the session.
 QueryOutcome exchange(const std::string& server, std::span<const net::Address> addresses,
@@ -119,7 +117,9 @@ QueryOutcome exchange(const std::string& server, std::span<const net::Address> a
     QueryOutcome out;
     out.server = server;
     const TimeLine line;
+    // No address asked before the time ran out: the server was never reached.
     int error = net::kTimedOut;
+    QueryStage stage = QueryStage::Reaching;
     for (size_t i = 0; i < addresses.size(); ++i) {
         const uint32_t share = overall.shareMs(addresses.size() - i);
         if (share == 0)
@@ -127,6 +127,7 @@ QueryOutcome exchange(const std::string& server, std::span<const net::Address> a
         AddressAnswer answer = askAddress(server, addresses[i], share, line);
         if (!answer.verdict) {
             error = answer.error;
+            stage = answer.stage;
             continue;
         }
         NtpJudgement& judged = *answer.verdict;
@@ -145,7 +146,7 @@ QueryOutcome exchange(const std::string& server, std::span<const net::Address> a
         out.delay = static_cast<double>(judged.delayUnits) / tw::kUnitsPerMillisecond;
         return out;
     }
-    out.message = failureText(server, error);
+    out.message = failureText(server, stage, error);
     return out;
 }
 
@@ -165,7 +166,7 @@ QueryOutcome askNtpServer(const std::string& server, int port, uint32_t budgetMs
     if (error != net::kOk) {
         QueryOutcome out;
         out.server = server;
-        out.message = failureText(server, error);
+        out.message = failureText(server, QueryStage::Reaching, error);
         return out;
     }
     return exchange(server, addresses, overall);
@@ -178,7 +179,7 @@ QueryOutcome askNtpServer(const std::string& server, std::span<const net::Addres
     if (const int begun = session.begin(); begun != net::kOk) {
         QueryOutcome out;
         out.server = server;
-        out.message = failureText(server, begun);
+        out.message = failureText(server, QueryStage::Reaching, begun);
         return out;
     }
     return exchange(server, addresses, overall);

@@ -2,12 +2,11 @@
 
 #include "clock/pc_clock_seam.h"
 #include "query/ntp_packet.h"
-#include "query/query_messages.h"
+#include "query/query_failure.h"
 #include "query/sntp_query.h"
 #include "query/tcp_reply_judgement.h"
 #include "shared/priority_scope.h"
 #include "shared/time_units.h"
-#include "shared/zym_calls.h"
 #include "socket/socket_errors.h"
 #include "socket/tcp_connection.h"
 #include "tw/server_name.h"
@@ -42,14 +41,12 @@ QueryOutcome checkAtomicTime(std::string_view serverName, int port, int timeoutS
         net::Connection connection;
         const int opened = connection.open(out.server, port, waitMilliseconds(timeoutSeconds));
         if (opened != net::kOk) {
-            out.message = (opened == net::kConnectionFailed || opened == net::kTimedOut)
-                              ? messages::cannotConnect(out.server)
-                              : messages::connectError(opened, zymcalls::errorDescription(opened));
+            out.message = failureText(out.server, QueryStage::Reaching, opened);
             return out;
         }
         const int received = connection.receiveAll(waitMilliseconds(timeoutSeconds), reply);
         if (received != net::kOk) {
-            out.message = messages::receiveError(received, zymcalls::errorDescription(received));
+            out.message = failureText(out.server, QueryStage::AwaitingReply, received);
             return out;
         }
     }
