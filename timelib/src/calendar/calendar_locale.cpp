@@ -3,6 +3,7 @@
 #include "calendar/calendar.h"
 #include "clock/pc_clock_seam.h"
 #include "formatting/formatting.h"
+#include "tw/trim.h"
 
 #include <windows.h>
 
@@ -16,14 +17,6 @@ constexpr LCID kEnglishNeutral = MAKELANGID(LANG_ENGLISH, SUBLANG_NEUTRAL);
 // Day names are far shorter than this; a longer text fails and comes back
 // empty rather than truncated.
 constexpr int kTextCapacity = kFormatBufferSize;
-
-std::string trimSpaces(const char* text) {
-    std::string s(text);
-    const size_t first = s.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
 
 } // namespace
 
@@ -61,7 +54,7 @@ std::string dayOfTheWeek(bool useUtc) {
     char buffer[kTextCapacity] = {};
     if (::GetLocaleInfoA(locale, item, buffer, kTextCapacity) == 0)
         return {};
-    return trimSpaces(buffer);
+    return std::string(tw::trimmed(buffer, tw::kSpace));
 }
 
 } // namespace zymdate

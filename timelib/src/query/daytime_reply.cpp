@@ -1,15 +1,13 @@
 #include "query/daytime_reply.h"
 
+#include "tw/trim.h"
+
 #include <vector>
 
 namespace zymdate {
 
 std::string replyText(std::string_view reply) {
-    const size_t first = reply.find_first_not_of('\n');
-    if (first == std::string_view::npos)
-        return {};
-    const size_t last = reply.find_last_not_of('\n');
-    const std::string_view core = reply.substr(first, last - first + 1);
+    const std::string_view core = tw::trimmed(reply, "\n");
     std::string text;
     text.reserve(core.size() + 8);
     for (char c : core) {
