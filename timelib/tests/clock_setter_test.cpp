@@ -179,6 +179,17 @@ TEST(ClockSetter, RefusedPrivilegeShowsAccessDeniedAndLeavesTheClockAlone) {
     EXPECT_EQ(fake.boxes[0].style, 16u) << "MB_OK with the stop icon";
 }
 
+// A hidden top-level window of its own class: the time-change broadcast reaches it.
+HWND hiddenTopLevelWindow(const char* className, WNDPROC procedure) {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = ::GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = className;
+    ::RegisterClassA(&windowClass);
+    return ::CreateWindowExA(0, className, "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                             windowClass.hInstance, nullptr);
+}
+
 // A top-level window on its own thread that stops answering when the time-change
 // notice reaches it, until released or for at most kStallMs.
 class StallingWindow {
@@ -217,13 +228,7 @@ class StallingWindow {
     }
 
     void run() {
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = procedure;
-        windowClass.hInstance = ::GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "TickwellStallingWindow";
-        ::RegisterClassA(&windowClass);
-        window_ = ::CreateWindowExA(0, windowClass.lpszClassName, "", WS_POPUP, 0, 0, 10, 10,
-                                    nullptr, nullptr, windowClass.hInstance, nullptr);
+        window_ = hiddenTopLevelWindow("TickwellStallingWindow", procedure);
         if (window_)
             ::SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         ::SetEvent(ready_.get());
@@ -288,15 +293,7 @@ TEST(ClockSetter, AStalledWindowCannotHoldUpTheSetNorBendItsReadings) {
 // times the fake setter had been called: windows that refresh on the notice
 // must find the new time already set.
 struct NoticeRecorder {
-    NoticeRecorder() {
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = procedure;
-        windowClass.hInstance = ::GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "TickwellTimeChangeRecorder";
-        ::RegisterClassA(&windowClass);
-        window = ::CreateWindowExA(0, windowClass.lpszClassName, "", WS_POPUP, 0, 0, 10, 10,
-                                   nullptr, nullptr, windowClass.hInstance, nullptr);
-    }
+    NoticeRecorder() : window(hiddenTopLevelWindow("TickwellTimeChangeRecorder", procedure)) {}
     ~NoticeRecorder() {
         if (window)
             ::DestroyWindow(window);
