@@ -9,9 +9,10 @@
 //   accuracy_bench [RUNS] [OFFSET-MS] [OUT-MS] [BACK-MS]   (under scripts/winerun)
 #include "bench_support.h"
 #include "ntp_server_reply.h"
+#include "query/sntp_query.h"
 #include "scripted_server.h"
-#include "sntp_query.h"
 #include "tw/bstr.h"
+#include "tw/filetime.h"
 #include "zymdate.h"
 
 #include <windows.h>
@@ -31,21 +32,16 @@ namespace {
 using namespace tw::testserver;
 
 int64_t unitsOf(const SYSTEMTIME& t) {
-    FILETIME ft{};
-    ::SystemTimeToFileTime(&t, &ft);
-    return static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) |
-                                ft.dwLowDateTime);
+    return tw::systemTimeToUnits(t);
 }
 
 // A Daytime line in the NIST layout for the PC clock plus offsetMs, whole
 // seconds as real servers send it.
 std::string daytimeLineAhead(double offsetMs) {
-    FILETIME ft{};
-    const auto units = static_cast<uint64_t>(pcClockUnits() + std::llround(offsetMs * 10'000));
-    ft.dwLowDateTime = static_cast<DWORD>(units);
-    ft.dwHighDateTime = static_cast<DWORD>(units >> 32);
+    const auto units =
+        static_cast<uint64_t>(pcClockUnits() + std::llround(offsetMs * tw::kUnitsPerMillisecond));
     SYSTEMTIME t{};
-    ::FileTimeToSystemTime(&ft, &t);
+    tw::unitsToSystemTime(static_cast<int64_t>(units), t);
     constexpr uint64_t kDaysFrom1601ToMjd0 = 94'187; // to 17 November 1858
     const auto mjd = static_cast<unsigned>(units / 864'000'000'000ULL - kDaysFrom1601ToMjd0);
     char line[80];
@@ -72,12 +68,13 @@ Figures measure(int runs, double offsetMs, const std::function<bool(SYSTEMTIME&)
         servedOffsetMs = offsetMs + 1000.0 * i / runs;
         SYSTEMTIME time{};
         const bool ok = query(time);
-        const int64_t truth = pcClockUnits() + std::llround(servedOffsetMs * 10'000);
+        const int64_t truth =
+            pcClockUnits() + std::llround(servedOffsetMs * tw::kUnitsPerMillisecond);
         if (!ok) {
             ++f.failures;
             continue;
         }
-        const double error = static_cast<double>(unitsOf(time) - truth) / 10'000.0;
+        const double error = static_cast<double>(unitsOf(time) - truth) / tw::kUnitsPerMillisecond;
         errors.push_back(error);
         magnitudes.push_back(std::fabs(error));
     }

@@ -9,12 +9,13 @@
 // and its CPU time is scaled to an hour. Then an hour's worth of ticks (3600) is
 // delivered at once as the timer's own message, and the CPU time and working set
 // after them are read: what an hour in the tray costs, without waiting an hour.
+#include "bench_support.h"
 #include "demo_line.h"
 #include "identity.h"
 #include "program_ids.h"
-#include "bench_support.h"
 #include "scripted_server.h"
 #include "tw/bstr.h"
+#include "tw/filetime.h"
 #include "tw/temp_folder.h"
 #include "zymdate.h"
 
@@ -37,10 +38,7 @@ constexpr const char* kTitle = tickwell::kMainWindowTitle;
 double cpuMs(HANDLE process) {
     FILETIME created, ended, kernel, user;
     ::GetProcessTimes(process, &created, &ended, &kernel, &user);
-    const auto units = [](const FILETIME& t) {
-        return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-    };
-    return static_cast<double>(units(kernel) + units(user)) / 10'000.0;
+    return static_cast<double>(tw::toUnits(kernel) + tw::toUnits(user)) / tw::kUnitsPerMillisecond;
 }
 
 double workingSetKiB(HANDLE process) {

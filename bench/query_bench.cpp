@@ -5,6 +5,7 @@
 #include "bench_support.h"
 #include "scripted_server.h"
 #include "tw/bstr.h"
+#include "tw/filetime.h"
 #include "tw/handles.h"
 #include "zymdate.h"
 
@@ -50,14 +51,8 @@ bool query(uint16_t port, SYSTEMTIME& time) {
 
 double msSince2002Line(const SYSTEMTIME& t) {
     SYSTEMTIME base{2002, 1, 0, 15, 6, 21, 59, 0};
-    FILETIME a, b;
-    ::SystemTimeToFileTime(&base, &a);
-    ::SystemTimeToFileTime(&t, &b);
-    const auto u = [](const FILETIME& f) {
-        return static_cast<long long>((static_cast<unsigned long long>(f.dwHighDateTime) << 32) |
-                                      f.dwLowDateTime);
-    };
-    return static_cast<double>(u(b) - u(a)) / 10'000.0;
+    return static_cast<double>(tw::systemTimeToUnits(t) - tw::systemTimeToUnits(base)) /
+           tw::kUnitsPerMillisecond;
 }
 
 } // namespace

@@ -78,14 +78,15 @@ function(tw_join_def library dir out_var)
 endfunction()
 
 # tw_add_library(NAME LIBS ...): one of our DLLs from the folder it is called in.
-# Files named src/*_exports.cpp are the thin export adapters and go into the
-# DLL; every other source goes into NAME_core, which the white-box tests link
-# (with LIBS). The exports are listed in exports/*.def, the resources in
+# Sources lie under src/, in subfolders by concern where the library has them;
+# includes name them from src/ ("query/time_query.h"). Files named
+# *_exports.cpp are the thin export adapters and go into the DLL; every other
+# source goes into NAME_core, which the white-box tests link (with LIBS). The exports are listed in exports/*.def, the resources in
 # res/NAME.rc, the public header in include/.
 function(tw_add_library name)
     cmake_parse_arguments(L "" "" "LIBS" ${ARGN})
-    file(GLOB all_sources CONFIGURE_DEPENDS src/*.cpp)
-    file(GLOB export_sources CONFIGURE_DEPENDS src/*_exports.cpp)
+    file(GLOB_RECURSE all_sources CONFIGURE_DEPENDS src/*.cpp)
+    file(GLOB_RECURSE export_sources CONFIGURE_DEPENDS src/*_exports.cpp)
     list(REMOVE_ITEM all_sources ${export_sources})
 
     add_library(${name}_core STATIC ${all_sources})

@@ -1,7 +1,8 @@
 #include "demo_line.h"
 
-#include "time_service_clock.h"
-#include "time_service_texts.h"
+#include "time_server/time_server_clock.h"
+#include "time_server/time_server_texts.h"
+#include "tw/filetime.h"
 
 #include <windows.h>
 
@@ -14,16 +15,7 @@ SYSTEMTIME utcNow(int offsetSeconds) {
     ::GetSystemTime(&now);
     if (offsetSeconds == 0)
         return now;
-    FILETIME file{};
-    ::SystemTimeToFileTime(&now, &file);
-    ULARGE_INTEGER units{};
-    units.LowPart = file.dwLowDateTime;
-    units.HighPart = file.dwHighDateTime;
-    constexpr long long kUnitsPerSecond = 10'000'000;
-    units.QuadPart += static_cast<unsigned long long>(offsetSeconds * kUnitsPerSecond);
-    file.dwLowDateTime = units.LowPart;
-    file.dwHighDateTime = units.HighPart;
-    ::FileTimeToSystemTime(&file, &now);
+    tw::unitsToSystemTime(tw::systemTimeToUnits(now) + offsetSeconds * tw::kUnitsPerSecond, now);
     return now;
 }
 

@@ -1,5 +1,6 @@
 #include "ntp_server_reply.h"
 
+#include "tw/filetime.h"
 #include "tw/precise_clock.h"
 
 #include <windows.h>
@@ -71,16 +72,15 @@ int64_t pcClockUnits() {
 }
 
 uint64_t ntpTimestamp(int64_t filetimeUnits) {
-    // 1 January 1900 is 9,435,484,800 s after 1 January 1601.
-    const int64_t units = filetimeUnits - 9'435'484'800LL * 10'000'000LL;
-    const auto seconds = static_cast<uint64_t>(units / 10'000'000);
-    const auto rest = static_cast<uint64_t>(units % 10'000'000);
-    return (seconds << 32) + (rest << 32) / 10'000'000;
+    const int64_t units = filetimeUnits - tw::kUnitsFrom1601To1900;
+    const auto seconds = static_cast<uint64_t>(units / tw::kUnitsPerSecond);
+    const auto rest = static_cast<uint64_t>(units % tw::kUnitsPerSecond);
+    return (seconds << 32) + (rest << 32) / tw::kUnitsPerSecond;
 }
 
 Answer ntpServer(NtpServerSetup setup) {
     return [setup](const std::string& request, int) {
-        const auto offsetUnits = static_cast<int64_t>(setup.offsetMs * 10'000.0);
+        const auto offsetUnits = static_cast<int64_t>(setup.offsetMs * tw::kUnitsPerMillisecond);
         holdFor(setup.outboundMs);
         NtpFields reply = setup.fields;
         reply.originate = ntpTransmitOf(request);

@@ -2,8 +2,8 @@
 // daylight-saving Sundays and the locale texts.
 #include <gtest/gtest.h>
 
-#include "calendar.h"
-#include "calendar_locale.h"
+#include "calendar/calendar.h"
+#include "calendar/calendar_locale.h"
 #include "time_support.h"
 #include "zymdate.h"
 

@@ -1,10 +1,10 @@
 // Setting the clock. A real change is only ever made by a fake setter; the
 // real export is called only with changes Wine refuses (a far time) or ignores
 // (the current time), and only under Wine.
-#include "clock_setter.h"
-#include "clock_setting_seam.h"
-#include "message_box_seam.h"
-#include "pc_clock_seam.h"
+#include "clock/clock_setter.h"
+#include "clock/clock_setting_seam.h"
+#include "clock/message_box_seam.h"
+#include "clock/pc_clock_seam.h"
 #include "time_support.h"
 #include "tw/bstr.h"
 #include "tw/handles.h"
@@ -179,6 +179,17 @@ TEST(ClockSetter, RefusedPrivilegeShowsAccessDeniedAndLeavesTheClockAlone) {
     EXPECT_EQ(fake.boxes[0].style, 16u) << "MB_OK with the stop icon";
 }
 
+// A hidden top-level window of its own class: the time-change broadcast reaches it.
+HWND hiddenTopLevelWindow(const char* className, WNDPROC procedure) {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = ::GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = className;
+    ::RegisterClassA(&windowClass);
+    return ::CreateWindowExA(0, className, "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                             windowClass.hInstance, nullptr);
+}
+
 // A top-level window on its own thread that stops answering when the time-change
 // notice reaches it, until released or for at most kStallMs.
 class StallingWindow {
@@ -217,13 +228,7 @@ class StallingWindow {
     }
 
     void run() {
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = procedure;
-        windowClass.hInstance = ::GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "TickwellStallingWindow";
-        ::RegisterClassA(&windowClass);
-        window_ = ::CreateWindowExA(0, windowClass.lpszClassName, "", WS_POPUP, 0, 0, 10, 10,
-                                    nullptr, nullptr, windowClass.hInstance, nullptr);
+        window_ = hiddenTopLevelWindow("TickwellStallingWindow", procedure);
         if (window_)
             ::SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         ::SetEvent(ready_.get());
@@ -242,46 +247,35 @@ class StallingWindow {
 };
 
 StallingWindow* gStalling = nullptr;
-std::atomic<bool> gNoticedBeforeSet{false};
-std::vector<bool> gNoticedAtReadings;
+std::vector<bool> gNoticedAtSteps; // at each local reading and at the set, in turn
 
-// The notice may still be on its way to the window; waiting here for it to
-// arrive tells "sent before" from "not sent yet" however fast this machine is.
-bool noticeArrives() {
-    for (int waited = 0; waited < 10000 && !gStalling->noticed(); waited += 10)
-        ::Sleep(10);
-    return gStalling->noticed();
+BOOL WINAPI setNotingTheNotice(const SYSTEMTIME* st) {
+    gNoticedAtSteps.push_back(gStalling->noticed());
+    return fakeSetSystemTime(st);
 }
 
-BOOL WINAPI setAfterNotice(const SYSTEMTIME*) {
-    gNoticedBeforeSet = noticeArrives();
-    return TRUE;
-}
-
-void WINAPI readLocalAfterNotice(LPSYSTEMTIME st) {
-    gNoticedAtReadings.push_back(noticeArrives());
+void WINAPI readLocalNotingTheNotice(LPSYSTEMTIME st) {
+    gNoticedAtSteps.push_back(gStalling->noticed());
     fakeLocalTime(st);
 }
 
-// The notice goes out before the clock is set, and a window that stops
-// answering it cannot hold the set up. The local time before the set is read
-// after the notice, next to the set: a slow notice would otherwise count as a
-// change of the clock.
-TEST(ClockSetter, TimeChangeNoticePrecedesTheSetAndAStalledWindowCannotBlockIt) {
+// A window that stops answering the time-change notice cannot hold the set up,
+// and the notice goes out only once both local readings are taken: a slow
+// notice would otherwise count as a change of the clock.
+TEST(ClockSetter, AStalledWindowCannotHoldUpTheSetNorBendItsReadings) {
     StallingWindow window;
     ASSERT_TRUE(window.created());
     FakePlatform fake;
     fake.localReadings = {civilTime(2026, 5, 4, 12, 0, 0), civilTime(2026, 5, 4, 12, 0, 5)};
     FakeClockSetter setter(fake);
     zymdate::ClockSettingSeam setting = zymdate::clockSetting();
-    setting.setSystemTime = setAfterNotice;
+    setting.setSystemTime = setNotingTheNotice;
     zymdate::PcClockSeam clock = zymdate::pcClock();
-    clock.getLocalTime = readLocalAfterNotice;
+    clock.getLocalTime = readLocalNotingTheNotice;
     tw::ScopedSeam<zymdate::ClockSettingSeam> noticeAwareSet(setting);
     tw::ScopedSeam<zymdate::PcClockSeam> noticeAwareClock(clock);
     gStalling = &window;
-    gNoticedBeforeSet = false;
-    gNoticedAtReadings.clear();
+    gNoticedAtSteps.clear();
 
     SYSTEMTIME time = civilTime(2026, 5, 4, 12, 0, 5, 500);
     int32_t flag = 0;
@@ -290,10 +284,56 @@ TEST(ClockSetter, TimeChangeNoticePrecedesTheSetAndAStalledWindowCannotBlockIt) 
     gStalling = nullptr;
 
     EXPECT_EQ(text, "  5 Seconds");
-    EXPECT_TRUE(gNoticedBeforeSet) << "the window had no notice when the clock was set";
-    EXPECT_EQ(gNoticedAtReadings, (std::vector<bool>{true, true}))
-        << "the local time before the set was read before the notice went out";
+    EXPECT_EQ(gNoticedAtSteps, (std::vector<bool>{false, false, false}))
+        << "before reading, set, after reading: the notice went out before one of them";
     EXPECT_TRUE(window.stalledUntilReleased()) << "the set waited until the stalled window gave up";
+}
+
+// A hidden top-level window that records, at each time-change notice, how many
+// times the fake setter had been called: windows that refresh on the notice
+// must find the new time already set.
+struct NoticeRecorder {
+    NoticeRecorder() : window(hiddenTopLevelWindow("TickwellTimeChangeRecorder", procedure)) {}
+    ~NoticeRecorder() {
+        if (window)
+            ::DestroyWindow(window);
+    }
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_TIMECHANGE && gFake)
+            setsAtNotice.push_back(gFake->timesSet.size());
+        return ::DefWindowProcA(window, message, wParam, lParam);
+    }
+    HWND window = nullptr;
+    static inline std::vector<size_t> setsAtNotice;
+};
+
+TEST(ClockSetter, TimeChangeNoticeFollowsASuccessfulSetAndOnlyThat) {
+    struct Case {
+        const char* name;
+        BOOL privilege, setResult;
+        std::vector<size_t> setsAtNotice; // one entry per notice
+    };
+    const Case cases[] = {
+        {"set succeeds: one notice, after the set", TRUE, TRUE, {1}},
+        {"set fails: no notice", TRUE, FALSE, {}},
+        {"privilege refused: no set, no notice", FALSE, TRUE, {}},
+    };
+    NoticeRecorder recorder;
+    ASSERT_NE(recorder.window, nullptr);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform fake;
+        fake.localReadings = {civilTime(2026, 5, 4, 12, 0, 0), civilTime(2026, 5, 4, 12, 0, 5)};
+        fake.privilegeResult = c.privilege;
+        fake.setResult = c.setResult;
+        fake.setError = ERROR_PRIVILEGE_NOT_HELD;
+        FakeClockSetter setter(fake);
+        NoticeRecorder::setsAtNotice.clear();
+        SYSTEMTIME time = civilTime(2026, 5, 4, 12, 0, 5, 500);
+        int32_t flag = 0;
+        zymdate::setPcTime(time, flag);
+        EXPECT_EQ(NoticeRecorder::setsAtNotice, c.setsAtNotice);
+    }
 }
 
 // ---------------------------------------------------------------------------

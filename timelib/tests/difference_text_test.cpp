@@ -1,7 +1,7 @@
 // Wording how far the clock moved: the real elapsed calendar difference, in
 // the unit words and spacing the program shows.
-#include "difference_text.h"
-#include "number_text.h"
+#include "clock/difference_text.h"
+#include "shared/number_text.h"
 #include "time_support.h"
 #include "tw/bstr.h"
 #include "zymdate.h"

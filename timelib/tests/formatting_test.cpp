@@ -2,7 +2,7 @@
 // part limit, the clock it reads, USTRING's bytes and the date-text round trip.
 // Expected texts are built here from calendar facts and the en-US forms (the
 // test runner pins LANG), not taken from the code under test.
-#include "formatting.h"
+#include "formatting/formatting.h"
 #include "time_support.h"
 #include "tw/bstr.h"
 #include "zymdate.h"

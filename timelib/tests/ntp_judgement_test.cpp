@@ -3,10 +3,11 @@
 // arithmetic, and NTP's era boundary in 2036.
 #include <gtest/gtest.h>
 
-#include "ntp_judgement.h"
-#include "ntp_packet.h"
 #include "ntp_server_reply.h"
+#include "query/ntp_judgement.h"
+#include "query/ntp_packet.h"
 #include "time_support.h"
+#include "tw/filetime.h"
 #include "zymdate_texts.h"
 
 #include <cmath>
@@ -19,7 +20,7 @@ using tw::testserver::NtpFields;
 using tw::testserver::ntpPacket;
 
 constexpr uint64_t kSecond = uint64_t{1} << 32;
-constexpr int64_t kUnitsPerMs = 10'000;
+constexpr int64_t kUnitsPerMs = tw::kUnitsPerMillisecond;
 constexpr ntp::Timestamp kCookie = 0x0123456789ABCDEFu;      // the request's transmit field
 constexpr ntp::Timestamp kSentAt = 3'900'000'000u * kSecond; // t1, in 2023
 
@@ -201,12 +202,7 @@ TEST(NtpEra, OffsetAcrossTheRolloverInBothDirections) {
 }
 
 TEST(NtpEra, PcClockBecomesTheTimestampOfItsEra) {
-    const auto units = [](const SYSTEMTIME& t) {
-        FILETIME ft{};
-        ::SystemTimeToFileTime(&t, &ft);
-        return static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) |
-                                    ft.dwLowDateTime);
-    };
+    const auto units = [](const SYSTEMTIME& t) { return tw::systemTimeToUnits(t); };
     using test::civilTime;
     struct Row {
         SYSTEMTIME time;

@@ -2,8 +2,9 @@
 #pragma once
 
 #include "scripted_server.h"
-#include "socket_layer.h"
+#include "socket/resolver.h"
 #include "tw/bstr.h"
+#include "tw/filetime.h"
 #include "zymdate.h"
 
 #include <windows.h>
@@ -34,14 +35,7 @@ inline QueryCall callCheckAtomicTime(const std::string& server, int32_t port, in
 
 // Milliseconds from `from` to `to`, both UTC records.
 inline long long millisecondsBetween(const SYSTEMTIME& from, const SYSTEMTIME& to) {
-    FILETIME a{}, b{};
-    ::SystemTimeToFileTime(&from, &a);
-    ::SystemTimeToFileTime(&to, &b);
-    const auto units = [](const FILETIME& f) {
-        return static_cast<long long>((static_cast<unsigned long long>(f.dwHighDateTime) << 32) |
-                                      f.dwLowDateTime);
-    };
-    return (units(b) - units(a)) / 10'000;
+    return (tw::systemTimeToUnits(to) - tw::systemTimeToUnits(from)) / tw::kUnitsPerMillisecond;
 }
 
 // The family's loopback address at port, as the resolver would give it.

@@ -2,11 +2,13 @@
 // every kind of server, good and bad, and the export is called as a program would.
 #include <gtest/gtest.h>
 
-#include "pc_clock_seam.h"
+#include "clock/pc_clock_seam.h"
+#include "query/query_failure.h"
+#include "query/time_query.h"
 #include "query_support.h"
 #include "scripted_server.h"
-#include "socket_layer.h"
-#include "time_query.h"
+#include "socket/socket_errors.h"
+#include "socket/tcp_connection.h"
 #include "time_support.h"
 #include "zym.h"
 
@@ -254,11 +256,14 @@ TEST(Rfc868Export, BytesAsReceivedGiveTheUtcTime) {
     }
 }
 
-// White-box: a scripted millisecond counter makes the exchange time exact.
+// White-box: a scripted millisecond counter makes the exchange time exact. It
+// reads the first value once, when the exchange starts, and the second from then
+// on: the deadlines of the connect and the reads, timed by the same counter, see
+// no time pass.
 DWORD counterValues[2];
 int counterReads = 0;
 DWORD WINAPI scriptedCounter() {
-    return counterValues[counterReads++ % 2];
+    return counterValues[counterReads++ == 0 ? 0 : 1];
 }
 
 // The exchange time is the counter's difference, which wraps with the counter.
@@ -276,6 +281,23 @@ TEST(QueryCorrection, ExchangeTimeOverTheCountersWrap) {
     EXPECT_EQ(millisecondsBetween(civilTime(2002, 1, 15, 6, 22, 0, 43), out.serverTime), 0)
         << out.serverTime.wMinute << ":" << out.serverTime.wSecond << "."
         << out.serverTime.wMilliseconds;
+}
+
+// One rule words a failure for TCP and NTP alike, by how far the exchange got.
+TEST(QueryFailure, WordedByTheStageTheExchangeReached) {
+    const struct {
+        QueryStage stage;
+        int error;
+        std::string text;
+    } cases[] = {
+        {QueryStage::Reaching, net::kConnectionFailed, "Could not establish connection to h"},
+        {QueryStage::Reaching, net::kTimedOut, "Could not establish connection to h"},
+        {QueryStage::Reaching, net::kNoSockets, "Error ( 68)" + errorText(68)},
+        {QueryStage::AwaitingReply, net::kTimedOut, "Error  24 " + errorText(24)},
+        {QueryStage::AwaitingReply, net::kConnectionFailed, "Error  57 " + errorText(57)},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(failureText("h", c.stage, c.error), c.text) << c.error;
 }
 
 TEST(QuerySlot, OnlyOneQueryAtATime) {

@@ -4,9 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "ntp_server_reply.h"
+#include "query/sntp_query.h"
 #include "query_support.h"
 #include "scripted_server.h"
-#include "sntp_query.h"
+#include "tw/filetime.h"
 #include "zym.h"
 #include "zymdate_texts.h"
 
@@ -26,10 +27,7 @@ constexpr double kToleranceMs = 50;
 constexpr uint32_t kBudgetMs = 3000;
 
 int64_t unitsOf(const SYSTEMTIME& t) {
-    FILETIME ft{};
-    ::SystemTimeToFileTime(&t, &ft);
-    return static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) |
-                                ft.dwLowDateTime);
+    return tw::systemTimeToUnits(t);
 }
 
 struct Asked {
@@ -45,7 +43,8 @@ template <class Call> Asked timed(Call call) {
     const int64_t pcNow = pcClockUnits();
     asked.tookMs = ::GetTickCount64() - start;
     if (asked.out.ok)
-        asked.aheadMs = static_cast<double>(unitsOf(asked.out.serverTime) - pcNow) / 10'000.0;
+        asked.aheadMs =
+            static_cast<double>(unitsOf(asked.out.serverTime) - pcNow) / tw::kUnitsPerMillisecond;
     return asked;
 }
 
@@ -189,7 +188,8 @@ TEST(SntpExport, PortOneTwoThreeAsksOverUdp) {
     EXPECT_EQ(call.message.rfind("NTP time from 127.0.0.1: stratum 1", 0), 0u) << call.message;
     EXPECT_GE(call.delay, 0);
     EXPECT_LT(call.delay, kToleranceMs);
-    const double aheadMs = static_cast<double>(unitsOf(call.time) - pcClockUnits()) / 10'000.0;
+    const double aheadMs =
+        static_cast<double>(unitsOf(call.time) - pcClockUnits()) / tw::kUnitsPerMillisecond;
     EXPECT_NEAR(aheadMs, 1250, kToleranceMs);
 }
 

@@ -1,6 +1,6 @@
 // SYSTEMTIME arithmetic, zone conversion and date-text distances. Expected
 // records come from the tests' own calendar arithmetic.
-#include "systemtime.h"
+#include "systemtime/systemtime.h"
 #include "time_support.h"
 #include "tw/bstr.h"
 #include "tw/handles.h"

@@ -4,7 +4,7 @@
 
 #include "tw/user_locale_setting.h"
 
-#include "pc_clock_seam.h"
+#include "clock/pc_clock_seam.h"
 
 #include <windows.h>
 

@@ -2,15 +2,14 @@
 
 #include "socket_error_text.h"
 #include "tw/handles.h"
+#include "tw/trim.h"
 
 #include <windows.h>
 
 namespace zym {
 
 std::string trimMessageEnd(std::string text) {
-    const auto last = text.find_last_not_of(" \t\r\n");
-    text.erase(last == std::string::npos ? 0 : last + 1);
-    return text;
+    return std::string(tw::trimmedEnd(text, tw::kWhiteSpace));
 }
 
 std::string systemErrorMessage(std::uint32_t code) {

@@ -1,5 +1,7 @@
 #include "socket_error_text.h"
 
+#include "tw/query_errors.h"
+
 namespace zym {
 
 namespace {
@@ -11,15 +13,16 @@ struct SocketError {
 
 // The time query puts these texts after "Error (n)" or "Error n " in what the user sees.
 constexpr SocketError kSocketErrors[] = {
-    {7, "Out of memory"},
-    {24, "No data arrived from the time server within the time-out"},
-    {52, "Bad connection number"},
-    {55, "The connection slot is already in use by another query"},
-    {57, "The connection could not be made or was broken (host not found, refused or reset)"},
-    {61, "The time server sent more data than a time reply can hold"},
-    {62, "The time server took too long to finish its reply"},
-    {68, "The Windows sockets library could not be started or is not version 2"},
-    {70, "The socket operation is still in progress"},
+    {tw::query::kOutOfMemory, "Out of memory"},
+    {tw::query::kTimedOut, "No data arrived from the time server within the time-out"},
+    {tw::query::kBadConnection, "Bad connection number"},
+    {tw::query::kSlotInUse, "The connection slot is already in use by another query"},
+    {tw::query::kConnectionFailed,
+     "The connection could not be made or was broken (host not found, refused or reset)"},
+    {tw::query::kReplyTooLarge, "The time server sent more data than a time reply can hold"},
+    {tw::query::kExchangeTooLong, "The time server took too long to finish its reply"},
+    {tw::query::kNoSockets, "The Windows sockets library could not be started or is not version 2"},
+    {tw::query::kInProgress, "The socket operation is still in progress"},
 };
 
 } // namespace

@@ -1,6 +1,6 @@
-// Wording of the small error numbers that zymdate's socket layer reports. These
-// numbers collide with Windows error codes of the same value; callers that hand
-// them to GETLASTERRORDESCRIPTION mean the socket layer's meaning.
+// Wording of the small error numbers that zymdate's time query reports
+// (tw/query_errors.h). These numbers collide with Windows error codes of the
+// same value; callers that hand them to GETLASTERRORDESCRIPTION mean the query's.
 #pragma once
 
 #include <cstdint>

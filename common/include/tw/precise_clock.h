@@ -2,6 +2,8 @@
 // (Windows 8 on); before that to the system's clock tick.
 #pragma once
 
+#include "tw/filetime.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -19,8 +21,7 @@ inline int64_t preciseClockUnits() {
     }();
     FILETIME ft{};
     read(&ft);
-    return static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) |
-                                ft.dwLowDateTime);
+    return toUnits(ft);
 }
 
 } // namespace tw

@@ -1,0 +1,63 @@
+#include "query/time_query.h"
+
+#include "clock/pc_clock_seam.h"
+#include "query/ntp_packet.h"
+#include "query/query_failure.h"
+#include "query/sntp_query.h"
+#include "query/tcp_reply_judgement.h"
+#include "shared/priority_scope.h"
+#include "shared/time_units.h"
+#include "socket/socket_errors.h"
+#include "socket/tcp_connection.h"
+#include "tw/server_name.h"
+
+#include <cstdint>
+
+namespace zymdate {
+
+namespace {
+
+uint32_t waitMilliseconds(int timeoutSeconds) {
+    if (timeoutSeconds <= 0)
+        return 0;
+    constexpr int kMaxSeconds = static_cast<int>(kSecondsPerDay); // more than any wait for a reply
+    return static_cast<uint32_t>(timeoutSeconds > kMaxSeconds ? kMaxSeconds : timeoutSeconds) *
+           static_cast<uint32_t>(kMillisecondsPerSecond);
+}
+
+} // namespace
+
+QueryOutcome checkAtomicTime(std::string_view serverName, int port, int timeoutSeconds) {
+    HighPriorityScope priority;
+    QueryOutcome out;
+    out.server = tw::cleanServerName(serverName);
+    if (port == ntp::kPort)
+        return askNtpServer(out.server, port, waitMilliseconds(timeoutSeconds));
+
+    // The exchange: every byte the server sends until it closes, and how long that took.
+    const DWORD t0 = pcClock().millisecondCounter();
+    std::string reply;
+    {
+        net::Connection connection;
+        const int opened = connection.open(out.server, port, waitMilliseconds(timeoutSeconds));
+        if (opened != net::kOk) {
+            out.message = failureText(out.server, QueryStage::Reaching, opened);
+            return out;
+        }
+        const int received = connection.receiveAll(waitMilliseconds(timeoutSeconds), reply);
+        if (received != net::kOk) {
+            out.message = failureText(out.server, QueryStage::AwaitingReply, received);
+            return out;
+        }
+    }
+    const uint32_t exchangeMs = pcClock().millisecondCounter() - t0; // wraps like the counter
+
+    TcpReplyJudgement judged = judgeTcpReply(out.server, reply, exchangeMs);
+    out.ok = judged.accepted;
+    out.delay = judged.delay;
+    out.serverTime = judged.serverTime;
+    out.message = std::move(judged.message);
+    return out;
+}
+
+} // namespace zymdate
