@@ -2,6 +2,7 @@
 
 #include "library_calls.h"
 #include "program_seams.h"
+#include "tw/filetime.h"
 
 namespace tickwell {
 
@@ -41,22 +42,15 @@ uint64_t CycleReadings::monotonicMs() {
 }
 
 std::string CycleReadings::timeTextIn(uint64_t milliseconds, const std::string& timePicture) {
-    constexpr uint64_t kUnitsPerMs = 10'000;
     SYSTEMTIME now{};
     localClock().getLocalTime(&now);
-    FILETIME ft{};
-    ::SystemTimeToFileTime(&now, &ft);
-    ULARGE_INTEGER units{};
-    units.LowPart = ft.dwLowDateTime;
-    units.HighPart = ft.dwHighDateTime;
     // Up to the next whole second: the text must not name a time before the wait ends.
-    const uint64_t perSecond = 1000 * kUnitsPerMs;
-    units.QuadPart += milliseconds * kUnitsPerMs + perSecond - 1;
-    units.QuadPart -= units.QuadPart % perSecond;
-    ft.dwLowDateTime = units.LowPart;
-    ft.dwHighDateTime = units.HighPart;
+    int64_t units = tw::systemTimeToUnits(now) +
+                    static_cast<int64_t>(milliseconds) * tw::kUnitsPerMillisecond +
+                    tw::kUnitsPerSecond - 1;
+    units -= units % tw::kUnitsPerSecond;
     SYSTEMTIME then{};
-    ::FileTimeToSystemTime(&ft, &then);
+    tw::unitsToSystemTime(units, then);
     char text[64] = "";
     ::GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &then,
                      timePicture.empty() ? nullptr : timePicture.c_str(), text, sizeof(text));

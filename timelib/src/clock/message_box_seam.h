@@ -1,20 +1,12 @@
-// Message boxes: tests replace them, as a box would wait for a click forever.
+// Message boxes, as the clock setter shows its refusal: tests replace them, as a
+// box would wait for a click forever.
 #pragma once
 
-#include "tw/seam.h"
-
-#include <windows.h>
+#include "tw/ui_seams.h"
 
 namespace zymdate {
 
-struct MessageBoxSeam {
-    int(WINAPI* show)(HWND, LPCSTR, LPCSTR, UINT);
-
-    static MessageBoxSeam real() { return {::MessageBoxA}; }
-};
-
-inline MessageBoxSeam& messageBox() {
-    return tw::seam<MessageBoxSeam>();
-}
+using tw::messageBox;
+using tw::MessageBoxSeam;
 
 } // namespace zymdate

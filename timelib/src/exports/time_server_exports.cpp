@@ -21,5 +21,5 @@ extern "C" BSTR WINAPI INETTIME(void) {
 
 // Missing minutes read as 0: the current time.
 extern "C" BSTR WINAPI SETNEXTCHECKTIME(int32_t* minutes) {
-    return tw::textAtEdge([&] { return zymdate::setNextCheckTime(minutes ? *minutes : 0); });
+    return tw::textAtEdge([&] { return zymdate::nextCheckTextFromNow(minutes ? *minutes : 0); });
 }

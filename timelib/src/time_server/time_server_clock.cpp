@@ -68,7 +68,7 @@ std::string nextCheckText(const SYSTEMTIME& local, int32_t minutes) {
     return vbDateToStr(now + minutes * static_cast<double>(kSecondsPerMinute) / kSecondsPerDay);
 }
 
-std::string setNextCheckTime(int32_t minutes) {
+std::string nextCheckTextFromNow(int32_t minutes) {
     SYSTEMTIME now{};
     pcClock().getLocalTime(&now);
     return nextCheckText(now, minutes);

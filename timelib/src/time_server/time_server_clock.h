@@ -33,6 +33,6 @@ std::string inetTime();
 std::string nextCheckText(const SYSTEMTIME& local, int32_t minutes);
 
 // The same from now.
-std::string setNextCheckTime(int32_t minutes);
+std::string nextCheckTextFromNow(int32_t minutes);
 
 } // namespace zymdate
