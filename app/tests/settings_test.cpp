@@ -11,7 +11,9 @@
 #include "tw/temp_folder.h"
 #include "zymdate.h"
 
+#include <array>
 #include <cmath>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,13 @@ std::vector<std::string> iniKeys(const std::string& file, const char* section) {
             keys.push_back(key);
     }
     return keys;
+}
+
+// Writes section, key and value triples into the settings file, as a user's
+// editor would leave them.
+void writeKeys(const std::string& ini, std::initializer_list<std::array<const char*, 3>> keys) {
+    for (const auto& [section, key, value] : keys)
+        ::WritePrivateProfileStringA(section, key, value, ini.c_str());
 }
 
 TEST(SettingsCodec, IntegersReadLikeTheFileWasHandEdited) {
@@ -145,13 +154,13 @@ TEST(SettingsFile, FirstStartWritesEveryDefaultAndTheServers) {
 TEST(SettingsFile, StoredValuesAreReadWithSplashForcedOn) {
     TempFolder folder;
     const std::string ini = folder.file("Tickwell.ini");
-    ::WritePrivateProfileStringA("General", "Show Splash Screen", "0", ini.c_str());
-    ::WritePrivateProfileStringA("General", "Interval", "ten", ini.c_str());
-    ::WritePrivateProfileStringA("General", "Time Next Checked", "12/7/2026 10:00:00", ini.c_str());
-    ::WritePrivateProfileStringA("Network", "Time Port", "37", ini.c_str());
-    ::WritePrivateProfileStringA("Network", "CurrentNISTServer", "my.server (note)", ini.c_str());
-    ::WritePrivateProfileStringA("Format", "Time Style", "5", ini.c_str());
-    ::WritePrivateProfileStringA("TimeServers", "Server1", "a.example", ini.c_str());
+    writeKeys(ini, {{"General", "Show Splash Screen", "0"},
+                    {"General", "Interval", "ten"},
+                    {"General", "Time Next Checked", "12/7/2026 10:00:00"},
+                    {"Network", "Time Port", "37"},
+                    {"Network", "CurrentNISTServer", "my.server (note)"},
+                    {"Format", "Time Style", "5"},
+                    {"TimeServers", "Server1", "a.example"}});
     Settings s;
     LoadSettings(s, ini);
     EXPECT_EQ(s.showSplashScreen, 1);
@@ -169,8 +178,7 @@ TEST(SettingsFile, StoredValuesAreReadWithSplashForcedOn) {
 TEST(SettingsFile, ListWithAGapAtTheStartIsReplacedByTheDefaults) {
     TempFolder folder;
     const std::string ini = folder.file("Tickwell.ini");
-    ::WritePrivateProfileStringA("TimeServers", "Server0", "old0", ini.c_str());
-    ::WritePrivateProfileStringA("TimeServers", "Server2", "old2", ini.c_str());
+    writeKeys(ini, {{"TimeServers", "Server0", "old0"}, {"TimeServers", "Server2", "old2"}});
     Settings s;
     LoadSettings(s, ini);
     EXPECT_EQ(iniValue(ini, "TimeServers", "Server0"), kDefaultServers[0]);
@@ -246,9 +254,9 @@ TEST(SettingsFile, UnwritableFileKeepsItsCurrentServerBesideTheDefaultList) {
 TEST(SettingsFile, SaveLeavesTrayIconNextCheckAndServersAlone) {
     TempFolder folder;
     const std::string ini = folder.file("Tickwell.ini");
-    ::WritePrivateProfileStringA("General", "Tray Icon", "7", ini.c_str());
-    ::WritePrivateProfileStringA("General", "Time Next Checked", "sentinel", ini.c_str());
-    ::WritePrivateProfileStringA("TimeServers", "Server1", "kept.example", ini.c_str());
+    writeKeys(ini, {{"General", "Tray Icon", "7"},
+                    {"General", "Time Next Checked", "sentinel"},
+                    {"TimeServers", "Server1", "kept.example"}});
     Settings s;
     s.iniPath = ini;
     s.serverCount = 1;
