@@ -161,7 +161,7 @@ TEST(Program, LivesInTheTrayAndRefusesASecondCopy) {
     // A second copy says so and ends; the first runs on.
     Running second(installation, "");
     HWND box = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (box = second.find("Tickwell")) != nullptr; }, 10s));
+    ASSERT_TRUE(waitFor([&] { return (box = second.find("Tickwell")) != nullptr; }, 20s));
     EXPECT_EQ(text(box, 0xFFFF), "Another instance of Tickwell is already running!");
     ::PostMessageA(box, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(second.exited(5s));
