@@ -39,13 +39,15 @@ std::string textDefault(TextDefault which, const Settings& s) {
 }
 
 void readKey(Settings& s, const IniFile& ini, const SettingKey& key) {
-    if (key.intField != nullptr)
-        s.*key.intField = decodeInt(ini.read(key.section, key.name, encodeInt(key.intDefault)));
-    else if (key.boolField != nullptr)
-        s.*key.boolField =
-            decodeInt(ini.read(key.section, key.name, encodeInt(key.intDefault))) != 0;
-    else
+    if (key.textField != nullptr) {
         s.*key.textField = ini.read(key.section, key.name, textDefault(key.textDefault, s));
+        return;
+    }
+    const int value = decodeInt(ini.read(key.section, key.name, encodeInt(key.intDefault)));
+    if (key.intField != nullptr)
+        s.*key.intField = value;
+    else
+        s.*key.boolField = value != 0;
 }
 
 std::string storedText(const Settings& s, const SettingKey& key) {

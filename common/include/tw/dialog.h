@@ -114,23 +114,21 @@ class Dialog {
             }
         } catch (...) {
         }
-        {
-            // A dialog that failed while starting is half built: never carry on.
-            bool carryOn = false;
-            if (message != WM_INITDIALOG) {
-                try {
-                    carryOn = self->onFailure(what.empty() ? "unknown exception" : what.c_str());
-                } catch (...) {
-                }
+        // A dialog that failed while starting is half built: never carry on.
+        bool carryOn = false;
+        if (message != WM_INITDIALOG) {
+            try {
+                carryOn = self->onFailure(what.empty() ? "unknown exception" : what.c_str());
+            } catch (...) {
             }
-            if (carryOn)
-                return FALSE;
-            if (self->modeless_)
-                ::DestroyWindow(window);
-            else
-                ::EndDialog(window, self->failureResult());
-            return TRUE;
         }
+        if (carryOn)
+            return FALSE;
+        if (self->modeless_)
+            ::DestroyWindow(window);
+        else
+            ::EndDialog(window, self->failureResult());
+        return TRUE;
     }
 
     INT_PTR dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
