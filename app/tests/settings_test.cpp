@@ -94,7 +94,8 @@ const char* const kSaveKeysGeneral[] = {"Show Splash Screen", "Show Status bar",
                                         "Use Sounds",         "Stay on top",
                                         "Run in System Tray", "Log events",
                                         "Auto-set time",      "Interval",
-                                        "Start with Windows", "Rotate Icons in SysTray"};
+                                        "Start with Windows", "Rotate Icons in SysTray",
+                                        "Maximum automatic change"};
 
 TEST(SettingsFile, FirstStartWritesEveryDefaultAndTheServers) {
     TempFolder folder;
@@ -116,7 +117,8 @@ TEST(SettingsFile, FirstStartWritesEveryDefaultAndTheServers) {
         {"Network", "Use Proxy Server", "0"},   {"Network", "Proxy Port", "80"},
         {"Network", "Connection Retry", "1"},   {"Network", "Wait for connection", "0"},
         {"Format", "Display NIST Time", "1"},   {"Format", "Display LOCAL Time", "0"},
-        {"Format", "Time Style", "0"},
+        {"Format", "Time Style", "0"},          {"General", "Maximum automatic change", "54000"},
+        {"Network", "Servers to ask", "1"},     {"Network", "Samples per server", "1"},
     };
     for (const auto& e : expected)
         EXPECT_EQ(iniValue(ini, e.section, e.key), e.value) << e.key;
@@ -127,7 +129,8 @@ TEST(SettingsFile, FirstStartWritesEveryDefaultAndTheServers) {
     EXPECT_EQ(iniKeys(ini, "Network"),
               (std::vector<std::string>{"Time Port", "Network Timeout", "CurrentNISTServer",
                                         "Use Proxy Server", "Proxy Port", "Proxy Server address",
-                                        "Connection Retry", "Wait for connection"}));
+                                        "Connection Retry", "Wait for connection",
+                                        "Servers to ask", "Samples per server"}));
     EXPECT_EQ(iniKeys(ini, "Format"),
               (std::vector<std::string>{"Display NIST Time", "Display LOCAL Time", "Time Style"}));
     EXPECT_EQ(iniKeys(ini, "TimeServers").size(), 14u);
@@ -173,6 +176,38 @@ TEST(SettingsFile, StoredValuesAreReadWithSplashForcedOn) {
     EXPECT_EQ(s.serverCount, 1);
     SaveSettings(s);
     EXPECT_EQ(iniValue(ini, "General", "Show Splash Screen"), "1");
+}
+
+// The robust-time keys hold a bounded count or a limit: a number outside it,
+// or no number at all, reads as the key's default rather than a wild request.
+TEST(SettingsFile, RangedKeysReadOutOfRangeAsTheDefault) {
+    const struct {
+        const char* section;
+        const char* key;
+        const char* stored;
+        int Settings::*field;
+        int expected;
+    } cases[] = {
+        {"Network", "Servers to ask", "3", &Settings::serversToAsk, 3},
+        {"Network", "Servers to ask", "5", &Settings::serversToAsk, 5},
+        {"Network", "Servers to ask", "0", &Settings::serversToAsk, 1},
+        {"Network", "Servers to ask", "6", &Settings::serversToAsk, 1},
+        {"Network", "Servers to ask", "many", &Settings::serversToAsk, 1},
+        {"Network", "Samples per server", "8", &Settings::samplesPerServer, 8},
+        {"Network", "Samples per server", "9", &Settings::samplesPerServer, 1},
+        {"Network", "Samples per server", "-2", &Settings::samplesPerServer, 1},
+        {"General", "Maximum automatic change", "0", &Settings::maximumAutomaticChange, 0},
+        {"General", "Maximum automatic change", "600", &Settings::maximumAutomaticChange, 600},
+        {"General", "Maximum automatic change", "-1", &Settings::maximumAutomaticChange, 54000},
+    };
+    for (const auto& c : cases) {
+        TempFolder folder;
+        const std::string ini = folder.file("Tickwell.ini");
+        writeKeys(ini, {{c.section, c.key, c.stored}});
+        Settings s;
+        LoadSettings(s, ini);
+        EXPECT_EQ(s.*c.field, c.expected) << c.key << " = " << c.stored;
+    }
 }
 
 TEST(SettingsFile, ListWithAGapAtTheStartIsReplacedByTheDefaults) {
@@ -293,7 +328,10 @@ TEST(SettingsFile, EveryKeyReadsBackWhatWasWritten) {
     written.startWithWindows = 1;
     written.rotateIconsInSysTray = 0; // with the tray on, rotation would move the icon
     written.nextCheckText = "12/8/2026 07:00:00";
+    written.maximumAutomaticChange = 0;
     written.networkTimeout = 5;
+    written.serversToAsk = 5;
+    written.samplesPerServer = 8;
     written.timePort = 37;
     written.currentServer = "mine.example";
     written.useProxyServer = 1;
@@ -311,6 +349,8 @@ TEST(SettingsFile, EveryKeyReadsBackWhatWasWritten) {
     for (const SettingKey& key : settingKeys()) {
         const bool changed = key.intField != nullptr
                                  ? written.*key.intField != defaults.*key.intField
+                             : key.boolField != nullptr
+                                 ? written.*key.boolField != defaults.*key.boolField
                                  : written.*key.textField != defaults.*key.textField;
         ASSERT_TRUE(changed) << key.name << " keeps its default: the round trip would not test it";
     }

@@ -11,6 +11,10 @@ namespace tickwell {
 
 inline constexpr int kMaxServers = 25;
 inline constexpr int kTrayIconCount = 14;
+inline constexpr int kMaxServersToAsk = 5;
+inline constexpr int kMaxSamplesPerServer = 8;
+// The Windows Time service's own default for MaxPos/MaxNegPhaseCorrection.
+inline constexpr int kDefaultMaximumAutomaticChange = 54'000;
 
 // The switches are stored as 0 and 1 (any other number reads as on); the
 // program holds them as bools.
@@ -31,6 +35,9 @@ struct Settings {
     bool startWithWindows;
     bool rotateIconsInSysTray;
     std::string nextCheckText; // "Time Next Checked"
+    // The largest change of the clock an automatic Set may make, in seconds;
+    // 0 is no limit.
+    int maximumAutomaticChange;
 
     // "Network"
     int networkTimeout; // seconds
@@ -41,6 +48,8 @@ struct Settings {
     std::string proxyServerAddress;
     bool connectionRetry;
     bool waitForConnection;
+    int serversToAsk;     // 1..kMaxServersToAsk; 1 asks only the current server
+    int samplesPerServer; // 1..kMaxSamplesPerServer, NTP only
 
     // "Format"
     int displayNistTime;  // 0 local, 1 GMT, 2 raw Daytime line

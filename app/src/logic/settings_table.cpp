@@ -1,23 +1,32 @@
 #include "settings_table.h"
 
+#include <climits>
+
 namespace tickwell {
 
 namespace {
 
 constexpr SettingKey intKey(const char* section, const char* name, int Settings::*field,
                             int defaultValue, unsigned writes) {
-    return {section, name, field, nullptr, nullptr, defaultValue, TextDefault::Empty, writes};
+    return {section, name, field, nullptr, nullptr, defaultValue, 1, 0, TextDefault::Empty,
+            writes};
+}
+
+constexpr SettingKey rangeKey(const char* section, const char* name, int Settings::*field,
+                              int defaultValue, int low, int high, unsigned writes) {
+    return {section, name, field, nullptr, nullptr, defaultValue, low, high, TextDefault::Empty,
+            writes};
 }
 
 constexpr SettingKey boolKey(const char* section, const char* name, bool Settings::*field,
                              bool defaultValue, unsigned writes) {
-    return {section, name, nullptr, field, nullptr, defaultValue ? 1 : 0, TextDefault::Empty,
-            writes};
+    return {section, name, nullptr, field, nullptr, defaultValue ? 1 : 0, 1, 0,
+            TextDefault::Empty, writes};
 }
 
 constexpr SettingKey textKey(const char* section, const char* name, std::string Settings::*field,
                              TextDefault defaultValue, unsigned writes) {
-    return {section, name, nullptr, nullptr, field, 0, defaultValue, writes};
+    return {section, name, nullptr, nullptr, field, 0, 1, 0, defaultValue, writes};
 }
 
 constexpr const char* kGeneral = kGeneralSection;
@@ -38,6 +47,8 @@ constexpr SettingKey kKeys[] = {
     boolKey(kGeneral, "Rotate Icons in SysTray", &Settings::rotateIconsInSysTray, true, kSaved),
     textKey(kGeneral, "Time Next Checked", &Settings::nextCheckText,
             TextDefault::NextCheckFromInterval, kAtShutdown),
+    rangeKey(kGeneral, "Maximum automatic change", &Settings::maximumAutomaticChange,
+             kDefaultMaximumAutomaticChange, 0, INT_MAX, kSaved),
 
     intKey(kNetwork, "Time Port", &Settings::timePort, 13, kSaved),
     intKey(kNetwork, "Network Timeout", &Settings::networkTimeout, 30, kSaved),
@@ -49,6 +60,9 @@ constexpr SettingKey kKeys[] = {
             kSaved),
     boolKey(kNetwork, "Connection Retry", &Settings::connectionRetry, true, kSaved),
     boolKey(kNetwork, "Wait for connection", &Settings::waitForConnection, false, kSaved),
+    rangeKey(kNetwork, "Servers to ask", &Settings::serversToAsk, 1, 1, kMaxServersToAsk, kSaved),
+    rangeKey(kNetwork, "Samples per server", &Settings::samplesPerServer, 1, 1,
+             kMaxSamplesPerServer, kSaved),
 
     intKey(kFormat, "Display NIST Time", &Settings::displayNistTime, 1, kSaved),
     intKey(kFormat, "Display LOCAL Time", &Settings::displayLocalTime, 0, kSaved),

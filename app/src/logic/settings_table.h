@@ -36,6 +36,9 @@ struct SettingKey {
     bool Settings::*boolField;
     std::string Settings::*textField;
     int intDefault; // also a switch's: 0 or 1
+    // A number outside low..high is read as the default; low > high: any number.
+    int low;
+    int high;
     TextDefault textDefault;
     unsigned writes;
 };

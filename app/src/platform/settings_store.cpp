@@ -43,7 +43,9 @@ void readKey(Settings& s, const IniFile& ini, const SettingKey& key) {
         s.*key.textField = ini.read(key.section, key.name, textDefault(key.textDefault, s));
         return;
     }
-    const int value = decodeInt(ini.read(key.section, key.name, encodeInt(key.intDefault)));
+    int value = decodeInt(ini.read(key.section, key.name, encodeInt(key.intDefault)));
+    if (key.low <= key.high && (value < key.low || value > key.high))
+        value = key.intDefault;
     if (key.intField != nullptr)
         s.*key.intField = value;
     else
