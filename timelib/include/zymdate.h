@@ -44,6 +44,64 @@ uint32_t WINAPI RFC868TIME(void);
 BSTR     WINAPI INETTIME(void);
 BSTR     WINAPI SETNEXTCHECKTIME(int32_t* minutes);
 
+/* clang-format on */
+
+/* ASKTIMESERVERS asks several servers of a list and takes the time most of them
+ * agree on, each server with a burst of samples over NTP; see docs/library.md. */
+#define ZYMDATE_MAX_SERVERS_TO_ASK 5 /* serversToAsk is held within 1..this */
+#define ZYMDATE_MAX_SAMPLES 8        /* samplesPerServer is held within 1..this */
+#define ZYMDATE_MAX_ANSWERS 25       /* no more servers of a list are asked */
+
+/* What became of a server asked (ZYMDATE_SERVER_ANSWER.verdict). */
+#define ZYMDATE_ANSWER_USED 1        /* in the agreeing majority: the time rests on it */
+#define ZYMDATE_ANSWER_REFUSED 2     /* gave no time: silent, refused, unhealthy, kiss-o'-death */
+#define ZYMDATE_ANSWER_FALSETICKER 3 /* answered, but disagreed with the majority: not used */
+#define ZYMDATE_ANSWER_NO_MAJORITY 4 /* answered, but no time was agreed by more than half */
+
+/* ZYMDATE_SERVER_ANSWER.flags */
+#define ZYMDATE_ANSWER_RATE_KISS 1 /* it asked to be asked less often (kiss-o'-death RATE) */
+
+typedef struct ZYMDATE_SERVER_ANSWER {
+    BSTR server;           /* the cleaned name */
+    int32_t verdict;       /* ZYMDATE_ANSWER_... */
+    int32_t answered;      /* 1 when it gave a time (used, falseticker or no majority) */
+    int32_t samples;       /* replies taken from it */
+    int32_t flags;         /* ZYMDATE_ANSWER_RATE_KISS */
+    double offsetMs;       /* its clock less the PC's, of its chosen sample */
+    double delayMs;        /* the round trip of that sample (TCP: the whole exchange) */
+    double rootDistanceMs; /* its own distance from true time (TCP: 1000, the whole second) */
+    BSTR message;          /* its answer, why it gave no time, or why it was not used */
+} ZYMDATE_SERVER_ANSWER;
+
+typedef struct ZYMDATE_TIME_OUTCOME {
+    uint32_t size;       /* set by the caller: sizeof(ZYMDATE_TIME_OUTCOME) */
+    int32_t answerCount; /* entries of answers filled, in the order the servers were asked */
+    ZYMDATE_SERVER_ANSWER answers[ZYMDATE_MAX_ANSWERS];
+    SYSTEMTIME serverTime; /* UTC to the millisecond, the agreed time (result 1 only) */
+    double offsetMs;       /* the agreed time less the PC clock */
+    double errorBoundMs;   /* the true time lies within serverTime +- this */
+    double delayMs;        /* of the source's chosen sample */
+    BSTR source;           /* the server the time came from */
+    BSTR message;          /* result 1: every server asked and its offset; 0: why no time */
+} ZYMDATE_TIME_OUTCOME;
+
+/* Called on the calling thread while ASKTIMESERVERS runs, each time what it is
+ * doing changes ("Asking 3 servers"); text is valid during the call only. */
+typedef void(WINAPI* ZYMDATE_PROGRESS)(void* context, BSTR text);
+
+/* servers: one name a line (CR LF, LF or CR), each cleaned as CHECKATOMICTIME
+ * cleans its server; blank lines and repeated names are skipped. The whole call
+ * lasts at most timeoutSeconds (30 s when 0 or less). Returns 1 with the agreed
+ * time, or 0 with the reason in outcome->message. outcome->size must be set;
+ * the call then writes the whole structure, and every BSTR in it afterwards is
+ * the caller's (SysFreeString; unused entries are NULL). progress may be NULL. */
+int32_t WINAPI ASKTIMESERVERS(BSTR servers, int32_t port, int32_t timeoutSeconds,
+                              int32_t serversToAsk, int32_t samplesPerServer,
+                              ZYMDATE_PROGRESS progress, void* context,
+                              ZYMDATE_TIME_OUTCOME* outcome);
+
+/* clang-format off */
+
 /* calendar */
 int32_t  WINAPI CALDATETOJULIAN(uint32_t packedDate);
 /* Returns 0 for day numbers before 1721424 (1 January of year 1) or after

@@ -1,6 +1,7 @@
 #include "query/ntp_judgement.h"
 
 #include "query/query_messages.h"
+#include "tw/filetime.h"
 
 #include <algorithm>
 
@@ -82,6 +83,8 @@ NtpJudgement judgeNtpReply(std::string_view server, std::string_view datagram,
     // A server whose clock runs apart from ours over its hold can make this a
     // hair negative on a fast link; no path takes less than nothing.
     out.delayUnits = std::max<int64_t>(0, ntp::unitsBetween(t1, t4) - ntp::unitsBetween(t2, t3));
+    out.rootDistanceUnits =
+        static_cast<int64_t>(rootDistance * tw::kUnitsPerSecond / ntp::kShortOne);
     out.finding = NtpFinding::Accepted;
     out.message =
         messages::ntpSummary(server, p.stratum, ntp::referenceText(p.stratum, p.referenceId),

@@ -48,6 +48,7 @@ struct NtpJudgement {
     std::string kissCode;    // of a kiss-o'-death ("RATE", "DENY", ...)
     int64_t offsetUnits = 0; // the server's clock less the PC's, 100-ns units (accepted only)
     int64_t delayUnits = 0;  // (t4 - t1) - (t3 - t2), never below 0 (accepted only)
+    int64_t rootDistanceUnits = 0; // the server's own distance from true time (accepted only)
     std::string message;     // accepted: the summary line; refused: why; ignored: empty
 };
 

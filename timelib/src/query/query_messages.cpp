@@ -54,6 +54,17 @@ std::string millisecondsText(long long units, bool signed_) {
     return text + std::to_string(magnitude / 10) + "." + std::to_string(magnitude % 10) + " ms";
 }
 
+std::string joined(const std::vector<std::string>& parts, std::string_view separator,
+                   std::string_view last) {
+    std::string text;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0)
+            text += i + 1 == parts.size() ? last : separator;
+        text += parts[i];
+    }
+    return text;
+}
+
 } // namespace
 
 std::string ntpSummary(std::string_view server, int stratum, std::string_view reference,
@@ -96,6 +107,65 @@ std::string ntpUncertain(std::string_view server, long long rootDistanceMs) {
 
 std::string ntpUnreadableTime(std::string_view server) {
     return std::string(server) + " sent a time that lies outside the calendar of this PC";
+}
+
+std::string noServerGiven() {
+    return "No time server was given to ask";
+}
+
+std::string asking(std::string_view server, int sample, int samples) {
+    std::string text = "Asking " + std::string(server);
+    if (samples > 1)
+        text += " (sample " + std::to_string(sample) + " of " + std::to_string(samples) + ")";
+    return text;
+}
+
+std::string askingSeveral(size_t servers) {
+    return "Asking " + std::to_string(servers) + " servers";
+}
+
+std::string leastDelayOf(std::string_view summary, int samples) {
+    if (samples <= 1)
+        return std::string(summary);
+    return std::string(summary) + " (least delay of " + std::to_string(samples) + " samples)";
+}
+
+std::string falseticker(std::string_view server, size_t agreeing) {
+    return std::string(server) + " disagreed with " + std::to_string(agreeing) +
+           (agreeing == 1 ? " other server" : " other servers") + " and was not used";
+}
+
+std::string twoDisagree(std::string_view first, std::string_view second,
+                        long long differenceUnits) {
+    return std::string(first) + " and " + std::string(second) + " disagree by " +
+           millisecondsText(std::llabs(differenceUnits), false) +
+           ": with no third server to settle it, no time was used";
+}
+
+std::string noMajority(const std::vector<std::string>& answered) {
+    return "The servers disagree: no time is shared by more than half of " +
+           joined(answered, ", ", " and ") + ", so no time was used";
+}
+
+std::string noServerGaveTime(const std::vector<std::string>& reasons) {
+    if (reasons.size() == 1)
+        return reasons.front();
+    return "No server gave the time: " + joined(reasons, "; ", "; ");
+}
+
+std::string serversSummary(std::string_view source, long long errorBoundUnits,
+                           const std::vector<AskedServer>& asked) {
+    std::vector<std::string> parts;
+    for (const AskedServer& a : asked) {
+        std::string part = a.server;
+        if (a.answered)
+            part += " " + millisecondsText(a.offsetUnits, true);
+        if (!a.note.empty())
+            part += " (" + a.note + ")";
+        parts.push_back(std::move(part));
+    }
+    return "Time from " + std::string(source) + " within " +
+           millisecondsText(errorBoundUnits, false) + "; offsets: " + joined(parts, ", ", ", ");
 }
 
 } // namespace zymdate::messages

@@ -1,6 +1,7 @@
 #include "query/sntp_query.h"
 
 #include "clock/pc_clock_seam.h"
+#include "query/ntp_exchange.h"
 #include "query/ntp_judgement.h"
 #include "query/ntp_packet.h"
 #include "query/query_failure.h"
@@ -12,9 +13,6 @@
 #include "socket/udp_socket.h"
 #include "tw/filetime.h"
 
-#include <windows.h>
-#include <ntsecapi.h>
-
 #include <algorithm>
 #include <optional>
 #include <vector>
@@ -22,31 +20,6 @@
 namespace zymdate {
 
 namespace {
-
-// The PC clock read once and carried on by the counter: the send and receive
-// times of one query lie on one line that neither a coarse clock tick nor a
-// clock set by someone else during the exchange can bend.
-class TimeLine {
-  public:
-    TimeLine() : clockUnits_(pcClock().preciseUnits()), counterUnits_(pcClock().counterUnits()) {}
-    int64_t nowUnits() const { return clockUnits_ + (pcClock().counterUnits() - counterUnits_); }
-    ntp::Timestamp now() const { return ntp::fromUnits(nowUnits()); }
-
-  private:
-    int64_t clockUnits_;
-    int64_t counterUnits_;
-};
-
-// The transmit field of a request carries 64 random bits instead of the PC's
-// time: a reply must echo them, which no one who did not see the request can,
-// and the server learns nothing about this PC's clock.
-ntp::Timestamp requestCookie(const TimeLine& line) {
-    ntp::Timestamp cookie = 0;
-    if (!::RtlGenRandom(&cookie, sizeof(cookie)))
-        cookie = static_cast<ntp::Timestamp>(line.nowUnits()) * 0x9E3779B97F4A7C15u;
-    // Zero would be a missing transmit time to the server.
-    return cookie != 0 ? cookie : 1;
-}
 
 struct AddressAnswer {
     int error = net::kTimedOut; // when no reply came

@@ -27,24 +27,20 @@ uint32_t waitMilliseconds(int timeoutSeconds) {
 
 } // namespace
 
-QueryOutcome checkAtomicTime(std::string_view serverName, int port, int timeoutSeconds) {
-    HighPriorityScope priority;
+QueryOutcome askTcpServer(const std::string& server, int port, uint32_t waitMs) {
     QueryOutcome out;
-    out.server = tw::cleanServerName(serverName);
-    if (port == ntp::kPort)
-        return askNtpServer(out.server, port, waitMilliseconds(timeoutSeconds));
-
+    out.server = server;
     // The exchange: every byte the server sends until it closes, and how long that took.
     const DWORD t0 = pcClock().millisecondCounter();
     std::string reply;
     {
         net::Connection connection;
-        const int opened = connection.open(out.server, port, waitMilliseconds(timeoutSeconds));
+        const int opened = connection.open(out.server, port, waitMs);
         if (opened != net::kOk) {
             out.message = failureText(out.server, QueryStage::Reaching, opened);
             return out;
         }
-        const int received = connection.receiveAll(waitMilliseconds(timeoutSeconds), reply);
+        const int received = connection.receiveAll(waitMs, reply);
         if (received != net::kOk) {
             out.message = failureText(out.server, QueryStage::AwaitingReply, received);
             return out;
@@ -58,6 +54,14 @@ QueryOutcome checkAtomicTime(std::string_view serverName, int port, int timeoutS
     out.serverTime = judged.serverTime;
     out.message = std::move(judged.message);
     return out;
+}
+
+QueryOutcome checkAtomicTime(std::string_view serverName, int port, int timeoutSeconds) {
+    HighPriorityScope priority;
+    const std::string server = tw::cleanServerName(serverName);
+    if (port == ntp::kPort)
+        return askNtpServer(server, port, waitMilliseconds(timeoutSeconds));
+    return askTcpServer(server, port, waitMilliseconds(timeoutSeconds));
 }
 
 } // namespace zymdate

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -23,5 +24,9 @@ struct QueryOutcome {
 // timeoutSeconds bounds the connect and every wait for data over TCP, and the
 // whole NTP exchange; 0 (or less) means no limit (for NTP: kNtpDefaultBudgetMs).
 QueryOutcome checkAtomicTime(std::string_view server, int port, int timeoutSeconds);
+
+// The TCP exchange with the cleaned server name: waitMs bounds the connect and
+// every wait for data (0: no limit), as the time-out does above.
+QueryOutcome askTcpServer(const std::string& server, int port, uint32_t waitMs);
 
 } // namespace zymdate

@@ -12,15 +12,20 @@ namespace zymdate::net {
 namespace {
 
 std::atomic<bool> slotTaken{false};
+// Sessions begun on this thread while it holds the slot: a query of several
+// servers holds it for its whole run, and each connection it opens begins a
+// session of its own inside that one.
+thread_local int heldOnThisThread = 0;
 
 } // namespace
 
 int Session::begin() {
     end();
     bool expected = false;
-    if (!slotTaken.compare_exchange_strong(expected, true))
+    if (heldOnThisThread == 0 && !slotTaken.compare_exchange_strong(expected, true))
         return kSlotInUse;
     holdsSlot_ = true;
+    ++heldOnThisThread;
     WSADATA data{};
     if (::WSAStartup(MAKEWORD(2, 0), &data) != 0)
         return kNoSockets;
@@ -36,7 +41,8 @@ void Session::end() {
         started_ = false;
     }
     if (holdsSlot_) {
-        slotTaken.store(false);
+        if (--heldOnThisThread == 0)
+            slotTaken.store(false);
         holdsSlot_ = false;
     }
 }

@@ -38,6 +38,11 @@ int DatagramSocket::receive(uint32_t waitMs, std::string& datagram) {
         return fromWinsock(::WSAGetLastError());
     if (ready == 0)
         return kTimedOut;
+    return receiveReady(datagram);
+}
+
+int DatagramSocket::receiveReady(std::string& datagram) {
+    datagram.clear();
     // Twice the largest reply of interest: a time reply with its extensions fits.
     char buffer[2048];
     const int got = ::recv(socket_.get(), buffer, sizeof(buffer), 0);

@@ -20,6 +20,9 @@ class DatagramSocket {
     // Waits up to waitMs (0: no limit) for one datagram. kOk with the datagram
     // (empty when it was too large to be a time reply), kTimedOut, or an error.
     int receive(uint32_t waitMs, std::string& datagram);
+    // Reads the datagram select() found waiting.
+    int receiveReady(std::string& datagram);
+    SOCKET handle() const { return socket_.get(); }
 
   private:
     tw::unique_socket socket_;
