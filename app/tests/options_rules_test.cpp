@@ -18,7 +18,7 @@ namespace {
 
 // Apply right after opening: the controls as the pages show them.
 OptionsInput asShown(const OptionsView& view) {
-    OptionsInput input{view.checked, view.texts, {}};
+    OptionsInput input{view.checked, view.texts, view.numbers, {}};
     if (view.serverSelection >= 0)
         input.shownServer = view.servers[static_cast<size_t>(view.serverSelection)];
     return input;
@@ -53,6 +53,48 @@ TEST(OptionsRules, TrayAndRotationDecideTheChooser) {
         // Stored as shown by an Apply, not before it.
         EXPECT_EQ(planApply(s, asShown(view)).settings.rotateIconsInSysTray, c.rotateShown ? 1 : 0)
             << which;
+    }
+}
+
+// Samples are taken by NTP only: the list follows the port as typed, not its prefix.
+TEST(OptionsRules, SamplesPerServerOnlyWithTheNtpPort) {
+    const struct {
+        const char* port;
+        bool enabled;
+    } cases[] = {{"123", true}, {" 123 ", true}, {"13", false}, {"1230", false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(enablingFor({}, c.port).at(IDC_SAMPLES_PER_SERVER), c.enabled) << c.port;
+    Settings s;
+    s.timePort = 123;
+    EXPECT_TRUE(initialView(s).enabled.at(IDC_SAMPLES_PER_SERVER));
+}
+
+// Each list shows its own count and stores the one chosen; with nothing chosen
+// (or a number it does not offer) the count in force stays.
+TEST(OptionsRules, DropListsShowAndStoreTheirCounts) {
+    const struct {
+        int id;
+        int Settings::*field;
+        int inForce, chosen, stored;
+    } cases[] = {
+        {IDC_SERVERS_TO_ASK, &Settings::serversToAsk, 2, 3, 3},
+        {IDC_SERVERS_TO_ASK, &Settings::serversToAsk, 5, 0, 5},
+        {IDC_SAMPLES_PER_SERVER, &Settings::samplesPerServer, 2, 8, 8},
+        {IDC_SAMPLES_PER_SERVER, &Settings::samplesPerServer, 4, 9, 4},
+    };
+    for (const auto& c : cases) {
+        Settings s;
+        s.*c.field = c.inForce;
+        const OptionsView view = initialView(s);
+        const std::string which = std::to_string(c.id) + "/" + std::to_string(c.chosen);
+        EXPECT_EQ(view.numbers.at(c.id), c.inForce) << which;
+        OptionsInput input = asShown(view);
+        input.numbers[c.id] = c.chosen;
+        Settings expected = s;
+        expected.*c.field = c.stored;
+        const Settings applied = planApply(s, input).settings;
+        EXPECT_EQ(applied.serversToAsk, expected.serversToAsk) << which;
+        EXPECT_EQ(applied.samplesPerServer, expected.samplesPerServer) << which;
     }
 }
 
@@ -167,51 +209,57 @@ TEST(OptionsRules, NumbersOutsideTheirRangeAreRefusedAndPutBack) {
     const std::string port = "Time Port must be a whole number from 1 to 65535.";
     const std::string timeout = "Network Timeout must be a whole number of seconds from 1 to 3600.";
     const std::string proxy = "Proxy Port must be a whole number from 1 to 65535.";
+    const std::string limit =
+        "Maximum automatic change must be a whole number of seconds, 0 or more (0: no limit).";
+    int Settings::*const portField = &Settings::timePort;
+    int Settings::*const timeoutField = &Settings::networkTimeout;
+    int Settings::*const proxyField = &Settings::proxyPort;
+    int Settings::*const limitField = &Settings::maximumAutomaticChange;
     const struct {
         int field;
+        int Settings::*setting;
         const char* text;
         bool proxyOn;
         std::string refusal; // empty: accepted, and `stored`
         int stored;
     } cases[] = {
-        {IDC_TIME_PORT, "123", false, "", 123}, // NTP
-        {IDC_TIME_PORT, "0", false, port, 0},
-        {IDC_TIME_PORT, "65536", false, port, 0},
-        {IDC_TIME_PORT, "37x", false, port, 0},
-        {IDC_TIME_PORT, "-37", false, port, 0},
-        {IDC_TIME_PORT, "", false, port, 0},
-        {IDC_TIME_PORT, " 37 ", false, "", 37},
-        {IDC_TIMEOUT, "3601", false, timeout, 0},
-        {IDC_TIMEOUT, "1.5", false, timeout, 0},
-        {IDC_TIMEOUT, "1", false, "", 1},
-        {IDC_PROXY_PORT, "0", true, proxy, 0},
-        {IDC_PROXY_PORT, "3128", true, "", 3128},
-        {IDC_PROXY_PORT, "http", false, "", 80}, // unused: the port in force stays
+        {IDC_TIME_PORT, portField, "123", false, "", 123}, // NTP
+        {IDC_TIME_PORT, portField, "0", false, port, 0},
+        {IDC_TIME_PORT, portField, "65536", false, port, 0},
+        {IDC_TIME_PORT, portField, "37x", false, port, 0},
+        {IDC_TIME_PORT, portField, "-37", false, port, 0},
+        {IDC_TIME_PORT, portField, "", false, port, 0},
+        {IDC_TIME_PORT, portField, " 37 ", false, "", 37},
+        {IDC_TIMEOUT, timeoutField, "3601", false, timeout, 0},
+        {IDC_TIMEOUT, timeoutField, "1.5", false, timeout, 0},
+        {IDC_TIMEOUT, timeoutField, "1", false, "", 1},
+        {IDC_PROXY_PORT, proxyField, "0", true, proxy, 0},
+        {IDC_PROXY_PORT, proxyField, "3128", true, "", 3128},
+        {IDC_PROXY_PORT, proxyField, "http", false, "", 80}, // unused: the port in force stays
+        {IDC_MAXIMUM_CHANGE, limitField, "0", false, "", 0}, // no limit
+        {IDC_MAXIMUM_CHANGE, limitField, "600", false, "", 600},
+        {IDC_MAXIMUM_CHANGE, limitField, "-1", false, limit, 0},
+        {IDC_MAXIMUM_CHANGE, limitField, "abc", false, limit, 0},
+        {IDC_MAXIMUM_CHANGE, limitField, "", false, limit, 0},
     };
     for (const auto& c : cases) {
-        Settings s; // port 13, time-out 30, proxy port 80
+        Settings s; // port 13, time-out 30, proxy port 80, limit 54000
         s.useProxyServer = c.proxyOn ? 1 : 0;
         OptionsInput input = asShown(initialView(s));
         input.texts[c.field] = c.text;
         input.checked[IDC_STAY_ON_TOP] = true; // not applied with a refusal
         const ApplyOutcome outcome = planApply(s, input);
         const std::string which = std::to_string(c.field) + " \"" + c.text + "\"";
-        const int inForce = c.field == IDC_TIME_PORT ? 13 : c.field == IDC_TIMEOUT ? 30 : 80;
         if (!c.refusal.empty()) {
             ASSERT_TRUE(outcome.refusal) << which;
             EXPECT_EQ(outcome.refusal->field, c.field) << which;
             EXPECT_EQ(outcome.refusal->message, c.refusal) << which;
-            EXPECT_EQ(outcome.refusal->restoredText, std::to_string(inForce)) << which;
+            EXPECT_EQ(outcome.refusal->restoredText, std::to_string(s.*c.setting)) << which;
             continue;
         }
         ASSERT_FALSE(outcome.refusal) << which << ": " << outcome.refusal->message;
-        const Settings& a = outcome.settings;
-        EXPECT_EQ(c.field == IDC_TIME_PORT ? a.timePort
-                  : c.field == IDC_TIMEOUT ? a.networkTimeout
-                                           : a.proxyPort,
-                  c.stored)
-            << which;
-        EXPECT_EQ(a.stayOnTop, 1) << which;
+        EXPECT_EQ(outcome.settings.*c.setting, c.stored) << which;
+        EXPECT_EQ(outcome.settings.stayOnTop, 1) << which;
     }
 }
 

@@ -38,6 +38,8 @@ TEST(ProgramOptions, PagesServersAndWhatCancelKeeps) {
     Installation installation(server);
     installation.set("TimeServers", "Server1", "127.0.0.1 (scripted)");
     installation.set("TimeServers", "Server2", "localhost (loopback)");
+    installation.set("Network", "Servers to ask", "2");
+    installation.set("General", "Maximum automatic change", "900");
     Running program(installation, "");
     HWND window = program.window();
     ASSERT_NE(window, nullptr);
@@ -74,12 +76,23 @@ TEST(ProgramOptions, PagesServersAndWhatCancelKeeps) {
     EXPECT_EQ(::SendMessageA(servers, CB_GETCURSEL, 0, 0), 1);
     click(options, IDC_SHOW_STATUSBAR);
     click(options, IDC_STAY_ON_TOP);
+    EXPECT_EQ(windowText(findControl(options, IDC_MAXIMUM_CHANGE)), "900");
+    type(options, IDC_MAXIMUM_CHANGE, "600");
     send(options, IDC_TABS, TCM_SETCURFOCUS, 1);
     EXPECT_TRUE(::IsWindowVisible(findControl(options, IDC_TIMEOUT)));
     EXPECT_FALSE(::IsWindowVisible(findControl(options, IDC_STAY_ON_TOP)));
     type(options, IDC_TIMEOUT, "25");
     click(options, IDC_USE_PROXY);
     EXPECT_TRUE(::IsWindowEnabled(findControl(options, IDC_PROXY_PORT)));
+    // The counts: the one stored shown, the samples only while the NTP port is typed.
+    HWND serversToAsk = findControl(options, IDC_SERVERS_TO_ASK, "ComboBox");
+    HWND samples = findControl(options, IDC_SAMPLES_PER_SERVER, "ComboBox");
+    EXPECT_EQ(::SendMessageA(serversToAsk, CB_GETCURSEL, 0, 0), 1);
+    EXPECT_FALSE(::IsWindowEnabled(samples));
+    type(options, IDC_TIME_PORT, "123");
+    EXPECT_TRUE(::IsWindowEnabled(samples));
+    ::SendMessageA(serversToAsk, CB_SETCURSEL, 2, 0);
+    ::SendMessageA(samples, CB_SETCURSEL, 7, 0);
     type(options, IDC_TIME_PORT, "65536");
     ::PostMessageA(options, WM_COMMAND, IDOK, 0);
     HWND box = program.dialog("Tickwell");
@@ -89,6 +102,7 @@ TEST(ProgramOptions, PagesServersAndWhatCancelKeeps) {
     ASSERT_TRUE(closes(box));
     EXPECT_TRUE(::IsWindowVisible(options));
     EXPECT_EQ(windowText(findControl(options, IDC_TIME_PORT)), std::to_string(server.port()));
+    EXPECT_FALSE(::IsWindowEnabled(samples)) << "the port put back is not NTP's";
     EXPECT_EQ(tw::testing::readFile(ini), before);
     send(options, IDC_TABS, TCM_SETCURFOCUS, 2);
     click(options, IDC_STYLE_24H);
@@ -102,6 +116,9 @@ TEST(ProgramOptions, PagesServersAndWhatCancelKeeps) {
           {"Network", "Network Timeout", "25"},
           {"Network", "Use Proxy Server", "1"},
           {"Format", "Time Style", "1"},
+          {"General", "Maximum automatic change", "600"},
+          {"Network", "Servers to ask", "3"},
+          {"Network", "Samples per server", "8"},
           {"Network", "CurrentNISTServer", "localhost (loopback)"}})
         EXPECT_EQ(iniValue(ini, section, key), value) << key;
 

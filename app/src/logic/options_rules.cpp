@@ -6,6 +6,7 @@
 #include "tw/trim.h"
 
 #include <charconv>
+#include <climits>
 
 namespace tickwell {
 
@@ -23,6 +24,11 @@ const std::vector<IntervalOption> kIntervalOptions = {
     {IDC_INTERVAL_30, 30},       {IDC_INTERVAL_60, 60},       {IDC_INTERVAL_360, 360},
     {IDC_INTERVAL_720, 720},     {IDC_INTERVAL_1440, 1440},   {IDC_INTERVAL_10080, 10080},
     {IDC_INTERVAL_20160, 20160}, {IDC_INTERVAL_43200, 43200},
+};
+
+const std::vector<NumberList> kNumberLists = {
+    {IDC_SERVERS_TO_ASK, kMaxServersToAsk, &Settings::serversToAsk},
+    {IDC_SAMPLES_PER_SERVER, kMaxSamplesPerServer, &Settings::samplesPerServer},
 };
 
 namespace {
@@ -91,12 +97,15 @@ OptionsView initialView(const Settings& s) {
     view.checked[IDC_LOCAL_LOCAL] = s.displayLocalTime == 0;
     view.checked[IDC_STYLE_LONG] = s.timeStyle == 0;
     view.checked[IDC_STYLE_24H] = s.timeStyle != 0;
-    view.enabled = enablingFor(view.checked);
+    view.enabled = enablingFor(view.checked, encodeInt(s.timePort));
 
     view.texts[IDC_TIME_PORT] = encodeInt(s.timePort);
     view.texts[IDC_TIMEOUT] = encodeInt(s.networkTimeout);
     view.texts[IDC_PROXY_ADDRESS] = s.proxyServerAddress;
     view.texts[IDC_PROXY_PORT] = encodeInt(s.proxyPort);
+    view.texts[IDC_MAXIMUM_CHANGE] = encodeInt(s.maximumAutomaticChange);
+    for (const NumberList& list : kNumberLists)
+        view.numbers[list.id] = s.*list.field;
 
     for (int n = 1; n <= s.serverCount && n <= kMaxServers; ++n)
         view.servers.push_back(s.serverList[n]);
@@ -104,7 +113,7 @@ OptionsView initialView(const Settings& s) {
     return view;
 }
 
-ControlStates enablingFor(const ControlStates& checked) {
+ControlStates enablingFor(const ControlStates& checked, std::string_view timePortText) {
     ControlStates enabled;
     const bool tray = isOn(checked, IDC_RUN_IN_TRAY);
     enabled[IDC_SHOW_SPLASH] = false;
@@ -117,6 +126,8 @@ ControlStates enablingFor(const ControlStates& checked) {
     const bool proxy = isOn(checked, IDC_USE_PROXY);
     enabled[IDC_PROXY_ADDRESS] = proxy;
     enabled[IDC_PROXY_PORT] = proxy;
+    enabled[IDC_SAMPLES_PER_SERVER] =
+        numberInRange(timePortText, kLowestPort, kHighestPort) == kNtpPort;
     return enabled;
 }
 
@@ -144,6 +155,15 @@ std::optional<int> numberInRange(std::string_view text, int low, int high) {
 ApplyOutcome planApply(const Settings& current, const OptionsInput& input) {
     ApplyOutcome outcome;
     // The numbers first: a refused one stops Apply before anything takes effect.
+    const std::optional<int> limit =
+        numberInRange(textOf(input.texts, IDC_MAXIMUM_CHANGE), 0, INT_MAX);
+    if (!limit) {
+        outcome.refusal = refused(IDC_MAXIMUM_CHANGE,
+                                  "Maximum automatic change must be a whole number of seconds, 0 "
+                                  "or more (0: no limit).",
+                                  current.maximumAutomaticChange);
+        return outcome;
+    }
     const std::string portText = textOf(input.texts, IDC_TIME_PORT);
     const std::optional<int> port = numberInRange(portText, kLowestPort, kHighestPort);
     if (!port) {
@@ -179,6 +199,13 @@ ApplyOutcome planApply(const Settings& current, const OptionsInput& input) {
     s.proxyServerAddress = textOf(input.texts, IDC_PROXY_ADDRESS);
     // A disabled proxy port keeps a good number and drops a bad one.
     s.proxyPort = proxyPort.value_or(current.proxyPort);
+    s.maximumAutomaticChange = *limit;
+    // A list with nothing selected keeps the number in force.
+    for (const NumberList& list : kNumberLists) {
+        const auto shown = input.numbers.find(list.id);
+        if (shown != input.numbers.end() && shown->second >= 1 && shown->second <= list.highest)
+            s.*list.field = shown->second;
+    }
 
     for (const auto& [id, value] : kNistOptions)
         if (isOn(input.checked, id))

@@ -18,6 +18,8 @@ namespace tickwell {
 // enabled (the controls whose enabling follows a rule).
 using ControlStates = std::map<int, bool>;
 using ControlTexts = std::map<int, std::string>;
+// The numbers the drop lists show by id; 0 for a list with nothing selected.
+using ControlNumbers = std::map<int, int>;
 
 // Every check box and option of the pages, in the order they are read.
 extern const std::vector<int> kOptionBoxes;
@@ -27,16 +29,26 @@ struct IntervalOption {
     int minutes;
 };
 extern const std::vector<IntervalOption> kIntervalOptions;
+// The drop lists of numbers: each offers 1 to `highest` for its setting.
+struct NumberList {
+    int id;
+    int highest;
+    int Settings::*field;
+};
+extern const std::vector<NumberList> kNumberLists;
 
 // The allowed ranges of the numbers Apply checks.
 inline constexpr int kLowestPort = 1;
 inline constexpr int kHighestPort = 65535;
 inline constexpr int kLongestTimeoutSeconds = 3600;
+// The library asks by NTP on this port, and only there takes several samples.
+inline constexpr int kNtpPort = 123;
 
 struct OptionsView {
     ControlStates checked;
     ControlStates enabled;
-    ControlTexts texts;               // the four edits
+    ControlTexts texts;               // the edits
+    ControlNumbers numbers;           // the drop lists of numbers
     std::vector<std::string> servers; // the drop list's items, in list order
     int serverSelection = -1;         // the item shown; -1 for none
 };
@@ -49,8 +61,9 @@ OptionsView initialView(const Settings& s);
 // Enabling of the rule-bound controls for the boxes' states: the chooser only
 // with the tray on and rotation off, rotation only with the tray on, the
 // intervals and the retry only with auto-set on, the proxy fields only with the
-// proxy on; the splash box never (the splash always shows).
-ControlStates enablingFor(const ControlStates& checked);
+// proxy on, the samples per server only with the NTP port typed; the splash box
+// never (the splash always shows).
+ControlStates enablingFor(const ControlStates& checked, std::string_view timePortText);
 
 // The option for a number of minutes; "12 hours" when none names it.
 int intervalOption(int minutes);
@@ -58,7 +71,8 @@ int intervalOption(int minutes);
 // What Apply reads from the pages.
 struct OptionsInput {
     ControlStates checked;
-    ControlTexts texts;      // time port, time-out, proxy address, proxy port
+    ControlTexts texts;      // time port, time-out, proxy address, proxy port, the limit
+    ControlNumbers numbers;  // the drop lists of numbers
     std::string shownServer; // the drop list's text; empty with nothing selected
 };
 

@@ -68,6 +68,10 @@
 #define IDC_INTERVAL_10080 1635
 #define IDC_INTERVAL_20160 1636
 #define IDC_INTERVAL_43200 1637
+#define IDC_CHANGE_FRAME 1547
+#define IDC_MAXIMUM_CHANGE_LABEL 1548
+#define IDC_MAXIMUM_CHANGE 1549
+#define IDC_MAXIMUM_CHANGE_UNIT 1550
 /* Page "Network". The drop list and its "Add a server" button share 1626: the
    button is told apart by its notification (BN_CLICKED, 0). */
 #define IDC_TIME_PORT_LABEL 1526
@@ -86,6 +90,13 @@
 #define IDC_PROXY_ADDRESS_LABEL 1735
 #define IDC_CONNECTION_RETRY 1841
 #define IDC_WAIT_FOR_CONNECTION 1842
+#define IDC_ASKING_FRAME 1551
+#define IDC_SERVERS_TO_ASK_LABEL 1552
+#define IDC_SERVERS_TO_ASK 1553
+#define IDC_SERVERS_TO_ASK_NOTE 1554
+#define IDC_SAMPLES_LABEL 1555
+#define IDC_SAMPLES_PER_SERVER 1556
+#define IDC_SAMPLES_NOTE 1557
 /* Page "Format"; both frames are 1532 */
 #define IDC_DISPLAY_FRAME 1532
 #define IDC_NIST_RAW 1627

@@ -36,7 +36,10 @@ struct StylePreview {
 };
 constexpr StylePreview kStylePreviews[] = {{IDC_STYLE_LONG, 0, " - "}, {IDC_STYLE_24H, 1, "  "}};
 
-constexpr int kEditFields[] = {IDC_TIME_PORT, IDC_TIMEOUT, IDC_PROXY_ADDRESS, IDC_PROXY_PORT};
+constexpr int kEditFields[] = {IDC_TIME_PORT, IDC_TIMEOUT, IDC_PROXY_ADDRESS, IDC_PROXY_PORT,
+                               IDC_MAXIMUM_CHANGE};
+// Nine digits always make an int, so a typed limit is never refused as too large.
+constexpr WPARAM kLongestLimitText = 9;
 
 // Clicks that enable or disable other controls.
 bool changesEnabling(int id) {
@@ -125,6 +128,16 @@ void OptionsDialog::showView() {
         ::SendMessageA(servers, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(server.c_str()));
     ::SendMessageA(servers, CB_SETCURSEL, static_cast<WPARAM>(view.serverSelection), 0);
 
+    for (const NumberList& list : kNumberLists) {
+        HWND numbers = pageOf(list.id).item(list.id);
+        for (int n = 1; n <= list.highest; ++n)
+            ::SendMessageA(numbers, CB_ADDSTRING, 0,
+                           reinterpret_cast<LPARAM>(std::to_string(n).c_str()));
+        ::SendMessageA(numbers, CB_SETCURSEL, static_cast<WPARAM>(view.numbers.at(list.id) - 1), 0);
+    }
+    ::SendMessageA(pageOf(IDC_MAXIMUM_CHANGE).item(IDC_MAXIMUM_CHANGE), EM_LIMITTEXT,
+                   kLongestLimitText, 0);
+
     for (const StylePreview& preview : kStylePreviews) {
         const Pictures pictures = picturesForStyle(preview.timeStyle);
         pageOf(preview.id)
@@ -137,7 +150,7 @@ void OptionsDialog::refreshEnabling() {
     ControlStates checked;
     for (int id : {IDC_RUN_IN_TRAY, IDC_ROTATE_ICONS, IDC_AUTOSET_NONE, IDC_USE_PROXY})
         checked[id] = pageOf(id).isChecked(id);
-    for (const auto& [id, on] : enablingFor(checked))
+    for (const auto& [id, on] : enablingFor(checked, pageOf(IDC_TIME_PORT).text(IDC_TIME_PORT)))
         pageOf(id).enable(id, on);
 }
 
@@ -202,7 +215,15 @@ bool OptionsDialog::onPageCommand(int id, int code, HWND /*control*/) {
         return true;
     }
     if (contains(kEditFields, id)) {
-        if (code == EN_CHANGE)
+        if (code == EN_CHANGE) {
+            if (id == IDC_TIME_PORT)
+                refreshEnabling(); // the samples per server follow the port as it is typed
+            markChanged();
+        }
+        return true;
+    }
+    if (std::ranges::any_of(kNumberLists, [id](const NumberList& list) { return list.id == id; })) {
+        if (code == CBN_SELCHANGE)
             markChanged();
         return true;
     }
@@ -264,6 +285,10 @@ bool OptionsDialog::apply() {
     for (int id : kEditFields)
         input.texts[id] = pageOf(id).text(id);
     input.shownServer = pageOf(IDC_SERVER_LIST).text(IDC_SERVER_LIST);
+    for (const NumberList& list : kNumberLists) {
+        const LRESULT index = ::SendMessageA(pageOf(list.id).item(list.id), CB_GETCURSEL, 0, 0);
+        input.numbers[list.id] = index == CB_ERR ? 0 : static_cast<int>(index) + 1;
+    }
 
     ApplyOutcome outcome = planApply(settings_, input);
     if (outcome.refusal) {
