@@ -18,7 +18,9 @@ bool burstSettled(std::span<const Sample> samples) {
         return false;
     const auto before = samples.first(samples.size() - 1);
     const int64_t least = before[leastDelaySample(before)].delayUnits;
-    return samples.back().delayUnits <= least + kSettledDelayUnits;
+    // A new least far below the old one says the floor may lie lower still.
+    const int64_t apart = samples.back().delayUnits - least;
+    return apart <= kSettledDelayUnits && apart >= -kSettledDelayUnits;
 }
 
 uint32_t contactShareMs(uint32_t leftMs, size_t sparesAfter) {

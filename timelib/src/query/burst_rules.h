@@ -42,7 +42,7 @@ struct Sample {
 size_t leastDelaySample(std::span<const Sample> samples);
 
 // Whether the newest of two or more samples comes within kSettledDelayUnits of
-// the least delay of those before it.
+// the least delay of those before it, either way: two samples agree on the floor.
 bool burstSettled(std::span<const Sample> samples);
 
 // The time a server may take to answer its first request: leftMs shared

@@ -424,7 +424,7 @@ ServersOutcome askTimeServers(const ServersRequest& given, const QueryProgress& 
     const net::Deadline overall(request.budgetMs != 0 ? request.budgetMs : kNtpDefaultBudgetMs);
     // The library's one exchange at a time covers the whole call.
     net::Session session;
-    if (const int begun = session.begin(); begun != net::kOk) {
+    if (const int begun = session.beginShared(); begun != net::kOk) {
         ServersOutcome out;
         out.message = failureText(servers.front(), QueryStage::Reaching, begun);
         return out;

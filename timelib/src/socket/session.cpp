@@ -12,20 +12,38 @@ namespace zymdate::net {
 namespace {
 
 std::atomic<bool> slotTaken{false};
-// Sessions begun on this thread while it holds the slot: a query of several
-// servers holds it for its whole run, and each connection it opens begins a
-// session of its own inside that one.
-thread_local int heldOnThisThread = 0;
+// A query of several servers holds the slot for its whole run (beginShared);
+// each connection it opens begins a session of its own inside that one, on
+// its thread. Any other session needs the slot free.
+thread_local bool sharedOnThisThread = false;
 
 } // namespace
 
 int Session::begin() {
     end();
+    if (!sharedOnThisThread) {
+        bool expected = false;
+        if (!slotTaken.compare_exchange_strong(expected, true))
+            return kSlotInUse;
+        holdsSlot_ = true;
+    }
+    return startSockets();
+}
+
+int Session::beginShared() {
+    end();
+    if (sharedOnThisThread)
+        return kSlotInUse;
     bool expected = false;
-    if (heldOnThisThread == 0 && !slotTaken.compare_exchange_strong(expected, true))
+    if (!slotTaken.compare_exchange_strong(expected, true))
         return kSlotInUse;
     holdsSlot_ = true;
-    ++heldOnThisThread;
+    shares_ = true;
+    sharedOnThisThread = true;
+    return startSockets();
+}
+
+int Session::startSockets() {
     WSADATA data{};
     if (::WSAStartup(MAKEWORD(2, 0), &data) != 0)
         return kNoSockets;
@@ -40,9 +58,12 @@ void Session::end() {
         ::WSACleanup();
         started_ = false;
     }
+    if (shares_) {
+        sharedOnThisThread = false;
+        shares_ = false;
+    }
     if (holdsSlot_) {
-        if (--heldOnThisThread == 0)
-            slotTaken.store(false);
+        slotTaken.store(false);
         holdsSlot_ = false;
     }
 }

@@ -14,10 +14,16 @@ class Session {
 
     // Takes the slot and starts Winsock 2. kOk, kSlotInUse or kNoSockets.
     int begin();
+    // The same, and sessions begun on this thread until this one ends run
+    // inside it instead of asking for the slot.
+    int beginShared();
     void end();
 
   private:
+    int startSockets();
+
     bool holdsSlot_ = false;
+    bool shares_ = false;
     bool started_ = false;
 };
 
