@@ -3,6 +3,11 @@
  * how far this PC's clock is from the server's, as Tickwell words it.
  *
  *   query_time [HOST [PORT [TIMEOUT]]]   time.nist.gov, port 13, 10 seconds by default
+ *   query_time HOST,HOST[,...] [PORT [TIMEOUT]]
+ *
+ * With several hosts (comma-separated) it asks them all through ASKTIMESERVERS,
+ * with a burst of four samples from each over NTP (port 123), and prints what
+ * became of each server and the time most of them agree on.
  *
  * Exit code 0 when a time was received, 1 when the query failed, 2 on bad arguments.
  *
@@ -41,6 +46,77 @@ static int parse_number(const char *s, long low, long high, int32_t *out)
     return 1;
 }
 
+static const char *verdict_name(int32_t verdict)
+{
+    switch (verdict) {
+    case ZYMDATE_ANSWER_USED: return "used";
+    case ZYMDATE_ANSWER_FALSETICKER: return "falseticker";
+    case ZYMDATE_ANSWER_NO_MAJORITY: return "no majority";
+    default: return "no time";
+    }
+}
+
+static void WINAPI show_progress(void *context, BSTR text)
+{
+    (void)context;
+    print_text("...         ", text);
+}
+
+/* Several servers that must agree: hosts is a comma-separated list. */
+static int ask_servers(const char *hosts, int32_t port, int32_t timeout)
+{
+    /* One name a line. */
+    char list[1024];
+    size_t n = strlen(hosts);
+    if (n >= sizeof list)
+        n = sizeof list - 1;
+    memcpy(list, hosts, n);
+    list[n] = '\0';
+    int32_t count = 1;
+    for (char *c = list; *c; ++c)
+        if (*c == ',') {
+            *c = '\n';
+            ++count;
+        }
+    BSTR servers = text_from(list);
+    /* The outcome is large: static, and its size set before the call. */
+    static ZYMDATE_TIME_OUTCOME outcome;
+    outcome.size = sizeof outcome;
+    const int32_t ok = ASKTIMESERVERS(servers, port, timeout, count, port == 123 ? 4 : 1,
+                                      show_progress, NULL, &outcome);
+    for (int32_t i = 0; i < outcome.answerCount; ++i) {
+        const ZYMDATE_SERVER_ANSWER *a = &outcome.answers[i];
+        printf("server %d:   %.*s: %s", (int)(i + 1),
+               a->server ? (int)SysStringByteLen(a->server) : 0,
+               a->server ? (const char *)a->server : "", verdict_name(a->verdict));
+        if (a->answered)
+            printf(", offset %+.1f ms, delay %.1f ms, %d sample(s)", a->offsetMs, a->delayMs,
+                   (int)a->samples);
+        printf("\n");
+        print_text("            ", a->message);
+    }
+    if (ok) {
+        const SYSTEMTIME *utc = &outcome.serverTime;
+        printf("UTC:        %04u-%02u-%02u %02u:%02u:%02u.%03u (within %.1f ms)\n",
+               (unsigned)utc->wYear, (unsigned)utc->wMonth, (unsigned)utc->wDay,
+               (unsigned)utc->wHour, (unsigned)utc->wMinute, (unsigned)utc->wSecond,
+               (unsigned)utc->wMilliseconds, outcome.errorBoundMs);
+        print_text("from:       ", outcome.source);
+        print_text("agreed:     ", outcome.message);
+    } else {
+        print_text("failed:     ", outcome.message);
+    }
+    /* Every text in the outcome is the caller's; unused ones are NULL. */
+    for (int i = 0; i < ZYMDATE_MAX_ANSWERS; ++i) {
+        SysFreeString(outcome.answers[i].server);
+        SysFreeString(outcome.answers[i].message);
+    }
+    SysFreeString(outcome.source);
+    SysFreeString(outcome.message);
+    SysFreeString(servers);
+    return ok ? 0 : 1;
+}
+
 int main(int argc, char **argv)
 {
     const char *host = argc > 1 ? argv[1] : "time.nist.gov";
@@ -48,9 +124,11 @@ int main(int argc, char **argv)
     int32_t timeout = 10;
     if (argc > 4 || (argc > 2 && !parse_number(argv[2], 1, 65535, &port)) ||
         (argc > 3 && !parse_number(argv[3], 0, 86400, &timeout))) {
-        fputs("usage: query_time [HOST [PORT [TIMEOUT]]]\n", stderr);
+        fputs("usage: query_time [HOST[,HOST...] [PORT [TIMEOUT]]]\n", stderr);
         return 2;
     }
+    if (strchr(host, ',') != NULL)
+        return ask_servers(host, port, timeout);
 
     /* The caller owns every argument. server is in and out: it comes back
      * cleaned of leading spaces and of any note after a space or "(". message

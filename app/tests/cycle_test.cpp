@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cycle.h"
+#include "server_list.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -646,6 +647,66 @@ TEST(CycleResult, CleanedNameIsStoredOnlyWhileTheAskedServerIsStillCurrent) {
         rig.cycle.queryFinished(outcome(QueryKind::Check, true));
         EXPECT_EQ(rig.settings.currentServer, row.currentAfter) << row.fault;
     }
+}
+
+} // namespace
+} // namespace tickwell
+
+namespace tickwell {
+namespace {
+
+// Several servers: the current one first, then the list after it, round to
+// its start; the progress in the status bar; where the time came from and who
+// was outvoted; every server asked kept to the courtesy interval.
+TEST(CycleSeveralServers, AskingOrderProgressStatusAndCourtesy) {
+    Rig rig;
+    rig.settings.serverCount = 4;
+    rig.settings.serverList[1] = "a.example";
+    rig.settings.serverList[2] = "b.example (note)";
+    rig.settings.serverList[3] = "c.example";
+    rig.settings.serverList[4] = "d.example";
+    rig.settings.currentServer = "c.example";
+    rig.settings.timePort = 123;
+
+    rig.settings.serversToAsk = 1;
+    rig.settings.samplesPerServer = 1;
+    EXPECT_EQ(serversInAskingOrder(rig.settings), std::vector<std::string>{"c.example"});
+    rig.settings.serversToAsk = 3;
+    EXPECT_EQ(serversInAskingOrder(rig.settings),
+              (std::vector<std::string>{"c.example", "d.example", "a.example",
+                                        "b.example (note)"}));
+    rig.settings.currentServer = "elsewhere.example";
+    EXPECT_EQ(serversInAskingOrder(rig.settings).size(), 5u);
+    rig.settings.currentServer = "c.example";
+
+    rig.services.now = 1000;
+    const CycleEffects started = rig.cycle.command(QueryKind::Check);
+    ASSERT_TRUE(started.startQuery);
+    EXPECT_TRUE(started.startQuery->severalSamplesOrServers());
+    EXPECT_EQ(started.startQuery->serversToAsk, 3);
+    EXPECT_EQ(started.startQuery->servers.front(), "c.example");
+    EXPECT_EQ(rig.cycle.queryProgress("Asking 3 servers").statusText, "Asking 3 servers");
+
+    QueryResult r = outcome(QueryKind::Check, true);
+    r.askedServers = {"c.example", "d.example", "a.example", "b.example"};
+    r.source = "d.example";
+    r.rejections = {"c.example disagreed with 2 other servers and was not used"};
+    r.lessOften = {"b.example"};
+    EXPECT_EQ(rig.cycle.queryFinished(r).statusText,
+              "Time from d.example; c.example disagreed with 2 other servers and was not used");
+    EXPECT_FALSE(rig.cycle.queryProgress("late").statusText); // after the end: nothing
+
+    // Within 4 s of the last query none of the first three may be asked again.
+    rig.services.now = 1002;
+    EXPECT_FALSE(rig.cycle.command(QueryKind::Check).startQuery);
+
+    // Samples alone count only over NTP.
+    QueryRequest daytime;
+    daytime.port = 13;
+    daytime.samplesPerServer = 4;
+    EXPECT_FALSE(daytime.severalSamplesOrServers());
+    daytime.port = 123;
+    EXPECT_TRUE(daytime.severalSamplesOrServers());
 }
 
 } // namespace

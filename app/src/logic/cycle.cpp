@@ -3,6 +3,7 @@
 // options dialog takes effect at the next one.
 #include "cycle.h"
 
+#include "server_list.h"
 #include "tw/server_name.h"
 
 #include <algorithm>
@@ -44,12 +45,24 @@ CycleEffects withRefresh(CycleEffects set, CycleEffects&& refresh) {
 Cycle::Cycle(Settings& settings, CycleServices& services, std::string creditLine)
     : settings_(settings), services_(services), creditLine_(std::move(creditLine)) {}
 
+std::vector<std::string> Cycle::firstAsked() const {
+    std::vector<std::string> servers = serversInAskingOrder(settings_);
+    if (servers.size() > static_cast<size_t>(std::max(settings_.serversToAsk, 1)))
+        servers.resize(static_cast<size_t>(std::max(settings_.serversToAsk, 1)));
+    return servers;
+}
+
 uint64_t Cycle::courtesyLeftMs(uint64_t nowMs) const {
-    const auto found = servers_.find(courtesyKey(settings_.currentServer));
-    if (found == servers_.end())
-        return 0;
-    const uint64_t since = nowMs - found->second.lastStartMs;
-    return since >= found->second.waitMs ? 0 : found->second.waitMs - since;
+    uint64_t left = 0;
+    for (const std::string& server : firstAsked()) {
+        const auto found = servers_.find(courtesyKey(server));
+        if (found == servers_.end())
+            continue;
+        const uint64_t since = nowMs - found->second.lastStartMs;
+        if (since < found->second.waitMs)
+            left = std::max(left, found->second.waitMs - since);
+    }
+    return left;
 }
 
 CycleEffects Cycle::command(QueryKind kind) {
@@ -77,9 +90,13 @@ CycleEffects Cycle::command(QueryKind kind) {
         return effects;
     }
     waiting_.reset();
-    queryKey_ = courtesyKey(settings_.currentServer);
+    queryKeys_.clear();
+    for (const std::string& server : firstAsked()) {
+        queryKeys_.push_back(courtesyKey(server));
+        servers_[queryKeys_.back()].lastStartMs = nowMs;
+    }
+    queryStartMs_ = nowMs;
     queryServer_ = settings_.currentServer;
-    servers_[queryKey_].lastStartMs = nowMs;
 
     effects.waitCursor = true;
     if (settings_.useSounds)
@@ -93,6 +110,10 @@ CycleEffects Cycle::command(QueryKind kind) {
     request.port = settings_.timePort;
     request.timeoutSeconds =
         settings_.networkTimeout > 0 ? settings_.networkTimeout : kDefaultTimeoutSeconds;
+    request.serversToAsk = settings_.serversToAsk;
+    request.samplesPerServer = settings_.samplesPerServer;
+    if (request.severalSamplesOrServers())
+        request.servers = serversInAskingOrder(settings_);
     effects.startQuery = std::move(request);
     querying_ = true;
     return effects;
@@ -105,10 +126,17 @@ CycleEffects Cycle::queryFinished(const QueryResult& result) {
     if (!querying_)
         return effects;
     querying_ = false;
-    if (result.askedLessOften) {
-        ServerCourtesy& courtesy = servers_[queryKey_];
+    // Servers asked beyond the first ones (in place of silent ones) count too.
+    for (const std::string& server : result.askedServers)
+        servers_[courtesyKey(server)].lastStartMs = queryStartMs_;
+    const auto askLessOften = [this](const std::string& key) {
+        ServerCourtesy& courtesy = servers_[key];
         courtesy.waitMs = std::min(courtesy.waitMs * 2, kMaxCourtesyMs);
-    }
+    };
+    if (result.askedLessOften && !queryKeys_.empty())
+        askLessOften(queryKeys_.front());
+    for (const std::string& server : result.lessOften)
+        askLessOften(courtesyKey(server));
     // The query cleaned the name ("host (note)" -> "host"); later queries use
     // that, unless the user chose another server while it ran.
     if (settings_.currentServer == queryServer_)
@@ -156,12 +184,28 @@ CycleEffects Cycle::queryFinished(const QueryResult& result) {
     clockMatches_ = result.clockMatches;
     if (settings_.useSounds)
         effects.sound = Sound::Success;
-    if (settings_.showStatusBar)
-        effects.statusText = statusCut(creditLine_);
+    if (settings_.showStatusBar) {
+        if (result.source.empty()) {
+            effects.statusText = statusCut(creditLine_);
+        } else {
+            // Where the time came from, and who was outvoted.
+            std::string status = "Time from " + result.source;
+            for (const std::string& rejection : result.rejections)
+                status += "; " + rejection;
+            effects.statusText = statusCut(status);
+        }
+    }
     // The log keeps the server's reply, not the difference: one line per query.
     if (settings_.logEvents)
         effects.logEntries.push_back(result.message);
     effects.redrawValues = true;
+    return effects;
+}
+
+CycleEffects Cycle::queryProgress(const std::string& text) {
+    CycleEffects effects;
+    if (querying_ && settings_.showStatusBar)
+        effects.statusText = statusCut(text);
     return effects;
 }
 

@@ -36,6 +36,16 @@ struct QueryRequest {
     std::string server;         // the current server as it stands; the query cleans it
     int32_t port = 13;          // "Time Port"
     int32_t timeoutSeconds = 0; // "Network Timeout", always above 0
+    // Several servers that must agree, or a burst of NTP samples: the servers in
+    // the order asked (the current one first) and the two counts. With both
+    // counts at 1 the one current server is asked once, as always.
+    std::vector<std::string> servers;
+    int32_t serversToAsk = 1;
+    int32_t samplesPerServer = 1;
+    bool severalSamplesOrServers() const {
+        return serversToAsk > 1 || (samplesPerServer > 1 && port == kNtpPort);
+    }
+    static constexpr int32_t kNtpPort = 123;
 };
 
 // What the worker found. The readings the difference compares are taken on the
@@ -55,6 +65,13 @@ struct QueryResult {
     std::string differenceText;
     int32_t clockMatches = 0;    // 1 when differenceText is "PC Clock Matches"
     bool askedLessOften = false; // failure: the server sent the kiss-o'-death RATE
+    // Of a query of several servers or samples: every server asked, those that
+    // asked to be asked less often, the one the time came from and the texts
+    // of those that disagreed and were not used.
+    std::vector<std::string> askedServers;
+    std::vector<std::string> lessOften;
+    std::string source;
+    std::vector<std::string> rejections;
 };
 
 enum class Sound { None, Start, Success };
@@ -133,6 +150,9 @@ class Cycle {
     // The worker's result of the query this cycle asked for.
     CycleEffects queryFinished(const QueryResult& result);
 
+    // What the running query is doing ("Asking 3 servers"), for the status bar.
+    CycleEffects queryProgress(const std::string& text);
+
     bool querying() const { return querying_; }
     int32_t clockMatches() const { return clockMatches_; }
     bool retryPending() const { return retryPending_; }
@@ -148,14 +168,17 @@ class Cycle {
         uint64_t lastStartMs = 0;
         uint64_t waitMs = kCourtesyMs;
     };
-    // Milliseconds until the current server may be asked; 0 when it may now.
+    // Milliseconds until the servers a query would ask first may be asked; 0
+    // when they may now.
     uint64_t courtesyLeftMs(uint64_t nowMs) const;
+    std::vector<std::string> firstAsked() const;
 
     Settings& settings_;
     CycleServices& services_;
     std::string creditLine_;
     std::map<std::string, ServerCourtesy> servers_; // by courtesyKey
-    std::string queryKey_;                          // the server of the running query
+    std::vector<std::string> queryKeys_;            // the servers of the running query
+    uint64_t queryStartMs_ = 0;
     std::string queryServer_; // the current server as the running query started
     std::optional<QueryKind> waiting_;
     bool querying_ = false;

@@ -144,5 +144,7 @@
 /* Private messages */
 #define WM_TRAY_CALLBACK 1424
 #define WM_QUERY_DONE (WM_APP + 1)
+/* lParam: a std::string* the window takes, what the running query is doing */
+#define WM_QUERY_PROGRESS (WM_APP + 2)
 
 #endif

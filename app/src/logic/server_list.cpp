@@ -1,5 +1,7 @@
 #include "server_list.h"
 
+#include <algorithm>
+
 #include "tw/server_name.h"
 #include "tw/trim.h"
 
@@ -17,6 +19,20 @@ int serverPosition(const Settings& s, const std::string& server) {
         if (tw::cleanServerName(s.serverList[n]) == cleaned)
             return n - 1;
     return -1;
+}
+
+std::vector<std::string> serversInAskingOrder(const Settings& s) {
+    std::vector<std::string> servers{s.currentServer};
+    if (s.serversToAsk <= 1)
+        return servers;
+    const int count = std::clamp(s.serverCount, 0, kMaxServers);
+    const int at = serverPosition(s, s.currentServer);
+    for (int i = 1; i <= count; ++i) {
+        const int slot = (at < 0 ? i - 1 : (at + i) % count) + 1;
+        if (slot - 1 != at)
+            servers.push_back(s.serverList[slot]);
+    }
+    return servers;
 }
 
 std::string dottedAddress(uint32_t address) {

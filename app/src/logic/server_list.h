@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tickwell {
 
@@ -14,6 +15,11 @@ namespace tickwell {
 // first entry equal to it, else the first whose cleaned name equals its cleaned
 // name (a query has cleaned it since it was chosen); -1 when none matches.
 int serverPosition(const Settings& s, const std::string& server);
+
+// The servers a query of several asks, in order: the current server, then the
+// ones after it in the list, going round to the start. Only the current
+// server when "Servers to ask" is 1.
+std::vector<std::string> serversInAskingOrder(const Settings& s);
 
 // An IPv4 address, first field in the highest byte, as four decimal fields
 // joined by "." (no leading zeros).

@@ -1,5 +1,7 @@
 #include "library_calls.h"
 
+#include <memory>
+
 #include "tw/bstr.h"
 #include "zym.h"
 #include "zymdate.h"
@@ -73,6 +75,51 @@ TimeQuery checkAtomicTime(const std::string& server, int32_t port, int32_t timeo
                                      &query.serverUtc, message.addressof());
     query.server = tw::fromBstr(s.get());
     query.message = tw::fromBstr(message.get());
+    return query;
+}
+
+namespace {
+
+void WINAPI tellProgress(void* context, BSTR text) {
+    const auto& progress = *static_cast<const std::function<void(const std::string&)>*>(context);
+    if (progress)
+        progress(tw::fromBstr(text));
+}
+
+} // namespace
+
+ServersQuery askTimeServers(const std::vector<std::string>& servers, int32_t port,
+                            int32_t timeoutSeconds, int32_t serversToAsk,
+                            int32_t samplesPerServer,
+                            const std::function<void(const std::string&)>& progress) {
+    std::string list;
+    for (const std::string& server : servers)
+        list += server + "\n";
+    const auto listText = ownedBstr(list);
+    auto outcome = std::make_unique<ZYMDATE_TIME_OUTCOME>();
+    outcome->size = sizeof(ZYMDATE_TIME_OUTCOME);
+    ServersQuery query;
+    query.time.result =
+        ::ASKTIMESERVERS(listText.get(), port, timeoutSeconds, serversToAsk, samplesPerServer,
+                         &tellProgress, const_cast<std::function<void(const std::string&)>*>(&progress),
+                         outcome.get());
+    // Every text of the outcome is ours: taken, then freed.
+    for (int32_t i = 0; i < ZYMDATE_MAX_ANSWERS; ++i) {
+        const tw::unique_bstr server(outcome->answers[i].server);
+        const tw::unique_bstr message(outcome->answers[i].message);
+        if (i >= outcome->answerCount)
+            continue;
+        const ZYMDATE_SERVER_ANSWER& a = outcome->answers[i];
+        query.asked.push_back({tw::fromBstr(server.get()), a.verdict,
+                               (a.flags & ZYMDATE_ANSWER_RATE_KISS) != 0, a.offsetMs,
+                               tw::fromBstr(message.get())});
+    }
+    const tw::unique_bstr source(outcome->source);
+    const tw::unique_bstr message(outcome->message);
+    query.time.server = tw::fromBstr(source.get());
+    query.time.message = tw::fromBstr(message.get());
+    query.time.delay = outcome->delayMs;
+    query.time.serverUtc = outcome->serverTime;
     return query;
 }
 

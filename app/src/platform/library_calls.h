@@ -6,7 +6,9 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace tickwell::lib {
 
@@ -40,6 +42,23 @@ struct TimeQuery {
     SYSTEMTIME serverUtc{}; // delay-corrected
 };
 TimeQuery checkAtomicTime(const std::string& server, int32_t port, int32_t timeoutSeconds);
+
+// Several servers that must agree, a burst from each (ASKTIMESERVERS).
+struct AskedServer {
+    std::string server;  // cleaned
+    int32_t verdict = 0; // ZYMDATE_ANSWER_...
+    bool rateKiss = false;
+    double offsetMs = 0;
+    std::string message;
+};
+struct ServersQuery {
+    TimeQuery time; // result, source as server, message, delay and the agreed time
+    std::vector<AskedServer> asked;
+};
+ServersQuery askTimeServers(const std::vector<std::string>& servers, int32_t port,
+                            int32_t timeoutSeconds, int32_t serversToAsk,
+                            int32_t samplesPerServer,
+                            const std::function<void(const std::string&)>& progress);
 // Sets the clock to utc (whose milliseconds the library adjusts); the worded change.
 std::string setPcTime(SYSTEMTIME& utc, int32_t& matchFlag);
 std::string differenceText(const SYSTEMTIME& first, const SYSTEMTIME& second, int32_t& matchFlag);

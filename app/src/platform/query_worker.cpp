@@ -3,6 +3,7 @@
 #include "library_calls.h"
 #include "program_ids.h"
 #include "program_seams.h"
+#include "zymdate.h"
 #include "zymdate_texts.h"
 
 #include <atomic>
@@ -35,10 +36,39 @@ struct Job {
 
 // The query and, for Set, the clock set; the readings the difference compares
 // are taken as soon as the reply is judged.
-void runQuery(const QueryRequest& request, QueryWorker::Shared& shared, QueryResult& result) {
+// What the query is doing, posted to the window; a post refused is a progress
+// text lost, nothing more.
+void postProgress(HWND notify, const std::string& text) {
+    auto copy = std::make_unique<std::string>(text);
+    if (::PostMessageA(notify, WM_QUERY_PROGRESS, 0, reinterpret_cast<LPARAM>(copy.get())))
+        copy.release();
+}
+
+// Several servers or a burst: the agreed time and what became of each server.
+lib::TimeQuery askSeveral(const QueryRequest& request, HWND notify, QueryResult& result) {
+    lib::ServersQuery asked = lib::askTimeServers(
+        request.servers, request.port, request.timeoutSeconds, request.serversToAsk,
+        request.samplesPerServer, [notify](const std::string& text) { postProgress(notify, text); });
+    for (const lib::AskedServer& a : asked.asked) {
+        result.askedServers.push_back(a.server);
+        if (a.rateKiss)
+            result.lessOften.push_back(a.server);
+        if (a.verdict == ZYMDATE_ANSWER_FALSETICKER)
+            result.rejections.push_back(a.message);
+    }
+    result.source = asked.time.server;
+    // The current server, cleaned, as a single query leaves it.
+    asked.time.server = asked.asked.empty() ? request.server : asked.asked.front().server;
+    return asked.time;
+}
+
+void runQuery(const QueryRequest& request, HWND notify, QueryWorker::Shared& shared,
+              QueryResult& result) {
     result.kind = request.kind;
     lib::TimeQuery query =
-        lib::checkAtomicTime(request.server, request.port, request.timeoutSeconds);
+        request.severalSamplesOrServers()
+            ? askSeveral(request, notify, result)
+            : lib::checkAtomicTime(request.server, request.port, request.timeoutSeconds);
     result.ok = query.result == 1;
     result.server = query.server;
     result.message = query.message;
@@ -66,7 +96,7 @@ unsigned __stdcall workerMain(void* argument) {
     std::unique_ptr<Job> job(static_cast<Job*>(argument));
     QueryResult& result = *job->result;
     try {
-        runQuery(job->request, *job->shared, result);
+        runQuery(job->request, job->notify, *job->shared, result);
     } catch (...) {
         // Out of memory mid-query: reported as a failure with a fixed text.
         result.ok = false;

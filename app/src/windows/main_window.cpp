@@ -277,6 +277,11 @@ INT_PTR MainWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         apply(cycle_.queryFinished(*result));
         return TRUE;
     }
+    case WM_QUERY_PROGRESS: {
+        const std::unique_ptr<std::string> text(reinterpret_cast<std::string*>(lParam));
+        apply(cycle_.queryProgress(*text));
+        return TRUE;
+    }
     default:
         return 0;
     }
