@@ -7,7 +7,6 @@
 #include "tw/server_name.h"
 
 #include <algorithm>
-#include <cctype>
 #include <utility>
 
 namespace tickwell {
@@ -17,12 +16,9 @@ const char kCheckingPrefix[] = "Checking time at ";
 const char kRetryPrefix[] = "Failed, Next attempt at: ";
 
 // The courtesy rule counts a server by the name the query asks (the note after
-// a name does not make it another server), in any case, as host names are.
+// a name does not make it another server), in any case.
 std::string courtesyKey(const std::string& server) {
-    std::string key = tw::cleanServerName(server);
-    std::transform(key.begin(), key.end(), key.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return key;
+    return tw::serverIdentity(server);
 }
 
 // What goes through the 128-byte status text is cut; only a failure reason is

@@ -81,7 +81,7 @@ TimeQuery checkAtomicTime(const std::string& server, int32_t port, int32_t timeo
 namespace {
 
 void WINAPI tellProgress(void* context, BSTR text) {
-    const auto& progress = *static_cast<const std::function<void(const std::string&)>*>(context);
+    const auto& progress = *static_cast<std::function<void(const std::string&)>*>(context);
     if (progress)
         progress(tw::fromBstr(text));
 }
@@ -99,10 +99,9 @@ ServersQuery askTimeServers(const std::vector<std::string>& servers, int32_t por
     auto outcome = std::make_unique<ZYMDATE_TIME_OUTCOME>();
     outcome->size = sizeof(ZYMDATE_TIME_OUTCOME);
     ServersQuery query;
-    query.time.result =
-        ::ASKTIMESERVERS(listText.get(), port, timeoutSeconds, serversToAsk, samplesPerServer,
-                         &tellProgress, const_cast<std::function<void(const std::string&)>*>(&progress),
-                         outcome.get());
+    std::function<void(const std::string&)> told = progress; // the callback's context
+    query.time.result = ::ASKTIMESERVERS(listText.get(), port, timeoutSeconds, serversToAsk,
+                                         samplesPerServer, &tellProgress, &told, outcome.get());
     // Every text of the outcome is ours: taken, then freed.
     for (int32_t i = 0; i < ZYMDATE_MAX_ANSWERS; ++i) {
         const tw::unique_bstr server(outcome->answers[i].server);

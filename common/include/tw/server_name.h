@@ -5,6 +5,8 @@
 
 #include "tw/trim.h"
 
+#include <algorithm>
+#include <cctype>
 #include <string>
 #include <string_view>
 
@@ -14,6 +16,15 @@ namespace tw {
 inline std::string cleanServerName(std::string_view name) {
     name = trimmed(name, kSpace);
     return std::string(name.substr(0, name.find_first_of(" (")));
+}
+
+// What makes two settings the same server: the cleaned name, in any case, as
+// host names are.
+inline std::string serverIdentity(std::string_view name) {
+    std::string key = cleanServerName(name);
+    std::transform(key.begin(), key.end(), key.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return key;
 }
 
 } // namespace tw

@@ -22,7 +22,6 @@
 #include <winsock2.h>
 
 #include <algorithm>
-#include <cctype>
 #include <memory>
 
 namespace zymdate {
@@ -372,12 +371,6 @@ std::vector<ServerAnswer> askTcpServers(const std::vector<std::string>& servers,
     return answers;
 }
 
-std::string lowerCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 } // namespace
 
 std::vector<std::string> serverLines(std::string_view text) {
@@ -399,7 +392,7 @@ std::vector<std::string> distinctServers(const std::vector<std::string>& names) 
         std::string server = tw::cleanServerName(name);
         if (server.empty())
             continue;
-        std::string key = lowerCase(server);
+        std::string key = tw::serverIdentity(server);
         if (std::find(keys.begin(), keys.end(), key) != keys.end())
             continue;
         keys.push_back(std::move(key));
