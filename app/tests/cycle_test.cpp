@@ -4,6 +4,7 @@
 
 #include "cycle.h"
 #include "server_list.h"
+#include "tw/change_limit.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -707,6 +708,100 @@ TEST(CycleSeveralServers, AskingOrderProgressStatusAndCourtesy) {
     EXPECT_FALSE(daytime.severalSamplesOrServers());
     daytime.port = 123;
     EXPECT_TRUE(daytime.severalSamplesOrServers());
+}
+
+// The limit on automatic changes: the verdict at, above and below it, with no
+// limit, by hand and automatic; and the words for the sizes.
+TEST(ChangeLimit, VerdictsAndWords) {
+    using tw::ChangeVerdict;
+    const struct {
+        int64_t changeMs;
+        int32_t limit;
+        bool automatic;
+        ChangeVerdict verdict;
+    } verdicts[] = {
+        {54'000'000, 54'000, true, ChangeVerdict::Set},     // at the limit
+        {-54'000'000, 54'000, true, ChangeVerdict::Set},    // at it, clock ahead
+        {54'000'001, 54'000, true, ChangeVerdict::Refuse},  // a millisecond above
+        {-54'000'001, 54'000, true, ChangeVerdict::Refuse}, // above, clock ahead
+        {54'000'001, 54'000, false, ChangeVerdict::Ask},    // by hand: asked first
+        {53'999'999, 54'000, false, ChangeVerdict::Set},    // below
+        {INT64_MAX, 0, true, ChangeVerdict::Set},           // 0: no limit
+        {INT64_MIN, -5, true, ChangeVerdict::Set},          // a bad limit is none
+        {INT64_MIN, 1, true, ChangeVerdict::Refuse},
+        {1'001, 1, true, ChangeVerdict::Refuse},
+    };
+    for (const auto& v : verdicts)
+        EXPECT_EQ(tw::judgeChange(v.changeMs, v.limit, v.automatic), v.verdict)
+            << v.changeMs << " ms, limit " << v.limit << " s";
+
+    const struct {
+        uint64_t seconds;
+        const char* words;
+    } words[] = {{0, "0 Seconds"},
+                 {1, "1 Second"},
+                 {54'000, "15 Hours"},
+                 {172'800, "2 Days"},
+                 {86'400 + 3'600 + 60 + 1, "1 Day 1 Hour 1 Minute 1 Second"},
+                 {172'800 + 180, "2 Days 3 Minutes"}};
+    for (const auto& w : words)
+        EXPECT_EQ(tw::durationWords(w.seconds), w.words);
+    // A part second is a whole one: beyond the limit never reads as the limit.
+    EXPECT_EQ(tw::changeWords(54'000'001), "15 Hours 1 Second");
+    EXPECT_EQ(tw::changeWords(-172'800'000), "2 Days");
+
+    EXPECT_EQ(refusedChangeText(-172'800'000, 54'000),
+              "Not set: the server's time is 2 Days away, more than the 15 Hours allowed for "
+              "automatic changes. Press Set to set it.");
+}
+
+// The schedule's and the retry's Sets are automatic, a person's are not (also
+// once they waited for a server's courtesy); a Set refused by the limit shows
+// the change, says why in the status bar and the log, and is not retried.
+TEST(CycleLimit, AutomaticSetsAndARefusedChange) {
+    Rig rig;
+    rig.settings.autoSetTime = 1;
+    rig.settings.connectionRetry = 1;
+    rig.settings.maximumAutomaticChange = 600;
+    rig.settings.nextCheckText = ScriptedServices::at(100);
+    rig.services.now = 100;
+    CycleEffects e = rig.cycle.tick();
+    ASSERT_TRUE(e.startQuery);
+    EXPECT_TRUE(e.startQuery->automatic);
+    EXPECT_EQ(e.startQuery->maximumChangeSeconds, 600);
+
+    QueryResult refused = outcome(QueryKind::Set, true);
+    refused.differenceText = "2 Days";
+    refused.notSetText = refusedChangeText(172'800'000, 600);
+    e = rig.cycle.queryFinished(refused);
+    EXPECT_EQ(e.differenceText, "2 Days");
+    EXPECT_EQ(e.statusText, refused.notSetText);
+    EXPECT_EQ(e.logEntries, (std::vector<std::string>{kReply, refused.notSetText}));
+    EXPECT_EQ(e.sound, Sound::None);
+    EXPECT_FALSE(rig.cycle.retryPending());
+    EXPECT_EQ(rig.settings.nextCheckText, "T+43300"); // the schedule goes on
+
+    // By hand, and a scheduled Set that waits for the courtesy interval stays
+    // automatic unless a person asks meanwhile.
+    for (const bool personAsks : {false, true}) {
+        SCOPED_TRACE(personAsks ? "a person asks while it waits" : "nobody asks");
+        Rig r;
+        r.settings.autoSetTime = 1;
+        r.settings.nextCheckText = ScriptedServices::at(100);
+        r.services.now = 99;
+        CycleEffects byHand = r.cycle.command(QueryKind::Check);
+        ASSERT_TRUE(byHand.startQuery);
+        EXPECT_FALSE(byHand.startQuery->automatic);
+        r.cycle.queryFinished(outcome(QueryKind::Check, true));
+        r.services.now = 100;
+        EXPECT_FALSE(r.cycle.tick().startQuery); // within 4 s: it waits
+        if (personAsks)
+            r.cycle.command(QueryKind::Set);
+        r.services.now = 103;
+        const CycleEffects later = r.cycle.tick();
+        ASSERT_TRUE(later.startQuery);
+        EXPECT_EQ(later.startQuery->automatic, !personAsks);
+    }
 }
 
 } // namespace

@@ -136,6 +136,73 @@ TEST(QueryWorker, ExitNeverEndsInTheMiddleOfAClockSet) {
     EXPECT_NE(inbox.take(worker), nullptr);
 }
 
+// The limit on automatic changes, against a server 2 days ahead (or 10 s ahead)
+// and a limit of 15 hours: an automatic Set beyond it is not made and says why,
+// one a person asked for asks first, and within it (or with no limit) nothing asks.
+int boxAnswer = IDNO;
+int boxesShown = 0;
+std::string boxText;
+int WINAPI fakeBox(HWND, LPCSTR text, LPCSTR, UINT) {
+    ++boxesShown;
+    boxText = text;
+    return boxAnswer;
+}
+
+TEST(QueryWorker, SetBeyondTheLimitIsRefusedWhenAutomaticAndAskedFirstByHand) {
+    tw::ScopedSeam<ClockSetterSeam> setter({fakeSetPcTime});
+    tw::ScopedSeam<MessageBoxSeam> box({fakeBox});
+    constexpr int kTwoDays = 2 * 86'400;
+    const struct {
+        int serverAhead;
+        int32_t limit;
+        bool automatic;
+        int answer;
+        bool boxShown, setMade;
+        const char* notSet; // the start of the reason, when not set
+    } cases[] = {
+        {kTwoDays, 54'000, true, IDYES, false, false, "Not set: the server's time is 2 Days"},
+        {-kTwoDays, 54'000, true, IDYES, false, false, "Not set: the server's time is 2 Days"},
+        {kTwoDays, 54'000, false, IDNO, true, false, "Not set: the server's time is 2 Days"},
+        {kTwoDays, 54'000, false, IDYES, true, true, ""},
+        {kTwoDays, 0, true, IDNO, false, true, ""},
+        {10, 54'000, true, IDNO, false, true, ""},
+        {10, 54'000, false, IDNO, false, true, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.serverAhead) + " s, limit " + std::to_string(c.limit) +
+                     (c.automatic ? ", automatic" : ", by hand"));
+        resetFake();
+        boxesShown = 0;
+        boxAnswer = c.answer;
+        const int ahead = c.serverAhead;
+        ScriptedServer server({sendFn([ahead] { return tw::demo::daytimeLine(ahead); })});
+        Inbox inbox;
+        QueryWorker worker;
+        QueryRequest r = request(QueryKind::Set, server);
+        r.automatic = c.automatic;
+        r.maximumChangeSeconds = c.limit;
+        ASSERT_TRUE(worker.start(inbox.window, r));
+        const auto done = inbox.take(worker);
+        ASSERT_NE(done, nullptr);
+        EXPECT_TRUE(done->ok) << done->message;
+        EXPECT_EQ(boxesShown, c.boxShown ? 1 : 0);
+        if (c.boxShown) {
+            EXPECT_EQ(boxText.rfind("The server's time is 2 Days", 0), 0u) << boxText;
+            EXPECT_NE(boxText.find(" away, more than the 15 Hours allowed for automatic changes."
+                                   "\n\nSet the PC clock to the server's time?"),
+                      std::string::npos)
+                << boxText;
+        }
+        EXPECT_EQ(setCalls.load(), c.setMade ? 1 : 0);
+        EXPECT_EQ(done->notSetText.substr(0, std::string(c.notSet).size()), c.notSet)
+            << done->notSetText;
+        if (!c.setMade) { // the difference tells the change that was not made
+            EXPECT_NE(done->differenceText.find(" Day"), std::string::npos)
+                << done->differenceText;
+        }
+    }
+}
+
 // A window that cannot be told the outcome still gets its query slot back.
 TEST(QueryWorker, OutcomeThatCannotBePostedIsReportedLost) {
     ScriptedServer server({sendFn([] { return tw::demo::daytimeLine(); })});

@@ -4,6 +4,7 @@
 #include "cycle.h"
 
 #include "server_list.h"
+#include "tw/change_limit.h"
 #include "tw/server_name.h"
 
 #include <algorithm>
@@ -36,7 +37,28 @@ CycleEffects withRefresh(CycleEffects set, CycleEffects&& refresh) {
     return set;
 }
 
+std::string limitReason(int64_t changeMs, int32_t limitSeconds) {
+    return "the server's time is " + tw::changeWords(changeMs) + " away, more than the " +
+           tw::durationWords(static_cast<uint64_t>(limitSeconds)) +
+           " allowed for automatic changes";
+}
+
 } // namespace
+
+std::string refusedChangeText(int64_t changeMs, int32_t limitSeconds) {
+    return "Not set: " + limitReason(changeMs, limitSeconds) + ". Press Set to set it.";
+}
+
+std::string askChangeText(int64_t changeMs, int32_t limitSeconds) {
+    std::string text = limitReason(changeMs, limitSeconds);
+    text[0] = 'T';
+    return text + ".\n\nSet the PC clock to the server's time?";
+}
+
+std::string declinedChangeText(int64_t changeMs) {
+    return "Not set: the server's time is " + tw::changeWords(changeMs) +
+           " away and the PC clock was left as it is.";
+}
 
 Cycle::Cycle(Settings& settings, CycleServices& services, std::string creditLine)
     : settings_(settings), services_(services), creditLine_(std::move(creditLine)) {}
@@ -61,7 +83,7 @@ uint64_t Cycle::courtesyLeftMs(uint64_t nowMs) const {
     return left;
 }
 
-CycleEffects Cycle::command(QueryKind kind) {
+CycleEffects Cycle::command(QueryKind kind, bool automatic) {
     CycleEffects effects;
     // One query at a time: the worker and the library's connection slot are single.
     if (querying_)
@@ -78,6 +100,8 @@ CycleEffects Cycle::command(QueryKind kind) {
         const QueryKind waitingKind =
             (kind == QueryKind::Set || waiting_ == QueryKind::Set) ? QueryKind::Set : kind;
         const bool news = waiting_ != waitingKind;
+        // A person's command makes the waiting one theirs: it may ask them.
+        waitingAutomatic_ = automatic && (!waiting_ || waitingAutomatic_);
         waiting_ = waitingKind;
         if (news && settings_.showStatusBar)
             effects.statusText =
@@ -108,6 +132,8 @@ CycleEffects Cycle::command(QueryKind kind) {
         settings_.networkTimeout > 0 ? settings_.networkTimeout : kDefaultTimeoutSeconds;
     request.serversToAsk = settings_.serversToAsk;
     request.samplesPerServer = settings_.samplesPerServer;
+    request.automatic = automatic && kind == QueryKind::Set;
+    request.maximumChangeSeconds = settings_.maximumAutomaticChange;
     if (request.severalSamplesOrServers())
         request.servers = serversInAskingOrder(settings_);
     effects.startQuery = std::move(request);
@@ -175,6 +201,19 @@ CycleEffects Cycle::queryFinished(const QueryResult& result) {
     effects.pcTimeText = services_.pcTimeText(settings_.displayLocalTime, settings_.datePicture,
                                               settings_.timePicture);
     effects.differenceText = result.differenceText;
+    if (!result.notSetText.empty()) {
+        // Not a failure: the server answered, and retrying would only be
+        // refused again. The regular schedule goes on.
+        clockMatches_ = 0;
+        if (settings_.showStatusBar)
+            effects.statusText = result.notSetText;
+        if (settings_.logEvents) {
+            effects.logEntries.push_back(result.message);
+            effects.logEntries.push_back(result.notSetText);
+        }
+        effects.redrawValues = true;
+        return effects;
+    }
     // The worker words each difference from a cleared flag, so a mismatch after
     // a match is coloured as a mismatch.
     clockMatches_ = result.clockMatches;
@@ -215,7 +254,7 @@ CycleEffects Cycle::tick() {
     if (waiting_ && !querying_ && courtesyLeftMs(services_.monotonicMs()) == 0) {
         const QueryKind kind = *waiting_;
         waiting_.reset();
-        return withRefresh(command(kind), std::move(effects));
+        return withRefresh(command(kind, waitingAutomatic_), std::move(effects));
     }
     if (!settings_.autoSetTime)
         return effects;
@@ -230,13 +269,13 @@ CycleEffects Cycle::tick() {
         // Set keeps the rhythm, and a time long past fires once, not once per
         // missed interval.
         settings_.nextCheckText = services_.nextCheckText(scheduleMinutes(settings_.interval));
-        return withRefresh(command(QueryKind::Set), std::move(effects));
+        return withRefresh(command(QueryKind::Set, true), std::move(effects));
     }
     // Not cleared here: a retry dropped by the network gate is tried again on
     // every tick until a connection exists.
     if (retryPending_ && settings_.connectionRetry &&
         services_.secondsBetween(retryAtText_, now) >= 0)
-        return withRefresh(command(QueryKind::Set), std::move(effects));
+        return withRefresh(command(QueryKind::Set, true), std::move(effects));
     return effects;
 }
 

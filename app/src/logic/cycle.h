@@ -42,6 +42,11 @@ struct QueryRequest {
     std::vector<std::string> servers;
     int32_t serversToAsk = 1;
     int32_t samplesPerServer = 1;
+    // A Set the schedule or the retry issued, and "Maximum automatic change"
+    // (0: no limit): an automatic Set beyond the limit is not made, one asked
+    // for by a person beyond it asks first.
+    bool automatic = false;
+    int32_t maximumChangeSeconds = 0;
     bool severalSamplesOrServers() const {
         return serversToAsk > 1 || (samplesPerServer > 1 && port == kNtpPort);
     }
@@ -72,7 +77,17 @@ struct QueryResult {
     std::vector<std::string> lessOften;
     std::string source;
     std::vector<std::string> rejections;
+    // A Set whose change was beyond the limit and not made (refused, or
+    // declined when asked): why, for the status bar and the log. The
+    // difference then tells the change that was not made.
+    std::string notSetText;
 };
+
+// The texts of a change beyond "Maximum automatic change": changeMs is the
+// change the set would have made (server time minus PC time).
+std::string refusedChangeText(int64_t changeMs, int32_t limitSeconds);
+std::string askChangeText(int64_t changeMs, int32_t limitSeconds);
+std::string declinedChangeText(int64_t changeMs);
 
 enum class Sound { None, Start, Success };
 
@@ -141,8 +156,9 @@ class Cycle {
     Cycle(Settings& settings, CycleServices& services, std::string creditLine);
 
     // Check (3073) or Set (3074), from a menu, a tool button, the tray menu or the
-    // scheduler. Ignored while a query runs.
-    CycleEffects command(QueryKind kind);
+    // scheduler (automatic: a Set the schedule or the retry issued). Ignored
+    // while a query runs.
+    CycleEffects command(QueryKind kind, bool automatic = false);
 
     // The one-second tick: refreshes the PC time and runs the schedule and the retry.
     CycleEffects tick();
@@ -181,6 +197,7 @@ class Cycle {
     uint64_t queryStartMs_ = 0;
     std::string queryServer_; // the current server as the running query started
     std::optional<QueryKind> waiting_;
+    bool waitingAutomatic_ = false; // nobody asked for the waiting command
     bool querying_ = false;
     int32_t clockMatches_ = 0;
     bool retryPending_ = false;

@@ -1,8 +1,11 @@
 #include "query_worker.h"
 
+#include "identity.h"
 #include "library_calls.h"
 #include "program_ids.h"
 #include "program_seams.h"
+#include "tw/change_limit.h"
+#include "tw/filetime.h"
 #include "zymdate.h"
 #include "zymdate_texts.h"
 
@@ -34,8 +37,6 @@ struct Job {
     std::unique_ptr<QueryResult> result; // made before the thread, so a report never needs memory
 };
 
-// The query and, for Set, the clock set; the readings the difference compares
-// are taken as soon as the reply is judged.
 // What the query is doing, posted to the window; a post refused is a progress
 // text lost, nothing more.
 void postProgress(HWND notify, const std::string& text) {
@@ -62,6 +63,48 @@ lib::TimeQuery askSeveral(const QueryRequest& request, HWND notify, QueryResult&
     return asked.time;
 }
 
+// The change a clock set would make: the server's time less the PC's, both
+// read as the difference shows them.
+int64_t changeMs(const SYSTEMTIME& pcLocal, const SYSTEMTIME& serverLocal) {
+    return (tw::systemTimeToUnits(serverLocal) - tw::systemTimeToUnits(pcLocal)) /
+           tw::kUnitsPerMillisecond;
+}
+
+// A Set beyond "Maximum automatic change": an automatic one is not made, one a
+// person asked for is made only when they say yes. True when the set goes on;
+// serverUtc is then aged by the time the question was open.
+bool changeAllowed(const QueryRequest& request, HWND notify, SYSTEMTIME& serverUtc,
+                   QueryResult& result) {
+    SYSTEMTIME pcLocal{};
+    localClock().getLocalTime(&pcLocal);
+    const SYSTEMTIME serverLocal = lib::convertToLocalTime(serverUtc);
+    const int64_t change = changeMs(pcLocal, serverLocal);
+    const tw::ChangeVerdict verdict =
+        tw::judgeChange(change, request.maximumChangeSeconds, request.automatic);
+    if (verdict == tw::ChangeVerdict::Set)
+        return true;
+    if (verdict == tw::ChangeVerdict::Ask) {
+        const ULONGLONG askedAt = localClock().tickCount();
+        const std::string question = askChangeText(change, request.maximumChangeSeconds);
+        if (messageBox().show(notify, question.c_str(), kProgramName,
+                              MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES) {
+            const int64_t waited =
+                static_cast<int64_t>(localClock().tickCount() - askedAt) * tw::kUnitsPerMillisecond;
+            tw::unitsToSystemTime(tw::systemTimeToUnits(serverUtc) + waited, serverUtc);
+            return true;
+        }
+        result.notSetText = declinedChangeText(change);
+    } else {
+        result.notSetText = refusedChangeText(change, request.maximumChangeSeconds);
+    }
+    // The difference shows the change that was not made, as a Check would.
+    result.pcLocal = pcLocal;
+    result.differenceText = lib::differenceText(pcLocal, serverLocal, result.clockMatches);
+    return false;
+}
+
+// The query and, for Set, the clock set; the readings the difference compares
+// are taken as soon as the reply is judged.
 void runQuery(const QueryRequest& request, HWND notify, QueryWorker::Shared& shared,
               QueryResult& result) {
     result.kind = request.kind;
@@ -77,6 +120,11 @@ void runQuery(const QueryRequest& request, HWND notify, QueryWorker::Shared& sha
         return;
     }
     result.delay = query.delay;
+    if (request.kind == QueryKind::Set && !changeAllowed(request, notify, query.serverUtc, result)) {
+        result.serverUtc = query.serverUtc;
+        result.serverLocal = lib::convertToLocalTime(query.serverUtc);
+        return;
+    }
     if (request.kind == QueryKind::Set) {
         // Under the lock stop() takes: the program never ends in the middle of
         // a clock set, and none starts once it is ending.
