@@ -68,8 +68,13 @@ NativeNtpServer::NativeNtpServer(uint8_t host, uint16_t port, double offsetMs,
                           &startup, &process))
         return;
     // A Unix process gives no handle to wait on: its answers tell it is up.
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
+    // Wine then leaves the process handle null and the thread handle holding
+    // whatever it had (seen: 0xd, which is the handle of the caller's standard
+    // output with its tag bit set), so neither is closed.
+    if (process.hProcess != nullptr) {
+        ::CloseHandle(process.hThread);
+        ::CloseHandle(process.hProcess);
+    }
     for (int attempt = 0; attempt < 25 && !answering_; ++attempt)
         answering_ = answers(address_, port_, 200);
 }
