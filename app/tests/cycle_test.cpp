@@ -746,9 +746,12 @@ TEST(ChangeLimit, VerdictsAndWords) {
                  {172'800 + 180, "2 Days 3 Minutes"}};
     for (const auto& w : words)
         EXPECT_EQ(tw::durationWords(w.seconds), w.words);
-    // A part second is a whole one: beyond the limit never reads as the limit.
-    EXPECT_EQ(tw::changeWords(54'000'001), "15 Hours 1 Second");
-    EXPECT_EQ(tw::changeWords(-172'800'000), "2 Days");
+    // To the nearest second, but beyond the limit never reads as the limit.
+    EXPECT_EQ(tw::changeWords(89'499), "1 Minute 29 Seconds");
+    EXPECT_EQ(tw::changeWords(-89'500), "1 Minute 30 Seconds");
+    EXPECT_EQ(tw::changeWords(54'000'001), "15 Hours");
+    EXPECT_EQ(tw::changeWords(54'000'001, 54'000), "15 Hours 1 Second");
+    EXPECT_EQ(tw::changeWords(-172'800'000, 54'000), "2 Days");
 
     EXPECT_EQ(refusedChangeText(-172'800'000, 54'000),
               "Not set: the server's time is 2 Days away, more than the 15 Hours allowed for "

@@ -11,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
+
 #include <atomic>
 #include <fstream>
 #include <sstream>
@@ -141,6 +144,42 @@ TEST(MainWindow, QueryThatCannotStartIsShownAndFreesTheSlot) {
               "The time query could not be started: the system is out of resources");
     ui.command(CMD_CHECK);
     EXPECT_EQ(ui.text(IDC_STATUSBAR).rfind("Waiting until ", 0), 0u) << ui.text(IDC_STATUSBAR);
+}
+
+// The status bar's tip: what the window's tool tips say for the bar.
+std::string statusTip(HWND window) {
+    HWND tips = nullptr;
+    ::EnumThreadWindows(
+        ::GetWindowThreadProcessId(window, nullptr),
+        [](HWND w, LPARAM found) -> BOOL {
+            char name[32] = {};
+            ::GetClassNameA(w, name, sizeof name);
+            if (std::string(name) == TOOLTIPS_CLASSA)
+                *reinterpret_cast<HWND*>(found) = w;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&tips));
+    char text[512] = {};
+    TTTOOLINFOA tool{};
+    tool.cbSize = TTTOOLINFOA_V1_SIZE;
+    tool.hwnd = window;
+    tool.uId = reinterpret_cast<UINT_PTR>(::GetDlgItem(window, IDC_STATUSBAR));
+    tool.lpszText = text;
+    ::SendMessageA(tips, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&tool));
+    return text;
+}
+
+// A status text the bar cuts shows whole in the bar's tip; one that fits has none.
+TEST(MainWindow, AStatusTextTooLongForTheBarIsItsTip) {
+    tw::ScopedSeam<ThreadSeam> threadScope({noThread});
+    Settings s = quietSettings();
+    WindowOnThread ui(s);
+    ASSERT_NE(ui.window(), nullptr);
+    ui.command(CMD_CHECK);
+    EXPECT_EQ(statusTip(ui.window()),
+              "The time query could not be started: the system is out of resources");
+    ui.command(CMD_CHECK); // "Waiting until 11:30:15 PM to ask 127.0.0.1 again" fits
+    EXPECT_EQ(statusTip(ui.window()), "") << ui.text(IDC_STATUSBAR);
 }
 
 // The notification area: refused a number of times (as before the taskbar

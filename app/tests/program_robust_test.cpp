@@ -76,7 +76,7 @@ TEST(ProgramRobustTime, AnAutomaticSetBeyondTheLimitIsRefusedAndOneByHandAsks) {
         " away, more than the 1 Minute allowed for automatic changes. Press Set to set it.";
     ASSERT_TRUE(waitFor([&] { return statusOf(window).starts_with("Not set: "); }, 20s))
         << statusOf(window);
-    EXPECT_THAT(statusOf(window), StartsWith("Not set: the server's time is 1 Minute 3"));
+    EXPECT_THAT(statusOf(window), StartsWith("Not set: the server's time is 1 Minute "));
     EXPECT_THAT(statusOf(window), EndsWith(limitText));
     EXPECT_THAT(text(window, IDC_DIFFERENCE), HasSubstr("1 Minute"));
     EXPECT_THAT(installation.log(), EndsWith(limitText + "\r\n"));
@@ -92,12 +92,12 @@ TEST(ProgramRobustTime, AnAutomaticSetBeyondTheLimitIsRefusedAndOneByHandAsks) {
         return question;
     };
     const std::string question = setByHand(IDNO);
-    EXPECT_THAT(question, StartsWith("The server's time is 1 Minute 3"));
+    EXPECT_THAT(question, StartsWith("The server's time is 1 Minute "));
     EXPECT_THAT(question, HasSubstr(" away, more than the 1 Minute allowed for automatic changes."));
     ASSERT_TRUE(waitFor([&] { return statusOf(window).find("left as it is") != std::string::npos; },
                         10s))
         << statusOf(window);
-    EXPECT_THAT(statusOf(window), StartsWith("Not set: the server's time is 1 Minute 3"));
+    EXPECT_THAT(statusOf(window), StartsWith("Not set: the server's time is 1 Minute "));
 
     ::SetDlgItemTextA(window, IDC_DIFFERENCE, "");
     EXPECT_THAT(setByHand(IDYES), HasSubstr("Set the PC clock to the server's time?"));

@@ -121,16 +121,19 @@ void MainWindow::addToolTips() {
     toolTips_.reset(::CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT,
                                       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                                       instance_, nullptr));
-    HWND tips = toolTips_.get();
-    for (const ToolButton& button : kToolButtons) {
+    const auto addTool = [this](HWND control, const char* text) {
         TTTOOLINFOA tool{};
         tool.cbSize = TTTOOLINFOA_V1_SIZE;
         tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
         tool.hwnd = window();
-        tool.uId = reinterpret_cast<UINT_PTR>(item(button.command));
-        tool.lpszText = const_cast<char*>(button.tip);
-        ::SendMessageA(tips, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
-    }
+        tool.uId = reinterpret_cast<UINT_PTR>(control);
+        tool.lpszText = const_cast<char*>(text);
+        ::SendMessageA(toolTips_.get(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    };
+    for (const ToolButton& button : kToolButtons)
+        addTool(item(button.command), button.tip);
+    // The status bar's tip is its text while the bar cuts it (setStatus).
+    addTool(statusBar_, "");
 }
 
 bool MainWindow::onCommand(int id, int code, HWND /*control*/) {
@@ -389,6 +392,30 @@ void MainWindow::apply(const CycleEffects& effects) {
 
 void MainWindow::setStatus(const std::string& text) {
     ::SetWindowTextA(statusBar_, text.c_str());
+    // The bar is narrower than many texts (a failure's reason, a refused
+    // change, the servers outvoted): a text it cuts shows whole in a tip.
+    std::string tip;
+    if (HDC dc = ::GetDC(statusBar_)) {
+        const HGDIOBJ old = ::SelectObject(
+            dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(statusBar_, WM_GETFONT, 0, 0)));
+        SIZE extent{};
+        RECT room{};
+        ::GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+        ::GetClientRect(statusBar_, &room);
+        ::SelectObject(dc, old);
+        ::ReleaseDC(statusBar_, dc);
+        // The bar draws its text inside a sunken border and a margin.
+        if (extent.cx > room.right - ::GetSystemMetrics(SM_CXEDGE) * 4)
+            tip = text;
+        // Lines as wide as the bar, under it.
+        ::SendMessageA(toolTips_.get(), TTM_SETMAXTIPWIDTH, 0, room.right);
+    }
+    TTTOOLINFOA tool{};
+    tool.cbSize = TTTOOLINFOA_V1_SIZE;
+    tool.hwnd = window();
+    tool.uId = reinterpret_cast<UINT_PTR>(statusBar_);
+    tool.lpszText = tip.data();
+    ::SendMessageA(toolTips_.get(), TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void MainWindow::refreshPcTime() {

@@ -55,12 +55,15 @@ inline std::string durationWords(uint64_t seconds) {
     return text;
 }
 
-// The size of a change in words, a part second counted as a whole one, so a
-// change beyond a limit never reads as the limit itself.
-inline std::string changeWords(int64_t changeMs) {
+// The size of a change in words, to the nearest second; a change beyond a
+// limit of limitSeconds reads as more than the limit, never as the limit itself.
+inline std::string changeWords(int64_t changeMs, int32_t limitSeconds = 0) {
     const uint64_t size = changeMs < 0 ? 0 - static_cast<uint64_t>(changeMs)
                                        : static_cast<uint64_t>(changeMs);
-    return durationWords(size / 1000 + (size % 1000 != 0 ? 1 : 0));
+    uint64_t seconds = size / 1000 + (size % 1000 >= 500 ? 1 : 0);
+    if (beyondLimit(changeMs, limitSeconds) && seconds <= static_cast<uint64_t>(limitSeconds))
+        seconds = static_cast<uint64_t>(limitSeconds) + 1;
+    return durationWords(seconds);
 }
 
 } // namespace tw
