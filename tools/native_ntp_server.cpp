@@ -54,12 +54,10 @@ bool answers(const std::string& address, uint16_t port, int waitMs) {
 
 } // namespace
 
-NativeNtpServer::NativeNtpServer(uint8_t host, uint16_t port, double offsetMs,
-                                 int lifetimeSeconds)
+NativeNtpServer::NativeNtpServer(uint8_t host, uint16_t port, double offsetMs, int lifetimeSeconds)
     : address_("127.0.0." + std::to_string(host)), port_(port) {
-    std::string command = wineDosPath("/usr/bin/python3") + " " +
-                          std::string(TW_TOOLS_DIR) + "/loopback_ntp.py" + " " +
-                          address_ + " " + std::to_string(port) + " " +
+    std::string command = wineDosPath("/usr/bin/python3") + " " + std::string(TW_TOOLS_DIR) +
+                          "/loopback_ntp.py" + " " + address_ + " " + std::to_string(port) + " " +
                           std::to_string(offsetMs) + " " + std::to_string(lifetimeSeconds);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;

@@ -673,9 +673,9 @@ TEST(CycleSeveralServers, AskingOrderProgressStatusAndCourtesy) {
     rig.settings.samplesPerServer = 1;
     EXPECT_EQ(serversInAskingOrder(rig.settings), std::vector<std::string>{"c.example"});
     rig.settings.serversToAsk = 3;
-    EXPECT_EQ(serversInAskingOrder(rig.settings),
-              (std::vector<std::string>{"c.example", "d.example", "a.example",
-                                        "b.example (note)"}));
+    EXPECT_EQ(
+        serversInAskingOrder(rig.settings),
+        (std::vector<std::string>{"c.example", "d.example", "a.example", "b.example (note)"}));
     rig.settings.currentServer = "elsewhere.example";
     EXPECT_EQ(serversInAskingOrder(rig.settings).size(), 5u);
     rig.settings.currentServer = "c.example";
@@ -728,8 +728,7 @@ TEST(ChangeLimit, VerdictsAndWords) {
         {53'999'999, 54'000, false, ChangeVerdict::Set},    // below
         {INT64_MAX, 0, true, ChangeVerdict::Set},           // 0: no limit
         {INT64_MIN, -5, true, ChangeVerdict::Set},          // a bad limit is none
-        {INT64_MIN, 1, true, ChangeVerdict::Refuse},
-        {1'001, 1, true, ChangeVerdict::Refuse},
+        {INT64_MIN, 1, true, ChangeVerdict::Refuse},        {1'001, 1, true, ChangeVerdict::Refuse},
     };
     for (const auto& v : verdicts)
         EXPECT_EQ(tw::judgeChange(v.changeMs, v.limit, v.automatic), v.verdict)

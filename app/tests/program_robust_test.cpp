@@ -9,8 +9,8 @@ namespace {
 
 using namespace tickwell::program_testing;
 using ::testing::StartsWith;
-using tw::testserver::DatagramServer;
 using tw::testserver::Datagram;
+using tw::testserver::DatagramServer;
 using tw::testserver::NativeNtpServer;
 
 constexpr uint16_t kNtp = 123;
@@ -93,9 +93,10 @@ TEST(ProgramRobustTime, AnAutomaticSetBeyondTheLimitIsRefusedAndOneByHandAsks) {
     };
     const std::string question = setByHand(IDNO);
     EXPECT_THAT(question, StartsWith("The server's time is 1 Minute "));
-    EXPECT_THAT(question, HasSubstr(" away, more than the 1 Minute allowed for automatic changes."));
-    ASSERT_TRUE(waitFor([&] { return statusOf(window).find("left as it is") != std::string::npos; },
-                        10s))
+    EXPECT_THAT(question,
+                HasSubstr(" away, more than the 1 Minute allowed for automatic changes."));
+    ASSERT_TRUE(
+        waitFor([&] { return statusOf(window).find("left as it is") != std::string::npos; }, 10s))
         << statusOf(window);
     EXPECT_THAT(statusOf(window), StartsWith("Not set: the server's time is 1 Minute "));
 

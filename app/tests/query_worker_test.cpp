@@ -203,8 +203,7 @@ TEST(QueryWorker, SetBeyondTheLimitIsRefusedWhenAutomaticAndAskedFirstByHand) {
         EXPECT_EQ(setCalls.load(), c.setMade ? 1 : 0);
         EXPECT_EQ(done->notSetText, c.notSet);
         if (!c.setMade) { // the difference tells the change that was not made
-            EXPECT_NE(done->differenceText.find(" Day"), std::string::npos)
-                << done->differenceText;
+            EXPECT_NE(done->differenceText.find(" Day"), std::string::npos) << done->differenceText;
         }
     }
 }

@@ -39,8 +39,7 @@ CycleEffects withRefresh(CycleEffects set, CycleEffects&& refresh) {
 
 std::string limitReason(int64_t changeMs, int32_t limitSeconds) {
     return "the server's time is " + tw::changeWords(changeMs, limitSeconds) +
-           " away, more than the " +
-           tw::durationWords(static_cast<uint64_t>(limitSeconds)) +
+           " away, more than the " + tw::durationWords(static_cast<uint64_t>(limitSeconds)) +
            " allowed for automatic changes";
 }
 

@@ -47,9 +47,10 @@ void postProgress(HWND notify, const std::string& text) {
 
 // Several servers or a burst: the agreed time and what became of each server.
 lib::TimeQuery askSeveral(const QueryRequest& request, HWND notify, QueryResult& result) {
-    lib::ServersQuery asked = lib::askTimeServers(
-        request.servers, request.port, request.timeoutSeconds, request.serversToAsk,
-        request.samplesPerServer, [notify](const std::string& text) { postProgress(notify, text); });
+    lib::ServersQuery asked =
+        lib::askTimeServers(request.servers, request.port, request.timeoutSeconds,
+                            request.serversToAsk, request.samplesPerServer,
+                            [notify](const std::string& text) { postProgress(notify, text); });
     for (const lib::AskedServer& a : asked.asked) {
         result.askedServers.push_back(a.server);
         if (a.rateKiss)
@@ -120,7 +121,8 @@ void runQuery(const QueryRequest& request, HWND notify, QueryWorker::Shared& sha
         return;
     }
     result.delay = query.delay;
-    if (request.kind == QueryKind::Set && !changeAllowed(request, notify, query.serverUtc, result)) {
+    if (request.kind == QueryKind::Set &&
+        !changeAllowed(request, notify, query.serverUtc, result)) {
         result.serverUtc = query.serverUtc;
         result.serverLocal = lib::convertToLocalTime(query.serverUtc);
         return;

@@ -20,8 +20,8 @@ enum class ChangeVerdict {
 inline bool beyondLimit(int64_t changeMs, int32_t limitSeconds) {
     if (limitSeconds <= 0)
         return false;
-    const uint64_t size = changeMs < 0 ? 0 - static_cast<uint64_t>(changeMs)
-                                       : static_cast<uint64_t>(changeMs);
+    const uint64_t size =
+        changeMs < 0 ? 0 - static_cast<uint64_t>(changeMs) : static_cast<uint64_t>(changeMs);
     return size > static_cast<uint64_t>(limitSeconds) * 1000;
 }
 
@@ -58,8 +58,8 @@ inline std::string durationWords(uint64_t seconds) {
 // The size of a change in words, to the nearest second; a change beyond a
 // limit of limitSeconds reads as more than the limit, never as the limit itself.
 inline std::string changeWords(int64_t changeMs, int32_t limitSeconds = 0) {
-    const uint64_t size = changeMs < 0 ? 0 - static_cast<uint64_t>(changeMs)
-                                       : static_cast<uint64_t>(changeMs);
+    const uint64_t size =
+        changeMs < 0 ? 0 - static_cast<uint64_t>(changeMs) : static_cast<uint64_t>(changeMs);
     uint64_t seconds = size / 1000 + (size % 1000 >= 500 ? 1 : 0);
     if (beyondLimit(changeMs, limitSeconds) && seconds <= static_cast<uint64_t>(limitSeconds))
         seconds = static_cast<uint64_t>(limitSeconds) + 1;

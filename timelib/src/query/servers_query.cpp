@@ -37,8 +37,8 @@ constexpr int64_t kWholeSecondReplyUnits = tw::kUnitsPerSecond;
 // the way (each of its addresses in turn), then the rest of its burst.
 class NtpPeer {
   public:
-    NtpPeer(std::string server, int samplesWanted)
-        : server_(std::move(server)), wanted_(samplesWanted) {}
+    NtpPeer(std::string server, int samplesWanted, uint32_t spacingMs)
+        : server_(std::move(server)), wanted_(samplesWanted), spacingMs_(spacingMs) {}
 
     void start(int port, uint32_t nowMs, uint32_t contactMs) {
         contactEndMs_ = nowMs + contactMs;
@@ -59,9 +59,8 @@ class NtpPeer {
     uint32_t nextEventMs() const {
         switch (state_) {
         case State::Contacting:
-            return std::min(addressEndMs_, requestsToAddress_ < kNtpRequestsPerAddress
-                                               ? nextSendMs_
-                                               : kNever);
+            return std::min(addressEndMs_,
+                            requestsToAddress_ < kNtpRequestsPerAddress ? nextSendMs_ : kNever);
         case State::Bursting:
             return samplesRequested_ < wanted_ ? nextSendMs_ : replyUntilMs_;
         case State::Finished:
@@ -130,8 +129,8 @@ class NtpPeer {
             fail(std::move(judged.message));
             return;
         }
-        samples_.push_back(Sample{judged.offsetUnits, judged.delayUnits,
-                                  judged.rootDistanceUnits, std::move(judged.message)});
+        samples_.push_back(Sample{judged.offsetUnits, judged.delayUnits, judged.rootDistanceUnits,
+                                  std::move(judged.message)});
         const auto packet = ntp::parse(datagram);
         const bool answersLast = packet && packet->originate == sent_.back().transmit;
         if (state_ == State::Contacting) {
@@ -245,7 +244,7 @@ class NtpPeer {
     uint32_t lastSendMs_ = 0;
     uint32_t gapMs_ = 1;
     uint32_t replyUntilMs_ = 0;
-    uint32_t spacingMs_ = kSampleSpacingMs;
+    uint32_t spacingMs_;
     int requestsToAddress_ = 0;
     int samplesRequested_ = 0;
     int error_ = net::kTimedOut; // why it gave nothing, if it does not
@@ -271,9 +270,8 @@ class ProgressReport {
 };
 
 std::vector<ServerAnswer> askNtpServers(const std::vector<std::string>& servers,
-                                        const ServersRequest& request,
-                                        const net::Deadline& overall, const TimeLine& line,
-                                        ProgressReport& report) {
+                                        const ServersRequest& request, const net::Deadline& overall,
+                                        const TimeLine& line, ProgressReport& report) {
     std::vector<std::unique_ptr<NtpPeer>> peers;
     size_t nextServer = 0;
     const auto engaged = [&] {
@@ -285,7 +283,8 @@ std::vector<ServerAnswer> askNtpServers(const std::vector<std::string>& servers,
         // Keep as many servers engaged as were asked for, while the list lasts.
         while (nextServer < servers.size() && engaged() < request.serversToAsk &&
                overall.leftMs() > 0) {
-            auto peer = std::make_unique<NtpPeer>(servers[nextServer], request.samplesPerServer);
+            auto peer = std::make_unique<NtpPeer>(servers[nextServer], request.samplesPerServer,
+                                                  request.sampleSpacingMs);
             ++nextServer;
             peer->start(request.port, overall.spentMs(),
                         contactShareMs(overall.leftMs(), servers.size() - nextServer));
@@ -343,9 +342,8 @@ std::vector<ServerAnswer> askNtpServers(const std::vector<std::string>& servers,
 }
 
 std::vector<ServerAnswer> askTcpServers(const std::vector<std::string>& servers,
-                                        const ServersRequest& request,
-                                        const net::Deadline& overall, const TimeLine& line,
-                                        ProgressReport& report) {
+                                        const ServersRequest& request, const net::Deadline& overall,
+                                        const TimeLine& line, ProgressReport& report) {
     std::vector<ServerAnswer> answers;
     int answered = 0;
     for (size_t i = 0; i < servers.size() && answered < request.serversToAsk; ++i) {

@@ -6,6 +6,8 @@
 // each server is asked once, one after another.
 #pragma once
 
+#include "burst_rules.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -53,9 +55,12 @@ using QueryProgress = std::function<void(const std::string& text)>;
 struct ServersRequest {
     std::vector<std::string> servers; // in order; cleaned and made distinct by askTimeServers
     int port = 123;
-    uint32_t budgetMs = 0;            // the whole call; 0: kNtpDefaultBudgetMs
-    int serversToAsk = 1;             // held within 1..kMaxServersToAsk
-    int samplesPerServer = 1;         // held within 1..kMaxSamplesPerServer; 1 over TCP
+    uint32_t budgetMs = 0;    // the whole call; 0: kNtpDefaultBudgetMs
+    int serversToAsk = 1;     // held within 1..kMaxServersToAsk
+    int samplesPerServer = 1; // held within 1..kMaxSamplesPerServer; 1 over TCP
+    // Between the samples of a burst: the public servers' courtesy interval.
+    // Only a benchmark against its own server asks faster.
+    uint32_t sampleSpacingMs = kSampleSpacingMs;
 };
 
 ServersOutcome askTimeServers(const ServersRequest& request, const QueryProgress& progress);
