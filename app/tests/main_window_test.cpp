@@ -127,25 +127,6 @@ TEST(MainWindow, ValuesStandOnBlackInTheirColours) {
     ::DeleteDC(dc);
 }
 
-HANDLE noThread(unsigned(__stdcall*)(void*), void*) {
-    return nullptr;
-}
-
-// A query whose thread cannot start is a failure the window shows, and the one
-// query slot is free again: the next Check is not ignored as "busy" (it waits
-// for the server's courtesy time, which it says).
-TEST(MainWindow, QueryThatCannotStartIsShownAndFreesTheSlot) {
-    tw::ScopedSeam<ThreadSeam> threadScope({noThread});
-    Settings s = quietSettings();
-    WindowOnThread ui(s);
-    ASSERT_NE(ui.window(), nullptr);
-    ui.command(CMD_CHECK);
-    EXPECT_EQ(ui.text(IDC_SERVER_TIME),
-              "The time query could not be started: the system is out of resources");
-    ui.command(CMD_CHECK);
-    EXPECT_EQ(ui.text(IDC_STATUSBAR).rfind("Waiting until ", 0), 0u) << ui.text(IDC_STATUSBAR);
-}
-
 // The status bar's tip: what the window's tool tips say for the bar.
 std::string statusTip(HWND window) {
     HWND tips = nullptr;
@@ -169,18 +150,30 @@ std::string statusTip(HWND window) {
     return text;
 }
 
-// A status text the bar cuts shows whole in the bar's tip; one that fits has none.
-TEST(MainWindow, AStatusTextTooLongForTheBarIsItsTip) {
+HANDLE noThread(unsigned(__stdcall*)(void*), void*) {
+    return nullptr;
+}
+
+// A query whose thread cannot start is a failure the window shows, and the one
+// query slot is free again: the next Check is not ignored as "busy" (it waits
+// for the server's courtesy time, which it says). The failure is too long for
+// the status bar and shows whole in its tip; the shorter text after it has none.
+TEST(MainWindow, QueryThatCannotStartIsShownAndFreesTheSlot) {
     tw::ScopedSeam<ThreadSeam> threadScope({noThread});
     Settings s = quietSettings();
     WindowOnThread ui(s);
     ASSERT_NE(ui.window(), nullptr);
     ui.command(CMD_CHECK);
-    EXPECT_EQ(statusTip(ui.window()),
-              "The time query could not be started: the system is out of resources");
-    ui.command(CMD_CHECK); // "Waiting until 11:30:15 PM to ask 127.0.0.1 again" fits
+    const std::string failure =
+        "The time query could not be started: the system is out of resources";
+    EXPECT_EQ(ui.text(IDC_SERVER_TIME), failure);
+    EXPECT_EQ(statusTip(ui.window()), failure);
+    ui.command(CMD_CHECK);
+    EXPECT_EQ(ui.text(IDC_STATUSBAR).rfind("Waiting until ", 0), 0u) << ui.text(IDC_STATUSBAR);
     EXPECT_EQ(statusTip(ui.window()), "") << ui.text(IDC_STATUSBAR);
 }
+
+
 
 // The notification area: refused a number of times (as before the taskbar
 // exists at a logon), then taken.
