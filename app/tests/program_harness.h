@@ -56,10 +56,14 @@ inline bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds
 }
 
 // Asks the window itself: for a window of another process GetWindowText gives
-// only the caption the system keeps, which a status bar does not use.
+// only the caption the system keeps, which a status bar does not use. Within
+// a time limit: a window of a thread that is busy elsewhere (a query's thread
+// owns one while it shows a question) must not hold the test for ever.
 inline std::string windowText(HWND window) {
     char text[1024] = {};
-    ::SendMessageA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text));
+    DWORD_PTR copied = 0;
+    ::SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text),
+                          SMTO_ABORTIFHUNG, 2000, &copied);
     return text;
 }
 
@@ -209,9 +213,7 @@ class Running {
 };
 
 inline std::string text(HWND window, int id) {
-    char buffer[1024] = {};
-    ::GetDlgItemTextA(window, id, buffer, sizeof(buffer));
-    return buffer;
+    return windowText(::GetDlgItem(window, id));
 }
 
 inline std::string iniValue(const std::string& file, const char* section, const char* key) {
