@@ -27,6 +27,8 @@ namespace tickwell::service {
 
 inline constexpr char kPipeName[] = "\\\\.\\pipe\\TickwellTime";
 inline constexpr size_t kMaxRequestBytes = 1024;
+// The longest server a request may name (a host name alone is at most 253).
+inline constexpr size_t kMaxServerBytes = 255;
 // What a reply may grow to; a client reads at most this much.
 inline constexpr size_t kMaxReplyBytes = 8192;
 
@@ -48,19 +50,19 @@ struct ParsedRequest {
 // unknown verb, an argument to STATUS, a server name longer than 255 bytes.
 ParsedRequest parseRequest(std::string_view bytes);
 
-// The request as a client sends it.
+// The request as a client sends it (STATUS takes no server: one given is left out).
 std::string requestText(const Request& request);
 
 // The outcome of CHECK or SET, or the service's state for STATUS.
 struct Reply {
     enum class Result { Ok, Failed, Error } result = Result::Error;
-    std::string server;         // the cleaned name of the server the time came from
+    std::string server;                   // the cleaned name of the server the time came from
     std::optional<SYSTEMTIME> serverTime; // UTC, to the millisecond
     double delayMs = 0;
-    std::string message;        // the server's reply, or why there is no time
-    std::string difference;     // the worded difference or clock change
-    bool clockMatches = false;  // difference is "PC Clock Matches"
-    bool clockSet = false;      // SET: the clock was set
+    std::string message;       // the server's reply, or why there is no time
+    std::string difference;    // the worded difference or clock change
+    bool clockMatches = false; // difference is "PC Clock Matches"
+    bool clockSet = false;     // SET: the clock was set
     // STATUS: the last outcome, when it was (local time text), the next check
     // (empty when the service keeps no schedule), whether it keeps one.
     std::string lastOutcome;
@@ -69,6 +71,9 @@ struct Reply {
     bool schedule = false;
 };
 
+// Each text value is cut to kMaxReplyValueBytes, so the whole always fits in
+// kMaxReplyBytes.
+inline constexpr size_t kMaxReplyValueBytes = 1024;
 std::string replyText(const Reply& reply);
 
 // Reads a reply; none when the text is not one (a client then says the
