@@ -15,6 +15,10 @@ namespace tickwell::service {
 
 inline constexpr int kMaxSetsPerMinute = 6;
 inline constexpr uint64_t kCourtesyMs = 4'000;
+// The longest a RATE kiss stretches a server's wait.
+inline constexpr uint64_t kLongestCourtesyMs = 3'600'000;
+// The window kMaxSetsPerMinute counts in.
+inline constexpr uint64_t kSetWindowMs = 60'000;
 
 // The server a client named may be asked (compared as the query cleans names,
 // in any case).
@@ -47,6 +51,7 @@ class ServerCourtesy {
 
   private:
     struct Entry {
+        bool asked = false; // a RATE kiss may come before the ask is noted
         uint64_t lastMs = 0;
         uint64_t waitMs = kCourtesyMs;
     };
