@@ -2,7 +2,8 @@
 // time style, the tray icon rotation and the default server list. No Win32.
 #pragma once
 
-#include <array>
+#include "tw/default_servers.h"
+
 #include <string>
 #include <string_view>
 
@@ -26,14 +27,8 @@ Pictures picturesForStyle(int timeStyle);
 // again; a number outside the fourteen icons also starts again at 1.
 int rotatedTrayIcon(int trayIcon);
 
-// "Server0" .. "Server13": public Daytime servers of the national time service.
-// "Server3", the default current server, is the name that rotates over them all.
-inline constexpr std::array<std::string_view, 14> kDefaultServers = {
-    "time-a-g.nist.gov",    "time-b-g.nist.gov",     "time-c-g.nist.gov",   "time.nist.gov",
-    "time-d-g.nist.gov",    "time-e-g.nist.gov",     "time-a-wwv.nist.gov", "time-b-wwv.nist.gov",
-    "time-c-wwv.nist.gov",  "time-d-wwv.nist.gov",   "time-a-b.nist.gov",   "time-b-b.nist.gov",
-    "utcnist.colorado.edu", "utcnist2.colorado.edu",
-};
+// The default servers, shared with the service.
+using tw::kDefaultServers;
 
 // The slot of the default current server: the name that rotates over them all.
 inline constexpr int kDefaultCurrentServerSlot = 3;

@@ -114,9 +114,10 @@ void LoadSettings(Settings& s, const std::string& iniPath) {
         if (SaveSettings(s))
             readServerList(s, ini);
         if (s.serverCount == 0) {
-            for (size_t i = 1; i < kDefaultServers.size(); ++i)
+            for (size_t i = tw::kFirstListedDefaultServer; i < kDefaultServers.size(); ++i)
                 s.serverList[i] = std::string(kDefaultServers[i]);
-            s.serverCount = static_cast<int>(kDefaultServers.size()) - 1;
+            s.serverCount =
+                static_cast<int>(kDefaultServers.size() - tw::kFirstListedDefaultServer);
             if (s.currentServer.empty())
                 s.currentServer = s.serverList[kDefaultCurrentServerSlot];
         }

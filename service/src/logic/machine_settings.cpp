@@ -1,0 +1,111 @@
+#include "machine_settings.h"
+
+#include "tw/default_servers.h"
+#include "tw/server_name.h"
+
+#include <algorithm>
+#include <array>
+#include <set>
+#include <string_view>
+
+namespace tickwell::service {
+
+namespace {
+
+// One value and the setting it fills: a number, a flag, or (neither) the server list.
+struct Field {
+    MachineValue value;
+    int32_t MachineSettings::*number = nullptr;
+    bool MachineSettings::*flag = nullptr;
+};
+
+using Kind = MachineValue::Kind;
+constexpr Field kFields[] = {
+    {{"Servers", Kind::Text}},
+    {{"Port", Kind::Number, 1, 65535}, &MachineSettings::port},
+    {{"Timeout", Kind::Number, 1, 300}, &MachineSettings::timeoutSeconds},
+    {{"Servers to ask", Kind::Number, 1, 5}, &MachineSettings::serversToAsk},
+    {{"Samples per server", Kind::Number, 1, 8}, &MachineSettings::samplesPerServer},
+    {{"Automatic set", Kind::Number, 0, 1}, nullptr, &MachineSettings::autoSet},
+    {{"Interval", Kind::Number, 1, 44640}, &MachineSettings::intervalMinutes},
+    {{"Maximum automatic change", Kind::Number, 0, 2147483647},
+     &MachineSettings::maximumChangeSeconds},
+    {{"Allow users' servers", Kind::Number, 0, 1}, nullptr, &MachineSettings::allowUsersServers},
+};
+
+constexpr auto kValues = [] {
+    std::array<MachineValue, std::size(kFields)> values{};
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = kFields[i].value;
+    return values;
+}();
+
+constexpr std::string_view kServerSeparators = ",; \t\r\n";
+
+// The list a "Servers" text names, each server once; empty when it names none.
+std::vector<std::string> serverList(std::string_view text) {
+    std::vector<std::string> servers;
+    std::set<std::string> seen;
+    while (!text.empty()) {
+        const size_t end = std::min(text.find_first_of(kServerSeparators), text.size());
+        const std::string_view entry = text.substr(0, end);
+        text.remove_prefix(std::min(end + 1, text.size()));
+        // An entry that is only a note ("(backup)") names no server either.
+        const std::string identity = tw::serverIdentity(entry);
+        if (!identity.empty() && seen.insert(identity).second)
+            servers.emplace_back(entry);
+    }
+    return servers;
+}
+
+std::optional<int64_t> numberIn(const ValueReader& reader, const MachineValue& value) {
+    if (!reader.number)
+        return std::nullopt;
+    const std::optional<uint32_t> number = reader.number(value.name);
+    if (!number || *number < value.low || *number > value.high)
+        return std::nullopt;
+    return *number;
+}
+
+std::vector<std::string> serversIn(const ValueReader& reader, const MachineValue& value) {
+    if (!reader.text)
+        return {};
+    const std::optional<std::string> text = reader.text(value.name);
+    return text ? serverList(*text) : std::vector<std::string>{};
+}
+
+} // namespace
+
+std::span<const MachineValue> machineValues() {
+    return kValues;
+}
+
+MachineSettings machineSettings(const ValueReader& policy, const ValueReader& machine) {
+    MachineSettings settings;
+    for (const Field& field : kFields) {
+        if (field.value.kind == Kind::Text) {
+            settings.servers = serversIn(policy, field.value);
+            if (settings.servers.empty())
+                settings.servers = serversIn(machine, field.value);
+            if (settings.servers.empty())
+                settings.servers = defaultServers();
+            continue;
+        }
+        std::optional<int64_t> number = numberIn(policy, field.value);
+        if (!number)
+            number = numberIn(machine, field.value);
+        if (!number)
+            continue; // the default stays
+        if (field.number != nullptr)
+            settings.*field.number = static_cast<int32_t>(*number);
+        else
+            settings.*field.flag = *number != 0;
+    }
+    return settings;
+}
+
+std::vector<std::string> defaultServers() {
+    return {tw::kDefaultServers.begin() + tw::kFirstListedDefaultServer, tw::kDefaultServers.end()};
+}
+
+} // namespace tickwell::service
