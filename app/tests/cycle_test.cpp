@@ -701,6 +701,14 @@ TEST(CycleSeveralServers, AskingOrderProgressStatusAndCourtesy) {
     rig.services.now = 1002;
     EXPECT_FALSE(rig.cycle.command(QueryKind::Check).startQuery);
 
+    // A Set the Tickwell Time service made says so.
+    rig.services.now = 2000;
+    rig.cycle.command(QueryKind::Set);
+    QueryResult bySet = outcome(QueryKind::Set, true);
+    bySet.viaService = true;
+    EXPECT_EQ(rig.cycle.queryFinished(bySet).statusText,
+              kCredit + " (set by the Tickwell Time service)");
+
     // Samples alone count only over NTP.
     QueryRequest daytime;
     daytime.port = 13;

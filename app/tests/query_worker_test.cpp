@@ -208,6 +208,77 @@ TEST(QueryWorker, SetBeyondTheLimitIsRefusedWhenAutomaticAndAskedFirstByHand) {
     }
 }
 
+// A Set goes through the Tickwell Time service when it answers, and the
+// program sets the clock itself only when no service is there.
+std::optional<service::Reply> serviceReply;
+service::ClientAnswer fakeService(const service::Request& request, uint32_t) {
+    service::ClientAnswer answer;
+    if (request.verb != service::Verb::Set || request.server != "127.0.0.1")
+        answer.error = "unexpected request";
+    else if (!serviceReply)
+        answer.serviceAbsent = true;
+    else
+        answer.reply = serviceReply;
+    return answer;
+}
+
+TEST(QueryWorker, ASetGoesThroughTheServiceWhenItAnswers) {
+    tw::ScopedSeam<ClockSetterSeam> setter({fakeSetPcTime});
+    tw::ScopedSeam<ServiceSetSeam> seam({fakeService});
+    using service::Reply;
+    const auto reply = [](Reply::Result result, const std::string& difference, bool set) {
+        Reply r;
+        r.result = result;
+        r.server = "127.0.0.1";
+        r.message = result == Reply::Result::Ok ? "the server's line" : "why not";
+        if (result == Reply::Result::Ok) {
+            ::GetSystemTime(&r.serverTime.emplace());
+            r.difference = difference;
+            r.clockMatches = difference == "PC Clock Matches";
+            r.clockSet = set;
+        }
+        return r;
+    };
+    const struct {
+        const char* what;
+        std::optional<Reply> answer;
+        bool ok, viaService, ownSet;
+        const char* difference;
+        const char* notSet;
+    } cases[] = {
+        {"no service: the program sets it", std::nullopt, true, false, true, "PC Clock Matches",
+         ""},
+        {"set by the service", reply(Reply::Result::Ok, "PC Clock Matches", true), true, true,
+         false, "PC Clock Matches", ""},
+        {"the service's limit",
+         reply(Reply::Result::Ok, "Not set: the server's time is 2 Days", false), true, true, false,
+         "", "Not set: the server's time is 2 Days"},
+        {"no time", reply(Reply::Result::Failed, "", false), false, true, false, "", ""},
+        {"refused", reply(Reply::Result::Error, "", false), false, true, false, "", ""},
+    };
+    ScriptedServer server({sendFn([] { return tw::demo::daytimeLine(); })});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        resetFake();
+        serviceReply = c.answer;
+        Inbox inbox;
+        QueryWorker worker;
+        ASSERT_TRUE(worker.start(inbox.window, request(QueryKind::Set, server)));
+        const auto done = inbox.take(worker);
+        ASSERT_NE(done, nullptr);
+        EXPECT_EQ(done->ok, c.ok) << done->message;
+        EXPECT_EQ(done->viaService, c.viaService);
+        EXPECT_EQ(setCalls.load(), c.ownSet ? 1 : 0);
+        EXPECT_EQ(done->notSetText, c.notSet);
+        if (c.ok && c.notSet[0] == '\0') {
+            EXPECT_EQ(done->differenceText, c.difference);
+        }
+        if (!c.ok) {
+            EXPECT_EQ(done->message, "why not");
+        }
+    }
+}
+
 // A window that cannot be told the outcome still gets its query slot back.
 TEST(QueryWorker, OutcomeThatCannotBePostedIsReportedLost) {
     ScriptedServer server({sendFn([] { return tw::demo::daytimeLine(); })});

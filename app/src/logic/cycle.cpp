@@ -15,6 +15,7 @@ namespace {
 
 const char kCheckingPrefix[] = "Checking time at ";
 const char kRetryPrefix[] = "Failed, Next attempt at: ";
+const char kSetByServiceNote[] = " (set by the Tickwell Time service)";
 
 // The courtesy rule counts a server by the name the query asks (the note after
 // a name does not make it another server), in any case.
@@ -220,15 +221,16 @@ CycleEffects Cycle::queryFinished(const QueryResult& result) {
     if (settings_.useSounds)
         effects.sound = Sound::Success;
     if (settings_.showStatusBar) {
-        if (result.source.empty()) {
-            effects.statusText = statusCut(creditLine_);
-        } else {
+        std::string status = creditLine_;
+        if (!result.source.empty()) {
             // Where the time came from, and who was outvoted.
-            std::string status = "Time from " + result.source;
+            status = "Time from " + result.source;
             for (const std::string& rejection : result.rejections)
                 status += "; " + rejection;
-            effects.statusText = statusCut(status);
         }
+        if (result.viaService)
+            status += kSetByServiceNote;
+        effects.statusText = statusCut(status);
     }
     // The log keeps the server's reply, not the difference: one line per query.
     if (settings_.logEvents)

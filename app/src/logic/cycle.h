@@ -81,6 +81,8 @@ struct QueryResult {
     // declined when asked): why, for the status bar and the log. The
     // difference then tells the change that was not made.
     std::string notSetText;
+    // Set by the Tickwell Time service rather than by this program.
+    bool viaService = false;
 };
 
 // The texts of a change beyond "Maximum automatic change": changeMs is the

@@ -69,6 +69,10 @@ CommonControlsSeam CommonControlsSeam::real() {
     return {initCommonControls};
 }
 
+ServiceSetSeam ServiceSetSeam::real() {
+    return {service::askService};
+}
+
 RegistrySeam RegistrySeam::real() {
     return {lib::saveRegistryText, lib::deleteRegistryValue, registryText};
 }

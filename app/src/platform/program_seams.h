@@ -5,10 +5,12 @@
 // test, the screen's dots per inch and the common controls' version (to try
 // the start-up gate on either side of its limit), the registry behind the Run
 // entry (to refuse HKEY_LOCAL_MACHINE as it is refused to a standard user),
-// the notification area (to be missing, as it is at a logon) and starting the
-// query's thread (to fail). Production binds each to the real call.
+// the notification area (to be missing, as it is at a logon), starting the
+// query's thread (to fail) and the Tickwell Time service's pipe (to answer as
+// the service would, or not at all). Production binds each to the real call.
 #pragma once
 
+#include "service_client.h"
 #include "tw/seam.h"
 #include "tw/ui_seams.h"
 
@@ -68,6 +70,12 @@ struct CommonControlsSeam {
     static CommonControlsSeam real();
 };
 
+struct ServiceSetSeam {
+    // Asks the Tickwell Time service over its pipe (no reply: no service).
+    service::ClientAnswer (*ask)(const service::Request& request, uint32_t waitMs);
+    static ServiceSetSeam real();
+};
+
 struct RegistrySeam {
     // zym's SAVESETTING and DELETEREGVALUE (true when done), and a read of a text value.
     bool (*save)(int32_t root, const std::string& keyPath, const std::string& name,
@@ -98,6 +106,10 @@ inline ScreenSeam& screen() {
 }
 inline CommonControlsSeam& commonControls() {
     return tw::seam<CommonControlsSeam>();
+}
+
+inline ServiceSetSeam& serviceSet() {
+    return tw::seam<ServiceSetSeam>();
 }
 
 inline RegistrySeam& registry() {

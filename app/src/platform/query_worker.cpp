@@ -4,6 +4,7 @@
 #include "library_calls.h"
 #include "program_ids.h"
 #include "program_seams.h"
+#include "service_client.h"
 #include "tw/change_limit.h"
 #include "tw/filetime.h"
 #include "zymdate.h"
@@ -26,6 +27,9 @@ namespace {
 // A full message queue refuses a post for a moment; a window that is gone for good.
 constexpr int kPostAttempts = 20;
 constexpr DWORD kPostRetryMs = 100;
+
+// A Set through the service waits for its query and a moment more.
+constexpr uint32_t kServiceExtraWaitMs = 10'000;
 
 constexpr char kLostText[] =
     "The time query ended without an answer: the system is out of resources";
@@ -104,11 +108,49 @@ bool changeAllowed(const QueryRequest& request, HWND notify, SYSTEMTIME& serverU
     return false;
 }
 
+// Set through the Tickwell Time service, which holds the right to set the
+// clock that this program may lack. False when no service answers: the
+// program then sets the clock itself, as it always has.
+bool setThroughService(const QueryRequest& request, QueryResult& result) {
+    service::Request asked{service::Verb::Set, request.server};
+    // Several servers or samples: the service's own list and counts, which an
+    // administrator chose for this PC.
+    if (request.severalSamplesOrServers())
+        asked.server.clear();
+    const service::ClientAnswer answer = serviceSet().ask(
+        asked, static_cast<uint32_t>(request.timeoutSeconds) * 1000 + kServiceExtraWaitMs);
+    if (!answer.reply)
+        return false;
+    const service::Reply& reply = *answer.reply;
+    result.viaService = true;
+    result.server = reply.server.empty() ? request.server : reply.server;
+    result.message = reply.message;
+    result.ok = reply.result == service::Reply::Result::Ok && reply.serverTime.has_value();
+    if (!result.ok)
+        return true;
+    result.delay = reply.delayMs;
+    result.serverUtc = *reply.serverTime;
+    result.serverLocal = lib::convertToLocalTime(result.serverUtc);
+    localClock().getLocalTime(&result.pcLocal);
+    if (!reply.clockSet && reply.difference.rfind("Not set:", 0) == 0) {
+        // Beyond the limit this PC allows: the difference shows the change not made.
+        result.notSetText = reply.difference;
+        result.differenceText =
+            lib::differenceText(result.pcLocal, result.serverLocal, result.clockMatches);
+        return true;
+    }
+    result.differenceText = reply.difference;
+    result.clockMatches = reply.clockMatches ? 1 : 0;
+    return true;
+}
+
 // The query and, for Set, the clock set; the readings the difference compares
 // are taken as soon as the reply is judged.
 void runQuery(const QueryRequest& request, HWND notify, QueryWorker::Shared& shared,
               QueryResult& result) {
     result.kind = request.kind;
+    if (request.kind == QueryKind::Set && setThroughService(request, result))
+        return;
     lib::TimeQuery query =
         request.severalSamplesOrServers()
             ? askSeveral(request, notify, result)
