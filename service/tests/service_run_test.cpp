@@ -4,6 +4,7 @@
 // around the service: Wine ends services once no ordinary process is left.
 #include "demo_line.h"
 #include "machine_settings.h"
+#include "program_harness.h"
 #include "scripted_server.h"
 #include "service_client.h"
 #include "service_names.h"
@@ -274,6 +275,33 @@ TEST_F(InstalledService, InstallsStartsServesAndStops) {
             EXPECT_THAT(reply, StartsWith("Result: error\r\n")) << bad.substr(0, 40);
         }
         EXPECT_EQ(ask(Verb::Status).result, Reply::Result::Ok);
+    }
+
+    // The program's Set goes through the service, and the window says so.
+    {
+        setMachineValue("Port", now.port());
+        std::this_thread::sleep_for(4100ms); // the courtesy interval of 127.0.0.1
+        using namespace program_testing;
+        Installation installation;
+        installation.set("Network", "CurrentNISTServer", "127.0.0.1 (scripted)");
+        installation.set("Network", "Time Port", std::to_string(now.port()));
+        Running program(installation, "");
+        HWND window = program.window();
+        ASSERT_NE(window, nullptr);
+        const int served = now.connectionsServed();
+        command(window, CMD_SET);
+        ASSERT_TRUE(program_testing::waitFor(
+            [&] {
+                return !text(window, IDC_DIFFERENCE).empty() &&
+                       text(window, IDC_DIFFERENCE) != "00:00";
+            },
+            20s));
+        EXPECT_EQ(text(window, IDC_DIFFERENCE), "PC Clock Matches");
+        EXPECT_THAT(windowText(::GetDlgItem(window, IDC_STATUSBAR)),
+                    ::testing::EndsWith(" (set by the Tickwell Time service)"));
+        EXPECT_EQ(now.connectionsServed(), served + 1) << "asked by the service alone";
+        command(window, CMD_EXIT);
+        EXPECT_TRUE(program.exited(10s));
     }
 
     // Stop during a query of a silent server: the service does not wait for it.
