@@ -224,7 +224,7 @@ service::ClientAnswer fakeService(const service::Request& request, uint32_t) {
 
 TEST(QueryWorker, ASetGoesThroughTheServiceWhenItAnswers) {
     tw::ScopedSeam<ClockSetterSeam> setter({fakeSetPcTime});
-    tw::ScopedSeam<ServiceSetSeam> seam({fakeService});
+    tw::ScopedSeam<TimeServiceSeam> seam({fakeService});
     using service::Reply;
     const auto reply = [](Reply::Result result, const std::string& difference, bool set) {
         Reply r;

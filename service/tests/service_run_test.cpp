@@ -300,6 +300,23 @@ TEST_F(InstalledService, InstallsStartsServesAndStops) {
         EXPECT_THAT(windowText(::GetDlgItem(window, IDC_STATUSBAR)),
                     ::testing::EndsWith(" (set by the Tickwell Time service)"));
         EXPECT_EQ(now.connectionsServed(), served + 1) << "asked by the service alone";
+
+        // With the service's own schedule on, the General page says who keeps
+        // the clock in place of the program's auto-set choices.
+        setMachineValue("Automatic set", 1);
+        command(window, CMD_OPTIONS);
+        HWND options = program.dialog("Tickwell Options");
+        ASSERT_NE(options, nullptr);
+        HWND said = tw::testing::findControl(options, IDC_SERVICE_SCHEDULE);
+        ASSERT_NE(said, nullptr);
+        EXPECT_TRUE(::IsWindowVisible(said));
+        EXPECT_THAT(windowText(said),
+                    StartsWith("The Tickwell Time service keeps this PC's clock right.\r\nNext: "));
+        EXPECT_THAT(windowText(said), HasSubstr("Last: "));
+        EXPECT_FALSE(::IsWindowVisible(tw::testing::findControl(options, IDC_AUTOSET_NONE)));
+        ::PostMessageA(options, WM_COMMAND, IDCANCEL, 0);
+        EXPECT_TRUE(program_testing::waitFor([&] { return !::IsWindow(options); }, 5s));
+        setMachineValue("Automatic set", 0);
         command(window, CMD_EXIT);
         EXPECT_TRUE(program.exited(10s));
     }

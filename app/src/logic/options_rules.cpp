@@ -230,4 +230,21 @@ int confirmedTrayIcon(int pendingIcon, int trayIcon) {
     return pendingIcon != 0 ? pendingIcon : trayIcon;
 }
 
+std::span<const int> autoSetChoices() {
+    static constexpr int kChoices[] = {IDC_AUTOSET_NONE,   IDC_INTERVAL_30,    IDC_INTERVAL_60,
+                                       IDC_INTERVAL_360,   IDC_INTERVAL_720,   IDC_INTERVAL_1440,
+                                       IDC_INTERVAL_10080, IDC_INTERVAL_20160, IDC_INTERVAL_43200};
+    return kChoices;
+}
+
+std::string serviceScheduleText(const std::string& nextCheck, const std::string& lastAt,
+                                const std::string& lastOutcome) {
+    std::string text = "The Tickwell Time service keeps this PC's clock right.";
+    if (!nextCheck.empty())
+        text += "\r\nNext: " + nextCheck;
+    text += lastOutcome.empty() ? std::string("\r\nIt has not set the clock yet.")
+                                : "\r\nLast: " + lastAt + " " + lastOutcome;
+    return text;
+}
+
 } // namespace tickwell

@@ -8,6 +8,7 @@
 
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -98,5 +99,14 @@ std::optional<int> numberInRange(std::string_view text, int low, int high);
 // The tray picture "&Ok" confirms: the icon clicked last, or the one in force
 // when none was clicked since the program started.
 int confirmedTrayIcon(int pendingIcon, int trayIcon);
+
+// The controls that give way to the service's text while the Tickwell Time
+// service keeps the clock on its own schedule (their values stay stored).
+std::span<const int> autoSetChoices();
+
+// What the General page says in their place: who keeps the clock, the next
+// set and the last outcome as the service reports them.
+std::string serviceScheduleText(const std::string& nextCheck, const std::string& lastAt,
+                                const std::string& lastOutcome);
 
 } // namespace tickwell

@@ -97,6 +97,8 @@
 #define IDC_SAMPLES_LABEL 1555
 #define IDC_SAMPLES_PER_SERVER 1556
 #define IDC_SAMPLES_NOTE 1557
+/* Page "General": the Tickwell Time service's schedule, in place of the auto-set choices */
+#define IDC_SERVICE_SCHEDULE 1558
 /* Page "Format"; both frames are 1532 */
 #define IDC_DISPLAY_FRAME 1532
 #define IDC_NIST_RAW 1627

@@ -69,7 +69,7 @@ CommonControlsSeam CommonControlsSeam::real() {
     return {initCommonControls};
 }
 
-ServiceSetSeam ServiceSetSeam::real() {
+TimeServiceSeam TimeServiceSeam::real() {
     return {service::askService};
 }
 

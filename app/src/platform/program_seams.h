@@ -70,10 +70,10 @@ struct CommonControlsSeam {
     static CommonControlsSeam real();
 };
 
-struct ServiceSetSeam {
+struct TimeServiceSeam {
     // Asks the Tickwell Time service over its pipe (no reply: no service).
     service::ClientAnswer (*ask)(const service::Request& request, uint32_t waitMs);
-    static ServiceSetSeam real();
+    static TimeServiceSeam real();
 };
 
 struct RegistrySeam {
@@ -108,8 +108,8 @@ inline CommonControlsSeam& commonControls() {
     return tw::seam<CommonControlsSeam>();
 }
 
-inline ServiceSetSeam& serviceSet() {
-    return tw::seam<ServiceSetSeam>();
+inline TimeServiceSeam& timeService() {
+    return tw::seam<TimeServiceSeam>();
 }
 
 inline RegistrySeam& registry() {

@@ -117,7 +117,7 @@ bool setThroughService(const QueryRequest& request, QueryResult& result) {
     // administrator chose for this PC.
     if (request.severalSamplesOrServers())
         asked.server.clear();
-    const service::ClientAnswer answer = serviceSet().ask(
+    const service::ClientAnswer answer = timeService().ask(
         asked, static_cast<uint32_t>(request.timeoutSeconds) * 1000 + kServiceExtraWaitMs);
     if (!answer.reply)
         return false;

@@ -24,6 +24,9 @@ namespace tickwell {
 
 namespace {
 
+// The service answers STATUS at once; a dialog never waits long for it.
+constexpr uint32_t kServiceStatusWaitMs = 1'000;
+
 constexpr int kPageTemplates[] = {IDD_OPTIONS_GENERAL, IDD_OPTIONS_NETWORK, IDD_OPTIONS_FORMAT};
 constexpr const char* kTabTexts[] = {"General", "Network", "Format"};
 
@@ -92,6 +95,7 @@ bool OptionsDialog::onInit() {
     }
     createPages();
     showView();
+    showServiceSchedule();
     selectPage(0, true);
     ::SetFocus(item(IDC_APPLY));
     return false; // the focus is set
@@ -144,6 +148,23 @@ void OptionsDialog::showView() {
             .setText(preview.id, lib::pcTimeAndDate(settings_.displayLocalTime, pictures.date,
                                                     pictures.time, preview.separator));
     }
+}
+
+// While the Tickwell Time service keeps the clock on its own schedule, the
+// program's own is not needed: the page says so instead of offering it.
+void OptionsDialog::showServiceSchedule() {
+    const service::ClientAnswer answer =
+        timeService().ask(service::Request{service::Verb::Status, {}}, kServiceStatusWaitMs);
+    if (!answer.reply || answer.reply->result != service::Reply::Result::Ok ||
+        !answer.reply->schedule)
+        return;
+    const service::Reply& status = *answer.reply;
+    OptionsPage& page = pageOf(IDC_SERVICE_SCHEDULE);
+    for (int id : autoSetChoices())
+        ::ShowWindow(page.item(id), SW_HIDE);
+    page.setText(IDC_SERVICE_SCHEDULE,
+                 serviceScheduleText(status.nextCheck, status.lastOutcomeAt, status.lastOutcome));
+    ::ShowWindow(page.item(IDC_SERVICE_SCHEDULE), SW_SHOWNA);
 }
 
 void OptionsDialog::refreshEnabling() {

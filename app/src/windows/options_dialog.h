@@ -69,6 +69,7 @@ class OptionsDialog final : public tw::Dialog {
     OptionsPage& pageOf(int id);
     void createPages();
     void showView();
+    void showServiceSchedule();
     void refreshEnabling();
     void markChanged();
     void selectPage(int index, bool shown);

@@ -161,8 +161,9 @@ Reply TimeService::handle(const Request& request) {
         const std::lock_guard lock(stateMutex_);
         reply.lastOutcome = lastOutcome_;
         reply.lastOutcomeAt = lastOutcomeAt_;
-        reply.schedule = scheduleOn_;
-        if (scheduleOn_ && schedule_) {
+        // As the machine settings stand now; the schedule follows them within a minute.
+        reply.schedule = settings.autoSet;
+        if (settings.autoSet && schedule_) {
             auto minutes =
                 static_cast<int32_t>((schedule_->untilNextMs(nowMs()) + 59'999) / 60'000);
             reply.nextCheck = tw::takeBstr(::SETNEXTCHECKTIME(&minutes));
@@ -193,7 +194,6 @@ void TimeService::runSchedule(HANDLE stop) {
         const uint64_t now = nowMs();
         {
             const std::lock_guard lock(stateMutex_);
-            scheduleOn_ = settings.autoSet;
             if (!schedule_)
                 schedule_.emplace(settings.intervalMinutes, now);
             else

@@ -50,7 +50,6 @@ class TimeService {
     std::string lastOutcome_;
     std::string lastOutcomeAt_;
     std::optional<ServiceSchedule> schedule_;
-    bool scheduleOn_ = false;
 };
 
 } // namespace tickwell::service
