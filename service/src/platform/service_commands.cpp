@@ -4,6 +4,7 @@
 #include "service_log.h"
 #include "service_names.h"
 #include "tw/bstr.h"
+#include "tw/handles.h"
 #include "zym.h"
 
 #include <windows.h>
@@ -112,7 +113,7 @@ bool secureDataFolder(const std::string& folder, std::string& warning) {
             ::LocalFree(text);
         }
     } else {
-        warning = "The service's own account " + account +
+        warning = "the service's own account " + account +
                   " is not known to this system: its log folder could not be given to it alone";
     }
     PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -128,6 +129,37 @@ bool secureDataFolder(const std::string& folder, std::string& warning) {
                                 nullptr, nullptr, dacl, nullptr);
     ::LocalFree(descriptor);
     return set == ERROR_SUCCESS;
+}
+
+// Whether users who are not administrators may write to the folder (or it has
+// no access list at all): then any of them could replace the program that
+// runs with the right to set the clock.
+bool usersMayWrite(const std::string& folder) {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetNamedSecurityInfoA(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    tw::unique_hlocal owner(descriptor);
+    if (dacl == nullptr)
+        return true;
+    const WELL_KNOWN_SID_TYPE users[] = {WinWorldSid, WinAuthenticatedUserSid, WinBuiltinUsersSid,
+                                         WinInteractiveSid};
+    constexpr ACCESS_MASK kWrites = FILE_WRITE_DATA | FILE_APPEND_DATA | GENERIC_WRITE |
+                                    GENERIC_ALL | WRITE_DAC | WRITE_OWNER | DELETE;
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!::GetAce(dacl, i, &ace) ||
+            static_cast<ACE_HEADER*>(ace)->AceType != ACCESS_ALLOWED_ACE_TYPE)
+            continue;
+        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+        if ((allowed->Mask & kWrites) == 0)
+            continue;
+        for (WELL_KNOWN_SID_TYPE type : users)
+            if (::IsWellKnownSid(&allowed->SidStart, type))
+                return true;
+    }
+    return false;
 }
 
 int install(std::string& out) {
@@ -173,6 +205,12 @@ int install(std::string& out) {
     if (!secureDataFolder(serviceDataFolder(), warning) || !warning.empty())
         out += "Warning: " + (warning.empty() ? "the log folder could not be secured" : warning) +
                "\n";
+    const std::string folder = exe.substr(0, exe.find_last_of('\\'));
+    if (usersMayWrite(folder))
+        out += "Warning: users can write to " + folder +
+               ": any of them could replace tickwellsvc.exe, which runs with the right to set "
+               "the clock. Install it in a folder only administrators can write, such as "
+               "Program Files.\n";
     out += std::string(kDisplayName) + " is installed. Start it with \"tickwellsvc start\".\n";
     return kDone;
 }
