@@ -703,11 +703,17 @@ TEST(CycleSeveralServers, AskingOrderProgressStatusAndCourtesy) {
 
     // A Set the Tickwell Time service made says so.
     rig.services.now = 2000;
-    rig.cycle.command(QueryKind::Set);
-    QueryResult bySet = outcome(QueryKind::Set, true);
-    bySet.viaService = true;
-    EXPECT_EQ(rig.cycle.queryFinished(bySet).statusText,
-              kCredit + " (set by the Tickwell Time service)");
+    for (const bool set : {true, false}) {
+        rig.services.now += 10;
+        rig.cycle.command(QueryKind::Set);
+        QueryResult bySet = outcome(QueryKind::Set, true);
+        bySet.viaService = true;
+        bySet.serviceSetClock = set;
+        EXPECT_EQ(rig.cycle.queryFinished(bySet).statusText,
+                  set ? "Time from time.example (set by the Tickwell Time service)"
+                      : "Time from time.example (the Tickwell Time service could not set the "
+                        "clock)");
+    }
 
     // Samples alone count only over NTP.
     QueryRequest daytime;

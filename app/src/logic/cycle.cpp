@@ -16,6 +16,7 @@ namespace {
 const char kCheckingPrefix[] = "Checking time at ";
 const char kRetryPrefix[] = "Failed, Next attempt at: ";
 const char kSetByServiceNote[] = " (set by the Tickwell Time service)";
+const char kServiceCouldNotNote[] = " (the Tickwell Time service could not set the clock)";
 
 // The courtesy rule counts a server by the name the query asks (the note after
 // a name does not make it another server), in any case.
@@ -222,14 +223,14 @@ CycleEffects Cycle::queryFinished(const QueryResult& result) {
         effects.sound = Sound::Success;
     if (settings_.showStatusBar) {
         std::string status = creditLine_;
-        if (!result.source.empty()) {
-            // Where the time came from, and who was outvoted.
-            status = "Time from " + result.source;
+        if (!result.source.empty() || result.viaService) {
+            // Where the time came from, who was outvoted, and who set the clock.
+            status = "Time from " + (result.source.empty() ? result.server : result.source);
             for (const std::string& rejection : result.rejections)
                 status += "; " + rejection;
+            if (result.viaService)
+                status += result.serviceSetClock ? kSetByServiceNote : kServiceCouldNotNote;
         }
-        if (result.viaService)
-            status += kSetByServiceNote;
         effects.statusText = statusCut(status);
     }
     // The log keeps the server's reply, not the difference: one line per query.

@@ -81,8 +81,10 @@ struct QueryResult {
     // declined when asked): why, for the status bar and the log. The
     // difference then tells the change that was not made.
     std::string notSetText;
-    // Set by the Tickwell Time service rather than by this program.
+    // Set through the Tickwell Time service rather than by this program, and
+    // whether the service set the clock (the difference says why not).
     bool viaService = false;
+    bool serviceSetClock = false;
 };
 
 // The texts of a change beyond "Maximum automatic change": changeMs is the

@@ -141,6 +141,7 @@ bool setThroughService(const QueryRequest& request, QueryResult& result) {
     }
     result.differenceText = reply.difference;
     result.clockMatches = reply.clockMatches ? 1 : 0;
+    result.serviceSetClock = reply.clockSet;
     return true;
 }
 
