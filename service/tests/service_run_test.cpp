@@ -88,18 +88,6 @@ void setMachineValue(const char* name, DWORD number) {
     ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, kSettingsKey, name, REG_DWORD, &number, sizeof number);
 }
 
-// A Daytime line of the PC's own time, sent at the start of a second so that a
-// clock set to it is within the half second Wine accepts as no change.
-std::string nowLine() {
-    SYSTEMTIME now{};
-    do {
-        ::GetSystemTime(&now);
-        if (now.wMilliseconds >= 30)
-            ::Sleep(1000 - now.wMilliseconds);
-    } while (now.wMilliseconds >= 30);
-    return tw::demo::daytimeLine();
-}
-
 // A connection to the pipe that the test holds itself; a moment's wait while
 // the service makes its next instance.
 tw::unique_file connect() {
@@ -139,13 +127,13 @@ class InstalledService : public ::testing::Test {
 tw::unique_hkey InstalledService::settingsKey_;
 
 TEST_F(InstalledService, InstallsStartsServesAndStops) {
-    ScriptedServer now({sendFn(nowLine)});
-    ScriptedServer ahead({sendFn([] { return tw::demo::daytimeLine(90); })});
+    // Serves the PC's own time or 90 s ahead, as the test switches it.
+    program_testing::SwitchableServer daytime;
     ScriptedServer silent({hold()});
-    ASSERT_TRUE(now.listening() && ahead.listening() && silent.listening());
+    ASSERT_TRUE(silent.listening());
     // "localhost" is another server than "127.0.0.1" to the courtesy rule.
     setMachineValue("Servers", "127.0.0.1");
-    setMachineValue("Port", now.port());
+    setMachineValue("Port", daytime.port());
     setMachineValue("Servers to ask", 1);
     setMachineValue("Timeout", 20);
     setMachineValue("Automatic set", 0);
@@ -192,7 +180,7 @@ TEST_F(InstalledService, InstallsStartsServesAndStops) {
 
     // SET against a server 90 s ahead: Wine refuses to move the clock, and the
     // reply says so in the system's words.
-    setMachineValue("Port", ahead.port());
+    daytime.mode = program_testing::Serve::Ahead90;
     std::this_thread::sleep_for(4100ms); // the courtesy interval of 127.0.0.1
     set = ask(Verb::Set);
     EXPECT_EQ(set.result, Reply::Result::Ok) << set.message;
@@ -200,11 +188,11 @@ TEST_F(InstalledService, InstallsStartsServesAndStops) {
     EXPECT_THAT(set.difference, HasSubstr("rivilege"));
 
     // A server the machine does not list is refused, and nothing is asked.
-    const int asked = ahead.connectionsServed();
+    const int asked = daytime.served();
     Reply refused = ask(Verb::Set, "elsewhere.example");
     EXPECT_EQ(refused.result, Reply::Result::Error);
     EXPECT_THAT(refused.message, HasSubstr("elsewhere.example"));
-    EXPECT_EQ(ahead.connectionsServed(), asked);
+    EXPECT_EQ(daytime.served(), asked);
     // Asked again at once: the courtesy rule holds whoever asks.
     Reply tooSoon = ask(Verb::Check, "127.0.0.1");
     EXPECT_EQ(tooSoon.result, Reply::Result::Error);
@@ -279,16 +267,16 @@ TEST_F(InstalledService, InstallsStartsServesAndStops) {
 
     // The program's Set goes through the service, and the window says so.
     {
-        setMachineValue("Port", now.port());
+        daytime.mode = program_testing::Serve::Now;
         std::this_thread::sleep_for(4100ms); // the courtesy interval of 127.0.0.1
         using namespace program_testing;
         Installation installation;
         installation.set("Network", "CurrentNISTServer", "127.0.0.1 (scripted)");
-        installation.set("Network", "Time Port", std::to_string(now.port()));
+        installation.set("Network", "Time Port", std::to_string(daytime.port()));
         Running program(installation, "");
         HWND window = program.window();
         ASSERT_NE(window, nullptr);
-        const int served = now.connectionsServed();
+        const int served = daytime.served();
         command(window, CMD_SET);
         ASSERT_TRUE(program_testing::waitFor(
             [&] {
@@ -299,7 +287,7 @@ TEST_F(InstalledService, InstallsStartsServesAndStops) {
         EXPECT_EQ(text(window, IDC_DIFFERENCE), "PC Clock Matches");
         EXPECT_THAT(windowText(::GetDlgItem(window, IDC_STATUSBAR)),
                     ::testing::EndsWith(" (set by the Tickwell Time service)"));
-        EXPECT_EQ(now.connectionsServed(), served + 1) << "asked by the service alone";
+        EXPECT_EQ(daytime.served(), served + 1) << "asked by the service alone";
 
         // With the service's own schedule on, the General page says who keeps
         // the clock in place of the program's auto-set choices.

@@ -12,6 +12,7 @@
 #include "scripted_server.h"
 #include "tw/bstr.h"
 #include "tw/filetime.h"
+#include "tw/time_outcome.h"
 #include "zymdate.h"
 
 #include <mutex>
@@ -42,7 +43,12 @@ TEST(TimeSelection, MiddleOfTheLargestOverlapWhenMoreThanHalfAgree) {
          5},
         {"two disagreeing", {{0, 5}, {100, 5}}, false, {false, false}, 0, 0},
         {"one answering", {{40, 10}}, true, {true}, 30, 50},
-        {"intervals that touch overlap", {{0, 5}, {10, 5}, {500, 5}}, true, {true, true, false}, 5, 5},
+        {"intervals that touch overlap",
+         {{0, 5}, {10, 5}, {500, 5}},
+         true,
+         {true, true, false},
+         5,
+         5},
         {"two against two", {{0, 1}, {0, 1}, {50, 1}, {50, 1}}, false, {}, 0, 0},
     };
     for (const auto& row : rows) {
@@ -113,10 +119,9 @@ ServerAnswer silent(const char* server) {
 TEST(TimeAgreement, VerdictsSourceAndTexts) {
     const int64_t now = 133'000'000'000'000'000; // some time in 2022
     {
-        const ServersOutcome o =
-            combineAnswers({answered("a", 3'600'000, 10), answered("b", 5, 4), silent("c"),
-                            answered("d", 7, 10)},
-                           now);
+        const ServersOutcome o = combineAnswers(
+            {answered("a", 3'600'000, 10), answered("b", 5, 4), silent("c"), answered("d", 7, 10)},
+            now);
         ASSERT_TRUE(o.ok) << o.message;
         EXPECT_EQ(o.answers[0].verdict, AnswerVerdict::Falseticker);
         EXPECT_EQ(o.answers[0].message, "a disagreed with 2 other servers and was not used");
@@ -133,8 +138,9 @@ TEST(TimeAgreement, VerdictsSourceAndTexts) {
         const ServersOutcome o = combineAnswers({answered("a", 0, 2), answered("b", 900, 2)}, now);
         EXPECT_FALSE(o.ok);
         EXPECT_EQ(o.answers[0].verdict, AnswerVerdict::NoMajority);
-        EXPECT_EQ(o.message,
-                  "a and b disagree by 900.0 ms: with no third server to settle it, no time was used");
+        EXPECT_EQ(
+            o.message,
+            "a and b disagree by 900.0 ms: with no third server to settle it, no time was used");
     }
     {
         const ServersOutcome o = combineAnswers({silent("a"), silent("b")}, now);
@@ -155,22 +161,11 @@ TEST(TimeAgreement, VerdictsSourceAndTexts) {
 
 struct Asked {
     int32_t result = -1;
-    ZYMDATE_TIME_OUTCOME outcome{};
+    tw::OwnedTimeOutcome owned;
+    ZYMDATE_TIME_OUTCOME& outcome = owned.value;
     double aheadMs = 0; // serverTime less the PC clock when the call returned
     ULONGLONG tookMs = 0;
     std::vector<std::string> progress;
-
-    Asked() { outcome.size = sizeof outcome; }
-    ~Asked() {
-        for (ZYMDATE_SERVER_ANSWER& a : outcome.answers) {
-            ::SysFreeString(a.server);
-            ::SysFreeString(a.message);
-        }
-        ::SysFreeString(outcome.source);
-        ::SysFreeString(outcome.message);
-    }
-    Asked(const Asked&) = delete;
-    Asked& operator=(const Asked&) = delete;
 
     std::string message() const { return tw::fromBstr(outcome.message); }
     std::string server(int i) const { return tw::fromBstr(outcome.answers[i].server); }
@@ -184,13 +179,13 @@ void ask(Asked& asked, const std::string& servers, uint16_t port, int timeout, i
          int samples) {
     const tw::unique_bstr list = tw::ownedBstr(servers);
     const ULONGLONG start = ::GetTickCount64();
-    asked.result = ::ASKTIMESERVERS(list.get(), port, timeout, serversToAsk, samples,
-                                    &noteProgress, &asked, &asked.outcome);
+    asked.result = ::ASKTIMESERVERS(list.get(), port, timeout, serversToAsk, samples, &noteProgress,
+                                    &asked, &asked.outcome);
     const int64_t pcNow = pcClockUnits();
     asked.tookMs = ::GetTickCount64() - start;
     if (asked.result == 1)
-        asked.aheadMs = static_cast<double>(tw::systemTimeToUnits(asked.outcome.serverTime) - pcNow) /
-                        kMs;
+        asked.aheadMs =
+            static_cast<double>(tw::systemTimeToUnits(asked.outcome.serverTime) - pcNow) / kMs;
 }
 
 NtpServerSetup ahead(double ms) {
@@ -205,7 +200,7 @@ Answer silence() {
 }
 
 constexpr double kToleranceMs = 50; // a loaded machine, not the arithmetic
-constexpr uint16_t kNtp = 123;       // the port that asks over NTP
+constexpr uint16_t kNtp = 123;      // the port that asks over NTP
 
 TEST(AskTimeServers, AFalsetickerAmongThreeIsNamedAndNotUsed) {
     DatagramServer first(ntpServer(ahead(250)), kNtp);
@@ -273,16 +268,18 @@ TEST(AskTimeServers, ABurstKeepsTheSampleWithTheLeastDelay) {
     std::mutex lock;
     std::vector<ULONGLONG> arrivals;
     const Answer plain = ntpServer(ahead(0));
-    DatagramServer server([&](const std::string& request, int number) {
-        {
-            const std::lock_guard hold(lock);
-            arrivals.push_back(::GetTickCount64());
-        }
-        static const double returnMs[] = {40, 12, 30, 12.3, 50, 50, 50, 50};
-        auto reply = plain(request, number);
-        holdFor(returnMs[(number - 1) % 8]);
-        return reply;
-    }, kNtp);
+    DatagramServer server(
+        [&](const std::string& request, int number) {
+            {
+                const std::lock_guard hold(lock);
+                arrivals.push_back(::GetTickCount64());
+            }
+            static const double returnMs[] = {40, 12, 30, 12.3, 50, 50, 50, 50};
+            auto reply = plain(request, number);
+            holdFor(returnMs[(number - 1) % 8]);
+            return reply;
+        },
+        kNtp);
     Asked asked;
     ask(asked, "127.0.0.1", kNtp, 30, 1, 8);
     ASSERT_EQ(asked.result, 1) << asked.message();

@@ -5,6 +5,7 @@
 #include "tw/bstr.h"
 #include "tw/change_limit.h"
 #include "tw/filetime.h"
+#include "tw/time_outcome.h"
 #include "zymdate.h"
 
 #include <algorithm>
@@ -39,23 +40,6 @@ std::string limitText(int64_t changeMs, int32_t limitSeconds) {
            " allowed for automatic changes on this PC";
 }
 
-// The outcome of ASKTIMESERVERS, its texts owned.
-struct Asked {
-    int32_t result = 0;
-    ZYMDATE_TIME_OUTCOME outcome{};
-    Asked() { outcome.size = sizeof outcome; }
-    ~Asked() {
-        for (ZYMDATE_SERVER_ANSWER& a : outcome.answers) {
-            ::SysFreeString(a.server);
-            ::SysFreeString(a.message);
-        }
-        ::SysFreeString(outcome.source);
-        ::SysFreeString(outcome.message);
-    }
-    Asked(const Asked&) = delete;
-    Asked& operator=(const Asked&) = delete;
-};
-
 } // namespace
 
 TimeService::TimeService(ServiceLog& log) : log_(log) {}
@@ -88,12 +72,12 @@ Reply TimeService::query(Purpose purpose, const std::string& server,
             courtesy_.asked(s, now);
     }
 
-    Asked asked;
+    tw::OwnedTimeOutcome asked;
     const tw::unique_bstr list = tw::ownedBstr(joinedLines(servers));
-    asked.result =
+    const int32_t result =
         ::ASKTIMESERVERS(list.get(), settings.port, settings.timeoutSeconds, serversToAsk,
-                         settings.samplesPerServer, nullptr, nullptr, &asked.outcome);
-    const ZYMDATE_TIME_OUTCOME& o = asked.outcome;
+                         settings.samplesPerServer, nullptr, nullptr, &asked.value);
+    const ZYMDATE_TIME_OUTCOME& o = asked.value;
     {
         const std::lock_guard lock(stateMutex_);
         const uint64_t now = nowMs();
@@ -107,7 +91,7 @@ Reply TimeService::query(Purpose purpose, const std::string& server,
 
     Reply reply;
     reply.message = tw::fromBstr(o.message);
-    if (asked.result != 1) {
+    if (result != 1) {
         reply.result = Reply::Result::Failed;
         reply.server = o.answerCount > 0 ? tw::fromBstr(o.answers[0].server) : server;
         return reply;
