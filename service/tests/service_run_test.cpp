@@ -198,10 +198,15 @@ TEST_F(InstalledService, InstallsStartsServesAndStops) {
     EXPECT_EQ(tooSoon.result, Reply::Result::Error);
     EXPECT_THAT(tooSoon.message, HasSubstr("127.0.0.1"));
 
-    // STATUS now tells the last outcome.
+    // STATUS now tells the last outcome, and so does "tickwellsvc status".
     status = ask(Verb::Status);
     EXPECT_THAT(status.lastOutcome, HasSubstr("rivilege"));
     EXPECT_FALSE(status.lastOutcomeAt.empty());
+    const Ran told = runCommand("status");
+    EXPECT_EQ(told.exitCode, 0u);
+    EXPECT_THAT(
+        told.output,
+        HasSubstr("Tickwell Time is running.\r\nIt keeps no schedule of its own.\r\nLast: "));
 
     // The pipe's descriptor, read back by a client.
     {
