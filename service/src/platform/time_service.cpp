@@ -40,6 +40,20 @@ std::string limitText(int64_t changeMs, int32_t limitSeconds) {
            " allowed for automatic changes on this PC";
 }
 
+// The outcome as STATUS tells it: a sentence a person reads at a glance (the
+// log keeps the server's own reply).
+std::string outcomeText(const Reply& reply, bool set, bool refusedByLimit) {
+    if (reply.result != Reply::Result::Ok)
+        return "No time: " + reply.message;
+    if (!set)
+        return "Checked " + reply.server + ": " + reply.difference;
+    if (reply.clockSet)
+        return "Set from " + reply.server + ": " + reply.difference;
+    if (refusedByLimit)
+        return reply.difference;
+    return "Could not set the clock from " + reply.server + ": " + reply.difference;
+}
+
 } // namespace
 
 TimeService::TimeService(ServiceLog& log) : log_(log) {}
@@ -168,7 +182,7 @@ Reply TimeService::handle(const Request& request) {
     log_.write(reply.result == Reply::Result::Ok ? Severity::Information : Severity::Warning,
                outcome);
     if (reply.result != Reply::Result::Error)
-        remember(outcome);
+        remember(outcomeText(reply, set, refusedByLimit));
     return reply;
 }
 
@@ -201,7 +215,8 @@ void TimeService::runSchedule(HANDLE stop) {
                 text += "; " + reply.difference;
             log_.write(outcome == SetOutcome::Failed ? Severity::Warning : Severity::Information,
                        text);
-            remember(text);
+            if (reply.result != Reply::Result::Error)
+                remember(outcomeText(reply, true, refusedByLimit));
             const std::lock_guard lock(stateMutex_);
             schedule_->finished(outcome, nowMs());
         }
