@@ -1,6 +1,7 @@
 #include "service_client.h"
 
 #include "tw/handles.h"
+#include "tw/overlapped_pipe.h"
 
 #include <windows.h>
 
@@ -34,34 +35,6 @@ Opened openPipe() {
     }
 }
 
-// One overlapped transfer, waited for up to waitMs; false when it did not
-// complete (it is cancelled).
-bool transfer(HANDLE pipe, bool write, void* buffer, DWORD size, DWORD waitMs, DWORD& done,
-              DWORD& error) {
-    tw::unique_handle event(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = event.get();
-    done = 0;
-    error = 0;
-    const BOOL started = write ? ::WriteFile(pipe, buffer, size, nullptr, &overlapped)
-                               : ::ReadFile(pipe, buffer, size, nullptr, &overlapped);
-    if (!started && ::GetLastError() != ERROR_IO_PENDING) {
-        error = ::GetLastError();
-        return error == ERROR_MORE_DATA;
-    }
-    if (::WaitForSingleObject(event.get(), waitMs) != WAIT_OBJECT_0) {
-        ::CancelIo(pipe);
-        ::GetOverlappedResult(pipe, &overlapped, &done, TRUE);
-        error = WAIT_TIMEOUT;
-        return false;
-    }
-    if (!::GetOverlappedResult(pipe, &overlapped, &done, FALSE)) {
-        error = ::GetLastError();
-        return error == ERROR_MORE_DATA;
-    }
-    return true;
-}
-
 struct Exchange {
     std::string reply;
     std::string error;
@@ -82,23 +55,26 @@ Exchange exchange(const std::string& bytes, uint32_t waitMs) {
     DWORD mode = PIPE_READMODE_MESSAGE;
     ::SetNamedPipeHandleState(opened.pipe.get(), &mode, nullptr, nullptr);
     std::string request = bytes;
-    DWORD done = 0, error = 0;
-    if (!transfer(opened.pipe.get(), true, request.data(), static_cast<DWORD>(request.size()),
-                  waitMs, done, error)) {
+    const tw::PipeTransfer sent =
+        tw::pipeTransfer(opened.pipe.get(), true, request.data(),
+                         static_cast<DWORD>(request.size()), nullptr, waitMs);
+    if (!sent.done) {
         result.error = "The Tickwell Time service did not take the request (error " +
-                       std::to_string(error) + ")";
+                       std::to_string(sent.error) + ")";
         return result;
     }
     std::vector<char> buffer(kMaxReplyBytes);
-    if (!transfer(opened.pipe.get(), false, buffer.data(), static_cast<DWORD>(buffer.size()),
-                  waitMs, done, error) ||
-        done == 0) {
-        result.error = error == WAIT_TIMEOUT
+    // A reply longer than a client reads is cut: the service never sends one.
+    const tw::PipeTransfer got =
+        tw::pipeTransfer(opened.pipe.get(), false, buffer.data(), static_cast<DWORD>(buffer.size()),
+                         nullptr, waitMs);
+    if ((!got.done && got.error != ERROR_MORE_DATA) || got.bytes == 0) {
+        result.error = got.error == WAIT_TIMEOUT
                            ? "The Tickwell Time service gave no answer in time"
                            : "The Tickwell Time service closed the connection without an answer";
         return result;
     }
-    result.reply.assign(buffer.data(), done);
+    result.reply.assign(buffer.data(), got.bytes);
     return result;
 }
 

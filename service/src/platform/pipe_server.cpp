@@ -1,6 +1,7 @@
 #include "pipe_server.h"
 
 #include "service_protocol.h"
+#include "tw/overlapped_pipe.h"
 
 #include <sddl.h>
 
@@ -41,42 +42,6 @@ tw::unique_file createInstance(bool first, DWORD& error) {
     if (!pipe)
         error = ::GetLastError();
     return pipe;
-}
-
-// Waits for an overlapped operation, the stop event or waitMs; true when it
-// completed (transferred holds its count).
-bool await(HANDLE pipe, OVERLAPPED& overlapped, HANDLE stop, DWORD waitMs, DWORD& transferred,
-           DWORD& error) {
-    const HANDLE events[] = {overlapped.hEvent, stop};
-    const DWORD woken = ::WaitForMultipleObjects(2, events, FALSE, waitMs);
-    if (woken != WAIT_OBJECT_0) {
-        ::CancelIo(pipe);
-        ::GetOverlappedResult(pipe, &overlapped, &transferred, TRUE);
-        error = WAIT_TIMEOUT;
-        return false;
-    }
-    if (!::GetOverlappedResult(pipe, &overlapped, &transferred, FALSE)) {
-        error = ::GetLastError();
-        return false;
-    }
-    error = 0;
-    return true;
-}
-
-// One overlapped read or write on the pipe within waitMs.
-bool transfer(HANDLE pipe, bool write, void* buffer, DWORD size, HANDLE stop, DWORD waitMs,
-              DWORD& transferred, DWORD& error) {
-    tw::unique_handle event(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = event.get();
-    transferred = 0;
-    const BOOL done = write ? ::WriteFile(pipe, buffer, size, nullptr, &overlapped)
-                            : ::ReadFile(pipe, buffer, size, nullptr, &overlapped);
-    if (!done && ::GetLastError() != ERROR_IO_PENDING) {
-        error = ::GetLastError();
-        return false;
-    }
-    return await(pipe, overlapped, stop, waitMs, transferred, error);
 }
 
 } // namespace
@@ -131,8 +96,7 @@ void PipeServer::listen(tw::unique_file pipe) {
         } else if (const DWORD e = ::GetLastError(); e == ERROR_PIPE_CONNECTED) {
             isConnected = true;
         } else if (e == ERROR_IO_PENDING) {
-            DWORD ignored = 0, error = 0;
-            isConnected = await(pipe.get(), overlapped, stop_, INFINITE, ignored, error);
+            isConnected = tw::awaitOverlapped(pipe.get(), overlapped, stop_, INFINITE).done;
         }
         if (::WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0)
             return;
@@ -153,39 +117,36 @@ void PipeServer::serve(std::shared_ptr<ClientShared> shared, HANDLE handle) {
     } else {
         // One byte more than a request may hold tells a longer one apart.
         std::vector<char> buffer(kMaxRequestBytes + 1);
-        DWORD got = 0, error = 0;
-        const bool read =
-            transfer(pipe.get(), false, buffer.data(), static_cast<DWORD>(buffer.size()),
-                     shared->stop, kRequestWaitMs, got, error);
-        if (read) {
-            reply = shared->handler(std::string_view(buffer.data(), got));
-        } else if (error == ERROR_MORE_DATA) {
+        const tw::PipeTransfer got =
+            tw::pipeTransfer(pipe.get(), false, buffer.data(), static_cast<DWORD>(buffer.size()),
+                             shared->stop, kRequestWaitMs);
+        if (got.done) {
+            reply = shared->handler(std::string_view(buffer.data(), got.bytes));
+        } else if (got.error == ERROR_MORE_DATA) {
             reply = shared->handler(std::string_view(buffer.data(), buffer.size()));
             // The rest of the message is read and dropped, or the client would
             // wait to finish writing it and never read the reply.
             std::vector<char> rest(64 * 1024);
             for (size_t drained = 0; drained < kMaxDrainBytes;) {
-                DWORD part = 0;
-                if (transfer(pipe.get(), false, rest.data(), static_cast<DWORD>(rest.size()),
-                             shared->stop, kRequestWaitMs, part, error) ||
-                    error != ERROR_MORE_DATA)
+                const tw::PipeTransfer part =
+                    tw::pipeTransfer(pipe.get(), false, rest.data(),
+                                     static_cast<DWORD>(rest.size()), shared->stop, kRequestWaitMs);
+                if (part.error != ERROR_MORE_DATA)
                     break;
-                drained += part;
+                drained += part.bytes;
             }
-        } else if (error == WAIT_TIMEOUT) {
+        } else if (got.error == WAIT_TIMEOUT) {
             reply = replyText(errorReply("No request came within 2 seconds"));
         }
     }
-    if (!reply.empty()) {
-        DWORD sent = 0, error = 0;
-        if (transfer(pipe.get(), true, reply.data(), static_cast<DWORD>(reply.size()), shared->stop,
-                     kRequestWaitMs, sent, error)) {
-            // The client closes its end once it has read the reply; until then
-            // disconnecting would throw the reply away.
-            char ignored = 0;
-            DWORD got = 0;
-            transfer(pipe.get(), false, &ignored, 1, shared->stop, kRequestWaitMs, got, error);
-        }
+    if (!reply.empty() &&
+        tw::pipeTransfer(pipe.get(), true, reply.data(), static_cast<DWORD>(reply.size()),
+                         shared->stop, kRequestWaitMs)
+            .done) {
+        // The client closes its end once it has read the reply; until then
+        // disconnecting would throw the reply away.
+        char ignored = 0;
+        tw::pipeTransfer(pipe.get(), false, &ignored, 1, shared->stop, kRequestWaitMs);
     }
     ::DisconnectNamedPipe(pipe.get());
     --shared->clients;
