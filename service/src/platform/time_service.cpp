@@ -190,14 +190,16 @@ void TimeService::runSchedule(HANDLE stop) {
     for (;;) {
         const MachineSettings settings = readMachineSettings();
         const uint64_t now = nowMs();
+        bool due = false;
         {
             const std::lock_guard lock(stateMutex_);
             if (!schedule_)
                 schedule_.emplace(settings.intervalMinutes, now);
             else
                 schedule_->setInterval(settings.intervalMinutes, now);
+            due = settings.autoSet && schedule_->due(now);
         }
-        if (settings.autoSet && schedule_->due(now)) {
+        if (due) {
             Reply reply;
             bool refusedByLimit = false;
             {
