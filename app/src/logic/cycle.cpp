@@ -39,20 +39,14 @@ CycleEffects withRefresh(CycleEffects set, CycleEffects&& refresh) {
     return set;
 }
 
-std::string limitReason(int64_t changeMs, int32_t limitSeconds) {
-    return "the server's time is " + tw::changeWords(changeMs, limitSeconds) +
-           " away, more than the " + tw::durationWords(static_cast<uint64_t>(limitSeconds)) +
-           " allowed for automatic changes";
-}
-
 } // namespace
 
 std::string refusedChangeText(int64_t changeMs, int32_t limitSeconds) {
-    return "Not set: " + limitReason(changeMs, limitSeconds) + ". Press Set to set it.";
+    return "Not set: " + tw::beyondLimitText(changeMs, limitSeconds) + ". Press Set to set it.";
 }
 
 std::string askChangeText(int64_t changeMs, int32_t limitSeconds) {
-    std::string text = limitReason(changeMs, limitSeconds);
+    std::string text = tw::beyondLimitText(changeMs, limitSeconds);
     text[0] = 'T';
     return text + ".\n\nSet the PC clock to the server's time?";
 }

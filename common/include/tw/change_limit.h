@@ -66,4 +66,12 @@ inline std::string changeWords(int64_t changeMs, int32_t limitSeconds = 0) {
     return durationWords(seconds);
 }
 
+// Why a change beyond the limit was not made, in the words every program uses:
+// "the server's time is 2 Days away, more than the 15 Hours allowed for
+// automatic changes".
+inline std::string beyondLimitText(int64_t changeMs, int32_t limitSeconds) {
+    return "the server's time is " + changeWords(changeMs, limitSeconds) + " away, more than the " +
+           durationWords(static_cast<uint64_t>(limitSeconds)) + " allowed for automatic changes";
+}
+
 } // namespace tw

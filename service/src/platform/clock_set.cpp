@@ -1,7 +1,6 @@
 #include "clock_set.h"
 
 #include "tw/bstr.h"
-#include "tw/handles.h"
 #include "zym.h"
 #include "zymdate.h"
 
@@ -16,35 +15,13 @@ std::string systemText(DWORD error) {
     return tw::takeBstr(::GETLASTERRORDESCRIPTION(static_cast<int32_t>(error), 0));
 }
 
-// True when the privilege is enabled; otherwise the reason in error.
-bool enablePrivilege(DWORD& error) {
-    tw::unique_handle token;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY | TOKEN_ADJUST_PRIVILEGES,
-                            token.put())) {
-        error = ::GetLastError();
-        return false;
-    }
-    TOKEN_PRIVILEGES wanted{};
-    wanted.PrivilegeCount = 1;
-    wanted.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    if (!::LookupPrivilegeValueA(nullptr, SE_SYSTEMTIME_NAME, &wanted.Privileges[0].Luid) ||
-        !::AdjustTokenPrivileges(token.get(), FALSE, &wanted, 0, nullptr, nullptr)) {
-        error = ::GetLastError();
-        return false;
-    }
-    // Done, or ERROR_NOT_ALL_ASSIGNED: the token lacks it.
-    error = ::GetLastError();
-    return error == ERROR_SUCCESS;
-}
-
 } // namespace
 
 ClockSet setClock(const SYSTEMTIME& utc) {
     ClockSet result;
-    DWORD error = 0;
     // A token without the privilege: SetSystemTime says so below, in the
     // system's words, as it does for every other refusal.
-    enablePrivilege(error);
+    ::SETTIMEPRIVILEGE();
     SYSTEMTIME before{};
     ::GetLocalTime(&before);
     if (!::SetSystemTime(&utc)) {

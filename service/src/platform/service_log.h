@@ -4,7 +4,10 @@
 // written is skipped.
 #pragma once
 
+#include "tw/log_file.h"
+
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace tickwell::service {
@@ -26,8 +29,8 @@ class ServiceLog {
   private:
     std::mutex mutex_;
     std::string path_;
-    void* file_ = nullptr;        // HANDLE; INVALID_HANDLE_VALUE when it cannot be written
-    void* eventSource_ = nullptr; // HANDLE of RegisterEventSource
+    std::optional<tw::LogFile> file_; // none without a folder
+    void* eventSource_ = nullptr;     // HANDLE of RegisterEventSource
 };
 
 // %ProgramData%\Tickwell (the folder of the service's log).

@@ -34,12 +34,6 @@ std::vector<std::string> firstAsked(const std::vector<std::string>& servers, int
     return first;
 }
 
-std::string limitText(int64_t changeMs, int32_t limitSeconds) {
-    return "Not set: the server's time is " + tw::changeWords(changeMs, limitSeconds) +
-           " away, more than the " + tw::durationWords(static_cast<uint64_t>(limitSeconds)) +
-           " allowed for automatic changes on this PC";
-}
-
 // The outcome as STATUS tells it: a sentence a person reads at a glance (the
 // log keeps the server's own reply).
 std::string outcomeText(const Reply& reply, bool set, bool refusedByLimit) {
@@ -129,7 +123,9 @@ Reply TimeService::query(Purpose purpose, const std::string& server,
     }
     // Every set by the service is unattended: whoever asked, the limit holds.
     if (tw::judgeChange(changeMs, settings.maximumChangeSeconds, true) != tw::ChangeVerdict::Set) {
-        reply.difference = limitText(changeMs, settings.maximumChangeSeconds);
+        reply.difference =
+            "Not set: " + tw::beyondLimitText(changeMs, settings.maximumChangeSeconds) +
+            " on this PC";
         refusedByLimit = true;
         return reply;
     }
