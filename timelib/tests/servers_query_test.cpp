@@ -261,9 +261,11 @@ TEST(AskTimeServers, ASilentServerHandsOverWithinTheTimeOut) {
     EXPECT_LT(none.tookMs, 3'000u);
 }
 
-// Four samples at the courtesy spacing, the least delay kept: the path's
-// return leg takes 40, 12, 30 then 12.3 ms, and the fourth, back on the
-// floor, ends the burst.
+// Samples at the courtesy spacing, the least delay kept: the path's return
+// leg takes 40, 12, 30 then 12.3 ms, and the fourth, back on the floor, ends
+// the burst on a quiet machine. A loaded one may blur the floor by more than
+// the millisecond the early end allows (the rule itself is in BurstRules), so
+// the burst may run on to all eight; the choice of the least delay must hold.
 TEST(AskTimeServers, ABurstKeepsTheSampleWithTheLeastDelay) {
     std::mutex lock;
     std::vector<ULONGLONG> arrivals;
@@ -283,14 +285,16 @@ TEST(AskTimeServers, ABurstKeepsTheSampleWithTheLeastDelay) {
     Asked asked;
     ask(asked, "127.0.0.1", kNtp, 30, 1, 8);
     ASSERT_EQ(asked.result, 1) << asked.message();
-    EXPECT_EQ(asked.outcome.answers[0].samples, 4);
+    const int samples = asked.outcome.answers[0].samples;
+    EXPECT_TRUE(samples == 4 || samples == 8) << samples;
     EXPECT_LT(asked.outcome.delayMs, 20);
     EXPECT_GE(asked.outcome.delayMs, 11);
-    ASSERT_EQ(arrivals.size(), 4u);
+    ASSERT_EQ(arrivals.size(), static_cast<size_t>(samples));
     for (size_t i = 1; i < arrivals.size(); ++i)
         EXPECT_GE(arrivals[i] - arrivals[i - 1], 3'900u) << "request " << i + 1;
     EXPECT_EQ(asked.progress.front(), "Asking 127.0.0.1 (sample 1 of 8)");
-    EXPECT_EQ(asked.progress.back(), "Asking 127.0.0.1 (sample 4 of 8)");
+    EXPECT_EQ(asked.progress.back(),
+              "Asking 127.0.0.1 (sample " + std::to_string(samples) + " of 8)");
 }
 
 TEST(AskTimeServers, BadArguments) {
