@@ -1,11 +1,12 @@
 #include "event_log.h"
 
+#include "data_folder.h"
 #include "library_calls.h"
 
 namespace tickwell {
 
 void LogEvent(const std::string& text) {
-    static EventLog log(lib::appPath() + kLogFileName);
+    static EventLog log(dataFolder() + kLogFileName);
     log.write(lib::timestamp(), text);
 }
 

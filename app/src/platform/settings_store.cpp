@@ -1,6 +1,7 @@
 #include "settings_store.h"
 
 #include "cycle_readings.h"
+#include "data_folder.h"
 #include "library_calls.h"
 #include "settings_codec.h"
 #include "settings_table.h"
@@ -125,7 +126,7 @@ void LoadSettings(Settings& s, const std::string& iniPath) {
 }
 
 std::string settingsFilePath() {
-    return lib::appPath() + kIniFileName;
+    return dataFolder() + kIniFileName;
 }
 
 bool SaveSettings(const Settings& s) {

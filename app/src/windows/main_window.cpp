@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include "data_folder.h"
 #include "event_log.h"
 #include "identity.h"
 #include "library_calls.h"
@@ -152,11 +153,12 @@ bool MainWindow::onCommand(int id, int code, HWND /*control*/) {
         openOptions();
         return true;
     case CMD_LOGFILE:
-        openIfExists(lib::appPath() + "Tickwell.log");
+        openIfExists(dataFolder() + kLogFileName);
         return true;
     case CMD_ABOUT: {
         HICON icon = ::LoadIconA(instance_, MAKEINTRESOURCEA(IDI_CHECK));
-        lib::showAbout(window(), kProgramName, kVersionText, kCredit1, kCredit2, kWebAddress, icon);
+        lib::showAbout(window(), kProgramName, kVersionText, kCredit1,
+                       std::string(kCredit2) + "\n" + dataFolderWords(), kWebAddress, icon);
         return true;
     }
     case CMD_HELP:
