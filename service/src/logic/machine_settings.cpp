@@ -1,5 +1,6 @@
 #include "machine_settings.h"
 
+#include "tw/change_limit.h"
 #include "tw/default_servers.h"
 #include "tw/server_name.h"
 
@@ -102,6 +103,28 @@ MachineSettings machineSettings(const ValueReader& policy, const ValueReader& ma
             settings.*field.flag = *number != 0;
     }
     return settings;
+}
+
+std::string settingsText(const MachineSettings& s) {
+    std::string servers;
+    for (const std::string& server : s.servers)
+        servers += (servers.empty() ? "" : ", ") + server;
+    std::string text = "Servers: " + servers + " (port " + std::to_string(s.port) + ", " +
+                       std::to_string(s.serversToAsk) + " asked, " +
+                       std::to_string(s.samplesPerServer) + " samples each, time-out " +
+                       std::to_string(s.timeoutSeconds) + " s)\n";
+    text += s.autoSet ? "Automatic set: every " +
+                            tw::durationWords(uint64_t{60} * static_cast<uint64_t>(s.intervalMinutes)) +
+                            ", " +
+                            (s.maximumChangeSeconds == 0
+                                 ? std::string("any change")
+                                 : "changes of at most " +
+                                       tw::durationWords(static_cast<uint64_t>(s.maximumChangeSeconds))) +
+                            "\n"
+                      : std::string("Automatic set: off\n");
+    text += s.allowUsersServers ? "Users' servers: allowed\n"
+                                : "Users' servers: only those listed\n";
+    return text;
 }
 
 std::vector<std::string> defaultServers() {

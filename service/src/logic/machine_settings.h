@@ -50,6 +50,10 @@ struct ValueReader {
 // commas, semicolons or blanks.
 MachineSettings machineSettings(const ValueReader& policy, const ValueReader& machine);
 
+// The settings in force, as "tickwellsvc status" shows them: one line each for
+// the servers, the schedule and the users' servers, each ending in a line feed.
+std::string settingsText(const MachineSettings& settings);
+
 // The default server list (the program's own defaults).
 std::vector<std::string> defaultServers();
 

@@ -1,5 +1,6 @@
 #include "service_commands.h"
 
+#include "machine_registry.h"
 #include "service_client.h"
 #include "service_log.h"
 #include "service_names.h"
@@ -162,6 +163,42 @@ bool usersMayWrite(const std::string& folder) {
     return false;
 }
 
+// What the service entry needs beyond CreateService, for "install" and for the
+// installer package (whose own service entry has no field for most of it).
+// What Windows refuses here (Wine refuses the last three) leaves a service that
+// runs: each is a warning, not a failure.
+void configureService(SC_HANDLE service, const std::string& exe, std::string& out) {
+    SERVICE_DESCRIPTIONA description{const_cast<char*>(kDescription)};
+    ::ChangeServiceConfig2A(service, SERVICE_CONFIG_DESCRIPTION, &description);
+    SERVICE_DELAYED_AUTO_START_INFO delayed{TRUE};
+    if (!::ChangeServiceConfig2A(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed))
+        out +=
+            "Warning: the delayed start could not be set: " + systemText(::GetLastError()) + "\n";
+    char privileges[] = "SeSystemtimePrivilege\0SeChangeNotifyPrivilege\0";
+    SERVICE_REQUIRED_PRIVILEGES_INFOA required{privileges};
+    if (!::ChangeServiceConfig2A(service, SERVICE_CONFIG_REQUIRED_PRIVILEGES_INFO,
+                                 &required))
+        out += "Warning: the service's privileges could not be limited: " +
+               systemText(::GetLastError()) + "\n";
+    SERVICE_SID_INFO sid{SERVICE_SID_TYPE_UNRESTRICTED};
+    if (!::ChangeServiceConfig2A(service, SERVICE_CONFIG_SERVICE_SID_INFO, &sid))
+        out += "Warning: the service's own SID could not be set: " + systemText(::GetLastError()) +
+               "\n";
+    if (!registerEventSource(exe))
+        out += "Warning: the event source \"" + std::string(kEventSource) +
+               "\" could not be registered\n";
+    std::string warning;
+    if (!secureDataFolder(serviceDataFolder(), warning) || !warning.empty())
+        out += "Warning: " + (warning.empty() ? "the log folder could not be secured" : warning) +
+               "\n";
+    const std::string folder = exe.substr(0, exe.find_last_of('\\'));
+    if (usersMayWrite(folder))
+        out += "Warning: users can write to " + folder +
+               ": any of them could replace tickwellsvc.exe, which runs with the right to set "
+               "the clock. Install it in a folder only administrators can write, such as "
+               "Program Files.\n";
+}
+
 int install(std::string& out) {
     ScHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
     if (!manager)
@@ -180,37 +217,7 @@ int install(std::string& out) {
         }
         return failure(error, "The service could not be installed", out);
     }
-    // What Windows refuses here (Wine refuses the last two) leaves a service
-    // that runs: each is a warning, not a failure.
-    SERVICE_DESCRIPTIONA description{const_cast<char*>(kDescription)};
-    ::ChangeServiceConfig2A(service.handle, SERVICE_CONFIG_DESCRIPTION, &description);
-    SERVICE_DELAYED_AUTO_START_INFO delayed{TRUE};
-    if (!::ChangeServiceConfig2A(service.handle, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed))
-        out +=
-            "Warning: the delayed start could not be set: " + systemText(::GetLastError()) + "\n";
-    char privileges[] = "SeSystemtimePrivilege\0SeChangeNotifyPrivilege\0";
-    SERVICE_REQUIRED_PRIVILEGES_INFOA required{privileges};
-    if (!::ChangeServiceConfig2A(service.handle, SERVICE_CONFIG_REQUIRED_PRIVILEGES_INFO,
-                                 &required))
-        out += "Warning: the service's privileges could not be limited: " +
-               systemText(::GetLastError()) + "\n";
-    SERVICE_SID_INFO sid{SERVICE_SID_TYPE_UNRESTRICTED};
-    if (!::ChangeServiceConfig2A(service.handle, SERVICE_CONFIG_SERVICE_SID_INFO, &sid))
-        out += "Warning: the service's own SID could not be set: " + systemText(::GetLastError()) +
-               "\n";
-    if (!registerEventSource(exe))
-        out += "Warning: the event source \"" + std::string(kEventSource) +
-               "\" could not be registered\n";
-    std::string warning;
-    if (!secureDataFolder(serviceDataFolder(), warning) || !warning.empty())
-        out += "Warning: " + (warning.empty() ? "the log folder could not be secured" : warning) +
-               "\n";
-    const std::string folder = exe.substr(0, exe.find_last_of('\\'));
-    if (usersMayWrite(folder))
-        out += "Warning: users can write to " + folder +
-               ": any of them could replace tickwellsvc.exe, which runs with the right to set "
-               "the clock. Install it in a folder only administrators can write, such as "
-               "Program Files.\n";
+    configureService(service.handle, exe, out);
     out += std::string(kDisplayName) + " is installed. Start it with \"tickwellsvc start\".\n";
     return kDone;
 }
@@ -298,6 +305,16 @@ int start(std::string& out) {
     return kDone;
 }
 
+int configure(std::string& out) {
+    int code = kDone;
+    ScHandle service = openService(SERVICE_CHANGE_CONFIG | SERVICE_QUERY_CONFIG, out, code);
+    if (!service)
+        return code;
+    configureService(service.handle, programPath(), out);
+    out += std::string(kDisplayName) + " is configured.\n";
+    return kDone;
+}
+
 int status(std::string& out) {
     int code = kDone;
     ScHandle service = openService(SERVICE_QUERY_STATUS, out, code);
@@ -308,9 +325,11 @@ int status(std::string& out) {
         return failure(::GetLastError(), "The service's state could not be read", out);
     if (state.dwCurrentState != SERVICE_RUNNING) {
         out += std::string(kDisplayName) + " is installed but not running.\n";
+        out += settingsText(readMachineSettings());
         return kDone;
     }
     out += std::string(kDisplayName) + " is running.\n";
+    out += settingsText(readMachineSettings());
     const ClientAnswer answer = askService(Request{Verb::Status, {}}, 5'000);
     if (!answer.reply) {
         out += answer.error + "\n";
@@ -327,12 +346,13 @@ int status(std::string& out) {
 } // namespace
 
 std::string usageText() {
-    return "Usage: tickwellsvc install | uninstall | start | stop | status\n"
+    return "Usage: tickwellsvc install | uninstall | start | stop | status | configure\n"
            "  install    install the Tickwell Time service (administrators)\n"
            "  uninstall  stop and remove it; its settings and log are kept\n"
            "  start      start it\n"
            "  stop       stop it\n"
-           "  status     whether it runs, its schedule and its last outcome\n";
+           "  status     whether it runs, its settings, its schedule and its last outcome\n"
+           "  configure  finish the set-up of a service installed by the Tickwell package\n";
 }
 
 int runCommand(const std::string& command, std::string& out) {
@@ -349,6 +369,8 @@ int runCommand(const std::string& command, std::string& out) {
         return stop(out, false);
     if (verb == "status")
         return status(out);
+    if (verb == "configure")
+        return configure(out);
     out += usageText();
     return kUsage;
 }
