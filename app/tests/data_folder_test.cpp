@@ -41,8 +41,9 @@ TEST_P(DataFolder, ChosenAndSeeded) {
     tw::ScopedSeam<DataFolderSeam> seam(
         {[](const std::string&) { return writable; }, [] { return gRoaming; }});
     const std::string fallback = roaming.file("Tickwell\\");
-    if (c.adminIni) {
+    if (c.adminIni) { // as an administrator leaves it: read-only
         ASSERT_TRUE(writeFile(program.file(kIniFileName), c.adminIni));
+        ::SetFileAttributesA(program.file(kIniFileName).c_str(), FILE_ATTRIBUTE_READONLY);
     }
     if (c.existingIni) {
         ::CreateDirectoryA(fallback.c_str(), nullptr);
@@ -57,12 +58,16 @@ TEST_P(DataFolder, ChosenAndSeeded) {
               c.expectFallback || c.existingIni != nullptr);
     if (c.expectIni) {
         EXPECT_EQ(readFile(fallback + kIniFileName), c.expectIni);
+        EXPECT_EQ(::GetFileAttributesA((fallback + kIniFileName).c_str()) & FILE_ATTRIBUTE_READONLY,
+                  0u)
+            << "the user's copy is the user's to change";
     } else {
         EXPECT_EQ(::GetFileAttributesA((fallback + kIniFileName).c_str()),
                   INVALID_FILE_ATTRIBUTES);
     }
     if (c.adminIni) { // the administrator's file is read, never moved or changed
         EXPECT_EQ(readFile(program.file(kIniFileName)), c.adminIni);
+        ::SetFileAttributesA(program.file(kIniFileName).c_str(), FILE_ATTRIBUTE_NORMAL);
     }
     ::DeleteFileA((fallback + kIniFileName).c_str());
     ::RemoveDirectoryA(fallback.c_str());
@@ -92,6 +97,12 @@ TEST(DataFolderProbe, WritableFolderAndReadOnlySettingsFile) {
               INVALID_FILE_ATTRIBUTES)
         << "the probe leaves no file behind";
     EXPECT_FALSE(writable(folder.file("missing\\")));
+    // A settings file the user may not change sends the settings elsewhere too.
+    ASSERT_TRUE(writeFile(folder.file(kIniFileName), "[General]\r\n"));
+    EXPECT_TRUE(writable(folder.path()));
+    ::SetFileAttributesA(folder.file(kIniFileName).c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(writable(folder.path()));
+    ::SetFileAttributesA(folder.file(kIniFileName).c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 } // namespace

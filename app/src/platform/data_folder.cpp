@@ -26,8 +26,11 @@ bool folderWritable(const std::string& folder) {
         return false;
     ::CloseHandle(probe);
     const std::string ini = folder + kIniFileName;
-    if (::GetFileAttributesA(ini.c_str()) == INVALID_FILE_ATTRIBUTES)
+    const DWORD attributes = ::GetFileAttributesA(ini.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
         return true;
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        return false;
     HANDLE settings = ::CreateFileA(ini.c_str(), GENERIC_READ | GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -58,8 +61,14 @@ Choice choose(const std::string& programFolder) {
         return {programFolder, false}; // nowhere better: read-only settings, as before
     const std::string folder = roaming + "\\" + kFallbackName + "\\";
     ::CreateDirectoryA(folder.c_str(), nullptr);
-    // The administrator's settings are the first run's; after that the user's own.
-    ::CopyFileA((programFolder + kIniFileName).c_str(), (folder + kIniFileName).c_str(), TRUE);
+    // The administrator's settings are the first run's; after that the user's own,
+    // which the user may change even when the administrator's file is read-only.
+    const std::string seeded = folder + kIniFileName;
+    if (::CopyFileA((programFolder + kIniFileName).c_str(), seeded.c_str(), TRUE)) {
+        const DWORD attributes = ::GetFileAttributesA(seeded.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+            ::SetFileAttributesA(seeded.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+    }
     return {folder, true};
 }
 
