@@ -1,6 +1,8 @@
-// The Group Policy template against the values the service reads: every policy
-// writes under the policy key, names a value of the one list the service reads,
-// with the same kind and range, and every value the service reads has a policy.
+// The Group Policy template and the per-machine installer against the values
+// the service reads: every policy writes under the policy key, names a value of
+// the one list the service reads, with the same kind and range, and every value
+// the service reads has a policy; every installer property writes such a value
+// under the machine key and is checked against the same range.
 #include "machine_settings.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +15,9 @@
 
 #ifndef TW_POLICY_DIR
 #error "TW_POLICY_DIR names the folder of tickwell.admx"
+#endif
+#ifndef TW_PACKAGING_DIR
+#error "TW_PACKAGING_DIR names the folder of tickwell-machine.wxs"
 #endif
 
 namespace tickwell::service {
@@ -66,12 +71,24 @@ std::map<std::string, PolicyValue> policyValues(const std::string& admx) {
     return values;
 }
 
-TEST(PolicyTemplates, EveryPolicyWritesAValueTheServiceReads) {
-    std::ifstream file(std::string(TW_POLICY_DIR) + "/tickwell.admx", std::ios::binary);
-    ASSERT_TRUE(file) << "no tickwell.admx in " << TW_POLICY_DIR;
+std::string fileText(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
     std::stringstream text;
     text << file.rdbuf();
-    const std::map<std::string, PolicyValue> policies = policyValues(text.str());
+    return text.str();
+}
+
+const MachineValue* machineValue(const std::string& name) {
+    for (const MachineValue& value : machineValues())
+        if (name == value.name)
+            return &value;
+    return nullptr;
+}
+
+TEST(PolicyTemplates, EveryPolicyWritesAValueTheServiceReads) {
+    const std::string admx = fileText(std::string(TW_POLICY_DIR) + "/tickwell.admx");
+    ASSERT_FALSE(admx.empty()) << "no tickwell.admx in " << TW_POLICY_DIR;
+    const std::map<std::string, PolicyValue> policies = policyValues(admx);
 
     EXPECT_EQ(policies.size(), machineValues().size());
     for (const MachineValue& value : machineValues()) {
@@ -85,6 +102,36 @@ TEST(PolicyTemplates, EveryPolicyWritesAValueTheServiceReads) {
             EXPECT_EQ(found->second.high, value.high);
         }
     }
+}
+
+TEST(MachinePackage, EveryPropertyWritesAValueTheServiceReadsWithinItsRange) {
+    const std::string wxs = unescaped(fileText(std::string(TW_PACKAGING_DIR) + "/tickwell-machine.wxs"));
+    ASSERT_FALSE(wxs.empty()) << "no tickwell-machine.wxs in " << TW_PACKAGING_DIR;
+    const std::regex written("<RegistryValue [^>]*Key=\"SOFTWARE\\\\Tickwell\\\\Service\"[^>]*>");
+    int properties = 0;
+    for (auto it = std::sregex_iterator(wxs.begin(), wxs.end(), written);
+         it != std::sregex_iterator(); ++it, ++properties) {
+        const std::string tag = it->str();
+        const std::string name = attribute(tag, "Name");
+        SCOPED_TRACE(name);
+        const MachineValue* value = machineValue(name);
+        ASSERT_NE(value, nullptr) << "the service reads no such value";
+        std::smatch property;
+        const std::string from = attribute(tag, "Value");
+        ASSERT_TRUE(std::regex_match(from, property, std::regex("\\[([A-Z]+)\\]")));
+        const std::string p = property[1];
+        if (value->kind == MachineValue::Kind::Text) {
+            EXPECT_EQ(attribute(tag, "Type"), "string");
+            continue;
+        }
+        EXPECT_EQ(attribute(tag, "Type"), "integer");
+        // The launch condition that refuses the install outside the service's range.
+        const std::string range = "Installed OR NOT " + p + " OR (" + p +
+                                  " >= " + std::to_string(value->low) + " AND " + p +
+                                  " <= " + std::to_string(value->high) + ")</Condition>";
+        EXPECT_NE(wxs.find(range), std::string::npos) << "no condition " << range;
+    }
+    EXPECT_GE(properties, 6);
 }
 
 } // namespace
