@@ -1,0 +1,251 @@
+#include "history.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <iterator>
+
+namespace tickwell::history {
+
+namespace {
+
+constexpr int64_t kMsPerSecond = 1000;
+constexpr int64_t kMsPerMinute = 60'000;
+constexpr int64_t kMsPerDay = 86'400'000;
+constexpr size_t kColumns = 9;
+
+// In the order of the enums.
+constexpr std::string_view kKindWords[] = {"check", "set", "auto-set", "retry", "clock-changed"};
+constexpr std::string_view kResultWords[] = {"ok", "failed", "refused"};
+
+// Calendar: milliseconds since 1970 and UTC dates.
+
+constexpr int64_t floorDiv(int64_t a, int64_t b) {
+    return a / b - (a % b < 0 ? 1 : 0);
+} // b > 0
+
+// Days from 1970-01-01 to a proleptic Gregorian date, month 1..12 (H. Hinnant's
+// days_from_civil). Any year a 64-bit millisecond count reaches stays far from overflow.
+constexpr int64_t daysFromCivil(int64_t y, int64_t m, int64_t d) {
+    y -= m <= 2;
+    const int64_t era = floorDiv(y, 400);
+    const int64_t yoe = y - era * 400;                                   // 0..399
+    const int64_t doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1; // 0..365
+    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;           // 0..146096
+    return era * 146097 + doe - 719468;
+}
+
+struct Civil {
+    int64_t year, month, day;
+};
+
+constexpr Civil civilFromDays(int64_t days) {
+    const int64_t z = days + 719468;
+    const int64_t era = floorDiv(z, 146097);
+    const int64_t doe = z - era * 146097;                                      // 0..146096
+    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365; // 0..399
+    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);               // 0..365
+    const int64_t mp = (5 * doy + 2) / 153;                                    // 0..11, from March
+    const int64_t m = mp < 10 ? mp + 3 : mp - 9;
+    return {yoe + era * 400 + (m <= 2), m, doy - (153 * mp + 2) / 5 + 1};
+}
+
+static_assert(daysFromCivil(1970, 1, 1) == 0);
+static_assert(daysFromCivil(2000, 3, 1) == 11017);
+static_assert(civilFromDays(11017).month == 3 && civilFromDays(-1).year == 1969);
+
+constexpr int64_t daysInMonth(int64_t year, int64_t month) {
+    if (month == 2)
+        return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0 ? 29 : 28;
+    return month == 4 || month == 6 || month == 9 || month == 11 ? 30 : 31;
+}
+
+// "2026-12-08T02:55:01.123Z". A time outside 1970-9999 is written as it is and
+// read back as no record.
+std::string utcText(int64_t utcMs) {
+    const int64_t days = floorDiv(utcMs, kMsPerDay);
+    const int64_t msOfDay = utcMs - days * kMsPerDay;
+    const Civil date = civilFromDays(days);
+    char text[40]; // the year of any 64-bit count fits an int
+    std::snprintf(
+        text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year),
+        static_cast<int>(date.month), static_cast<int>(date.day),
+        static_cast<int>(msOfDay / 3'600'000), static_cast<int>(msOfDay / kMsPerMinute % 60),
+        static_cast<int>(msOfDay / kMsPerSecond % 60), static_cast<int>(msOfDay % kMsPerSecond));
+    return text;
+}
+
+std::optional<int64_t> parseUtc(std::string_view text) {
+    constexpr std::string_view kShape = "0000-00-00T00:00:00.000Z"; // 0: a digit
+    if (text.size() != kShape.size())
+        return std::nullopt;
+    for (size_t i = 0; i < kShape.size(); ++i)
+        if (kShape[i] == '0' ? text[i] < '0' || text[i] > '9' : text[i] != kShape[i])
+            return std::nullopt;
+    const auto number = [text](size_t at, size_t width) {
+        int64_t value = 0;
+        for (size_t i = at; i < at + width; ++i)
+            value = value * 10 + (text[i] - '0');
+        return value;
+    };
+    const int64_t year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    const int64_t hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
+    if (year < 1970 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) ||
+        hour > 23 || minute > 59 || second > 59)
+        return std::nullopt;
+    return ((daysFromCivil(year, month, day) * 24 + hour) * 60 + minute) * kMsPerMinute +
+           second * kMsPerSecond + number(20, 3);
+}
+
+// CSV fields.
+
+void appendField(std::string& line, std::string_view field) {
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+        line += field;
+        return;
+    }
+    line += '"';
+    for (char c : field) {
+        if (c == '"')
+            line += '"';
+        line += c;
+    }
+    line += '"';
+}
+
+// The fields of the record that starts at text[at], up to its unquoted line end
+// (LF, CR LF, or a CR the text ends in) or the end of the text; `at` moves past
+// it. False when the quoting is broken: a quote never closed, anything but a
+// comma or line end after a closing quote, a quote or a lone CR in an unquoted
+// field (this file's writer quotes those).
+bool readFields(std::string_view text, size_t& at, std::vector<std::string>& fields) {
+    fields.assign(1, {});
+    for (;;) {
+        std::string& field = fields.back();
+        if (at < text.size() && text[at] == '"') {
+            for (++at;; ++at) {
+                if (at == text.size())
+                    return false;
+                if (text[at] != '"') {
+                    field += text[at];
+                } else if (at + 1 < text.size() && text[at + 1] == '"') {
+                    field += '"';
+                    ++at;
+                } else {
+                    ++at;
+                    break;
+                }
+            }
+        } else {
+            for (; at < text.size() && text[at] != ',' && text[at] != '\n' && text[at] != '\r';
+                 ++at) {
+                if (text[at] == '"')
+                    return false;
+                field += text[at];
+            }
+        }
+        if (at == text.size())
+            return true;
+        if (text[at] == ',') {
+            ++at;
+            fields.emplace_back();
+        } else if (text[at] == '\n') {
+            ++at;
+            return true;
+        } else if (text[at] == '\r' && (at + 1 == text.size() || text[at + 1] == '\n')) {
+            at += at + 1 == text.size() ? 1 : 2;
+            return true;
+        } else {
+            return false;
+        }
+    }
+}
+
+template <size_t N>
+std::optional<size_t> wordIndex(const std::string_view (&words)[N], std::string_view field) {
+    const auto found = std::find(std::begin(words), std::end(words), field);
+    return found == std::end(words) ? std::nullopt
+                                    : std::optional<size_t>(found - std::begin(words));
+}
+
+// Empty is an absent number; anything but a whole signed 64-bit number is not a number.
+bool readNumber(std::string_view field, std::optional<int64_t>& number) {
+    number.reset();
+    if (field.empty())
+        return true;
+    int64_t value = 0;
+    const char* end = field.data() + field.size();
+    const auto [stop, error] = std::from_chars(field.data(), end, value);
+    if (error != std::errc{} || stop != end)
+        return false;
+    number = value;
+    return true;
+}
+
+std::optional<Record> recordOf(const std::vector<std::string>& fields) {
+    if (fields.size() != kColumns)
+        return std::nullopt;
+    const std::optional<int64_t> utc = parseUtc(fields[0]);
+    const std::optional<size_t> kind = wordIndex(kKindWords, fields[1]);
+    const std::optional<size_t> result = wordIndex(kResultWords, fields[4]);
+    if (!utc || !kind || !result || (fields[8] != "yes" && fields[8] != "no"))
+        return std::nullopt;
+    Record record;
+    record.utcMs = *utc;
+    record.kind = static_cast<Kind>(*kind);
+    record.server = fields[2];
+    record.protocol = fields[3];
+    record.result = static_cast<Result>(*result);
+    record.clockSet = fields[8] == "yes";
+    if (!readNumber(fields[5], record.differenceMs) || !readNumber(fields[6], record.delayMs) ||
+        !readNumber(fields[7], record.errorBoundMs))
+        return std::nullopt;
+    return record;
+}
+
+} // namespace
+
+std::string csvHeader() {
+    return "utc,kind,server,protocol,result,difference_ms,delay_ms,error_bound_ms,clock_set\r\n";
+}
+
+std::string csvLine(const Record& record) {
+    std::string line = utcText(record.utcMs);
+    const auto add = [&line](std::string_view field) {
+        line += ',';
+        appendField(line, field);
+    };
+    add(kKindWords[static_cast<size_t>(record.kind)]);
+    add(record.server);
+    add(record.protocol);
+    add(kResultWords[static_cast<size_t>(record.result)]);
+    for (const std::optional<int64_t>& number :
+         {record.differenceMs, record.delayMs, record.errorBoundMs})
+        add(number ? std::to_string(*number) : std::string());
+    add(record.clockSet ? "yes" : "no");
+    return line + "\r\n";
+}
+
+std::vector<Record> parseCsv(std::string_view text) {
+    if (text.starts_with("\xEF\xBB\xBF")) // the mark a text editor may leave in front
+        text.remove_prefix(3);
+    std::vector<Record> records;
+    std::vector<std::string> fields;
+    for (size_t at = 0; at < text.size();) {
+        const size_t start = at;
+        std::optional<Record> record;
+        if (readFields(text, at, fields))
+            record = recordOf(fields);
+        if (record) {
+            records.push_back(std::move(*record));
+            continue;
+        }
+        // Only the line it starts on is lost: a stray quote must not swallow
+        // the records after it.
+        const size_t lineEnd = text.find('\n', start);
+        at = lineEnd == std::string_view::npos ? text.size() : lineEnd + 1;
+    }
+    return records;
+}
+
+} // namespace tickwell::history

@@ -1,0 +1,113 @@
+// The history file both ways, and what its checks tell about the clock's drift.
+#include "history.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace tickwell::history {
+namespace {
+
+constexpr int64_t kDec8 = 1'796'698'501'123; // 2026-12-08T02:55:01.123Z
+const std::string kDec8Text = "2026-12-08T02:55:01.123Z";
+constexpr int64_t kMinute = 60'000;
+
+std::string line(const std::string& server, const std::string& end = "\r\n") {
+    return kDec8Text + ",check," + server + ",NTP,ok,15,40,20,no" + end;
+}
+
+std::vector<std::string> servers(const std::vector<Record>& records) {
+    std::vector<std::string> names;
+    for (const Record& r : records)
+        names.push_back(r.server);
+    return names;
+}
+
+TEST(HistoryCsv, LinesQuoteWhatWouldSplitThemAndReadBackTheSame) {
+    const struct {
+        Record record;
+        const char* line;
+    } cases[] = {
+        {{kDec8, Kind::Check, "time.example", "NTP", Result::Ok, 15, 40, 20, false},
+         ",check,time.example,NTP,ok,15,40,20,no\r\n"},
+        {{kDec8, Kind::Retry, "a \"b\", c", "", Result::Failed, {}, {}, {}, false},
+         ",retry,\"a \"\"b\"\", c\",,failed,,,,no\r\n"},
+        {{kDec8, Kind::AutoSet, "x\r\ny", "Time", Result::Refused, INT64_MIN, 0, INT64_MAX, true},
+         ",auto-set,\"x\r\ny\",Time,refused,-9223372036854775808,0,9223372036854775807,yes\r\n"},
+        {{kDec8, Kind::Set, "\"", "Daytime", Result::Ok, -7, {}, 3, true},
+         ",set,\"\"\"\",Daytime,ok,-7,,3,yes\r\n"},
+        {{kDec8, Kind::ClockChanged, " ", "a\rb", Result::Ok, {}, {}, {}, false},
+         ",clock-changed, ,\"a\rb\",ok,,,,no\r\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(csvLine(c.record), kDec8Text + c.line);
+        EXPECT_EQ(parseCsv(csvHeader() + csvLine(c.record)), std::vector{c.record}) << c.line;
+    }
+}
+
+// Every day of 1970-9999 both ways, each at another time of day, against a date
+// counted forward a day at a time.
+TEST(HistoryCsv, EveryDayReadsBackAsWritten) {
+    const int monthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    int year = 1970, month = 1, day = 1;
+    for (int64_t n = 0; year <= 9999; ++n) {
+        Record r;
+        r.utcMs = n * 1440 * kMinute + n * 7'919 % (1440 * kMinute);
+        char date[16];
+        std::snprintf(date, sizeof date, "%04d-%02d-%02dT", year, month, day);
+        const std::string text = csvLine(r);
+        ASSERT_EQ(text.substr(0, 11), date) << n;
+        ASSERT_EQ(parseCsv(text), std::vector{r}) << text;
+        const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+        if (++day > monthDays[month - 1] + (month == 2 && leap)) {
+            day = 1;
+            year += month == 12;
+            month = month % 12 + 1;
+        }
+    }
+}
+
+TEST(HistoryCsv, ReadingKeepsTheRecordsAroundWhatIsNotOne) {
+    const struct {
+        std::string text;
+        std::vector<std::string> servers;
+    } cases[] = {
+        {csvHeader() + line("a") + line("b"), {"a", "b"}},
+        {line("a", "\n") + line("b", "\n"), {"a", "b"}},
+        {line("a") + line("b", ""), {"a", "b"}},
+        {line("a") + line("b", "\r"), {"a", "b"}},
+        {"\r\n\n" + line("a") + "\n\r\n" + line("b") + "\r\n", {"a", "b"}},
+        {"\xEF\xBB\xBF" + line("a"), {"a"}},
+        {line("a") + line("b").substr(0, 40), {"a"}},
+        {line("a") + line("\"b,"), {"a"}},
+        {line("\"a\r\nb\"", "\n") + line("\"c,\"\"d\"\"\"", "\n"), {"a\r\nb", "c,\"d\""}},
+        {line("\"x") + line("b") + line("\"c\""), {"b", "c"}},
+        {line("x\"y") + line("\"x\"y") + line("x\ry") + line("b"), {"b"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(servers(parseCsv(c.text)), c.servers) << c.text;
+}
+
+// Each case makes one field of a good line wrong: "from>to" replaces a part of it.
+TEST(HistoryCsv, FieldsOutOfShapeOrRangeSkipTheirLine) {
+    // clang-format off
+    const std::string_view cases[] = {
+        "-12-08>-13-08", "-12-08>-00-08", "12-08>02-29", "12-08>04-31", "-08T>-00T",
+        "02:55>24:00", ":55:>:60:", ":01.>:60.", "2026-12>1969-12", "T> ", "Z>", ".123>",
+        "check>Check", "check>sync", "ok>ok ", ",15,>,12x,", ",40,>,9223372036854775808,",
+        ",20,>,+5,", ",15,>,-,", "no>true", ",no>", "no>no,no"};
+    // clang-format on
+    for (std::string_view change : cases) {
+        const size_t split = change.find('>');
+        std::string bad = line("x");
+        bad.replace(bad.find(change.substr(0, split)), split, change.substr(split + 1));
+        EXPECT_EQ(servers(parseCsv(line("a") + bad + line("b"))),
+                  (std::vector<std::string>{"a", "b"}))
+            << bad;
+    }
+}
+
+} // namespace
+} // namespace tickwell::history
