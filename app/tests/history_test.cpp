@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -106,6 +108,90 @@ TEST(HistoryCsv, FieldsOutOfShapeOrRangeSkipTheirLine) {
         EXPECT_EQ(servers(parseCsv(line("a") + bad + line("b"))),
                   (std::vector<std::string>{"a", "b"}))
             << bad;
+    }
+}
+
+Record at(double minutes, std::optional<int64_t> differenceMs, bool clockSet = false,
+          Kind kind = Kind::Check, Result result = Result::Ok) {
+    Record r;
+    r.utcMs = kDec8 + std::llround(minutes * kMinute);
+    r.kind = kind;
+    r.result = result;
+    r.differenceMs = differenceMs;
+    r.clockSet = clockSet;
+    return r;
+}
+Record setAt(double minutes, int64_t differenceMs) {
+    return at(minutes, differenceMs, true);
+}
+Record other(double minutes, Kind kind, Result result = Result::Ok) {
+    return at(minutes, 1, false, kind, result);
+}
+
+TEST(HistoryDrift, PairsAreNeighbouringGoodChecksWithNobodyElsesChangeBetween) {
+    constexpr double kDay = 1440;
+    const struct {
+        const char* name;
+        std::vector<Record> records;
+        std::vector<std::array<double, 3>> pairs; // from, to (minutes), seconds per day
+    } cases[] = {
+        {"steady, never set",
+         {at(0, 200), at(kDay, 1500), at(2 * kDay, 2800)},
+         {{0, kDay, 1.3}, {kDay, 2 * kDay, 1.3}}},
+        {"set each time",
+         {setAt(0, 900), setAt(360, 162), setAt(360 + kDay, 863)},
+         {{0, 360, 0.648}, {360, 360 + kDay, 0.863}}},
+        {"negative", {setAt(0, 0), at(360, -100)}, {{0, 360, -0.4}}},
+        {"first not a set",
+         {at(0, 5000), setAt(kDay, 5400), at(2 * kDay, 400)},
+         {{0, kDay, 0.4}, {kDay, 2 * kDay, 0.4}}},
+        {"failures passed over",
+         {setAt(0, 0), other(60, Kind::Retry, Result::Failed),
+          other(90, Kind::AutoSet, Result::Refused), at(120, {}), at(kDay, 1000)},
+         {{0, kDay, 1.0}}},
+        {"a jump beyond the plausible, then one within",
+         {setAt(0, 0), setAt(kDay, 43'300), at(2 * kDay, 43'100)},
+         {{kDay, 2 * kDay, 43.1}}},
+        {"a clock change between",
+         {setAt(0, 0), other(60, Kind::ClockChanged), at(kDay, 1000), at(2 * kDay, 3000)},
+         {{kDay, 2 * kDay, 2.0}}},
+        {"under a minute apart, then a minute",
+         {at(0, 500), setAt(0.5, 500), at(1.5, 1)},
+         {{0.5, 1.5, 1.44}}},
+        {"too few", {setAt(0, 0)}, {}},
+    };
+    for (const auto& c : cases) {
+        const std::vector<DriftPair> pairs = driftPairs(c.records);
+        ASSERT_EQ(pairs.size(), c.pairs.size()) << c.name;
+        for (size_t i = 0; i < pairs.size(); ++i) {
+            EXPECT_EQ(pairs[i].fromMs, at(c.pairs[i][0], 0).utcMs) << c.name;
+            EXPECT_EQ(pairs[i].toMs, at(c.pairs[i][1], 0).utcMs) << c.name;
+            EXPECT_NEAR(pairs[i].secondsPerDay, c.pairs[i][2], 1e-9) << c.name;
+        }
+    }
+}
+
+TEST(HistoryDrift, EstimateIsTheMedianOfTheLastTenPairs) {
+    const struct {
+        std::vector<double> drifts; // of one day each
+        double median, ppm;
+        int pairs; // 0: no estimate
+    } cases[] = {{{}, 0, 0, 0},
+                 {{1.0}, 0, 0, 0},
+                 {{1.0, 2.456}, 1.728, 20, 2},
+                 {{5, -8.64, 3}, 3, 34.722, 3},
+                 {{40, 40, 10, 9, 8, 7, 6, 5, 4, 3, 2, -8.64}, 5.5, 63.657, 10}};
+    for (const auto& c : cases) {
+        std::vector<Record> records = {setAt(0, 0)};
+        for (double drift : c.drifts)
+            records.push_back(setAt(1440.0 * records.size(), std::llround(drift * 1000)));
+        const std::optional<Drift> drift = estimateDrift(records);
+        ASSERT_EQ(drift.has_value(), c.pairs > 0) << c.median;
+        if (drift) {
+            EXPECT_NEAR(drift->secondsPerDay, c.median, 1e-9);
+            EXPECT_NEAR(drift->ppm, c.ppm, 1e-3);
+            EXPECT_EQ(drift->pairs, c.pairs);
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <iterator>
 
@@ -12,6 +13,9 @@ namespace {
 constexpr int64_t kMsPerSecond = 1000;
 constexpr int64_t kMsPerMinute = 60'000;
 constexpr int64_t kMsPerDay = 86'400'000;
+constexpr double kSecondsPerDay = 86'400;
+constexpr int64_t kShortestPairMs = kMsPerMinute;
+constexpr size_t kPairsForEstimate = 10;
 constexpr size_t kColumns = 9;
 
 // In the order of the enums.
@@ -203,6 +207,27 @@ std::optional<Record> recordOf(const std::vector<std::string>& fields) {
     return record;
 }
 
+// Drift.
+
+double ppmOf(double secondsPerDay) {
+    return secondsPerDay / kSecondsPerDay * 1e6;
+}
+
+// The drift from one successful check to the next, unless they are too close
+// to tell or it is too large to be the clock's own. In doubles, which hold the
+// times and differences of real checks exactly and cannot overflow on a hand
+// edit's extreme numbers.
+void addPair(const Record& first, const Record& second, std::vector<DriftPair>& pairs) {
+    const double spanMs = static_cast<double>(second.utcMs) - static_cast<double>(first.utcMs);
+    if (spanMs < kShortestPairMs)
+        return;
+    const double left = first.clockSet ? 0 : static_cast<double>(*first.differenceMs);
+    const double driftMs = static_cast<double>(*second.differenceMs) - left;
+    const double secondsPerDay = driftMs / kMsPerSecond / (spanMs / kMsPerDay);
+    if (std::abs(ppmOf(secondsPerDay)) <= kMaxPlausiblePpm)
+        pairs.push_back({first.utcMs, second.utcMs, secondsPerDay});
+}
+
 } // namespace
 
 std::string csvHeader() {
@@ -246,6 +271,38 @@ std::vector<Record> parseCsv(std::string_view text) {
         at = lineEnd == std::string_view::npos ? text.size() : lineEnd + 1;
     }
     return records;
+}
+
+std::vector<DriftPair> driftPairs(std::span<const Record> records) {
+    std::vector<DriftPair> pairs;
+    const Record* previous = nullptr; // the last successful check, none across a clock change
+    for (const Record& record : records) {
+        if (record.kind == Kind::ClockChanged) {
+            previous = nullptr;
+            continue;
+        }
+        if (record.result != Result::Ok || !record.differenceMs)
+            continue;
+        if (previous)
+            addPair(*previous, record, pairs);
+        previous = &record;
+    }
+    return pairs;
+}
+
+std::optional<Drift> estimateDrift(std::span<const Record> records) {
+    const std::vector<DriftPair> pairs = driftPairs(records);
+    if (pairs.size() < 2)
+        return std::nullopt;
+    const size_t used = std::min(pairs.size(), kPairsForEstimate);
+    std::vector<double> values;
+    for (auto pair = pairs.end() - static_cast<std::ptrdiff_t>(used); pair != pairs.end(); ++pair)
+        values.push_back(pair->secondsPerDay);
+    std::sort(values.begin(), values.end());
+    const size_t middle = used / 2;
+    const double median =
+        used % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+    return Drift{median, ppmOf(median), static_cast<int>(used)};
 }
 
 } // namespace tickwell::history
