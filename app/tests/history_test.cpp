@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tickwell::history {
@@ -193,6 +194,48 @@ TEST(HistoryDrift, EstimateIsTheMedianOfTheLastTenPairs) {
             EXPECT_EQ(drift->pairs, c.pairs);
         }
     }
+}
+
+TEST(HistoryTexts, DriftAndCountsRead) {
+    const std::pair<std::optional<Drift>, const char*> cases[] = {
+        {Drift{1.3, 15.046, 9}, "+1.3 s per day (+15 ppm), from 9 intervals"},
+        {Drift{-0.4, -4.63, 2}, "-0.4 s per day (-5 ppm), from 2 intervals"},
+        {Drift{0, 0, 1}, "+0.0 s per day (+0 ppm), from 1 interval"},
+        {Drift{-0.04, -0.46, 3}, "+0.0 s per day (+0 ppm), from 3 intervals"},
+        {Drift{9.94, 115.0, 10}, "+9.9 s per day (+115 ppm), from 10 intervals"},
+        {Drift{9.96, 115.3, 10}, "+10 s per day (+115 ppm), from 10 intervals"},
+        {Drift{-12.5, -144.7, 10}, "-13 s per day (-145 ppm), from 10 intervals"},
+        {std::nullopt, "not enough checks yet"}};
+    for (const auto& [drift, text] : cases)
+        EXPECT_EQ(driftText(drift), std::string("Drift: ") + text);
+    const std::vector<Record> records = {
+        at(0, 1), other(1, Kind::Set, Result::Failed), other(2, Kind::AutoSet, Result::Refused),
+        other(3, Kind::ClockChanged), other(4, Kind::Retry, Result::Failed)};
+    EXPECT_EQ(countsText(records), "Checks: 4, failed: 2");
+}
+
+TEST(HistorySuggestion, IntervalReadsBestAndPicksAnOfferedChoice) {
+    constexpr int kOffered[] = {30, 60, 360, 720, 1440, 10080, 20160, 43200};
+    const struct {
+        double secondsPerDay;
+        int64_t boundMs;
+        const char *bound, *every;
+        int choice;
+    } cases[] = {
+        {1.3, 1000, "1 s", "18 hours", 720},     {-1.3, 1000, "1 s", "18 hours", 720},
+        {1.0, 1000, "1 s", "24 hours", 1440},    {1.0, 100, "100 ms", "2 hours", 60},
+        {1.0, 83, "83 ms", "119 minutes", 60},   {1.0, 1999, "1999 ms", "47 hours", 1440},
+        {1.0, 2500, "2500 ms", "2 days", 1440},  {14.4, 10, "10 ms", "1 minute", 30},
+        {43.2, 10, "10 ms", "1 minute", 30},     {0.012, 1000, "1 s", "83 days", 43200},
+        {0.001, 1000, "1 s", "365 days", 43200}, {0, 1000, "1 s", "365 days", 43200},
+    };
+    for (const auto& c : cases) {
+        const Drift drift{c.secondsPerDay, c.secondsPerDay / 0.0864, 5};
+        EXPECT_EQ(suggestionText(drift, c.boundMs),
+                  std::string("To stay within ") + c.bound + ", check every " + c.every);
+        EXPECT_EQ(suggestedChoice(drift, c.boundMs, kOffered), c.choice) << c.every;
+    }
+    EXPECT_FALSE(intervalForBound(Drift{0, 0, 5}, 1000));
 }
 
 } // namespace

@@ -14,6 +14,9 @@ constexpr int64_t kMsPerSecond = 1000;
 constexpr int64_t kMsPerMinute = 60'000;
 constexpr int64_t kMsPerDay = 86'400'000;
 constexpr double kSecondsPerDay = 86'400;
+constexpr double kMinutesPerHour = 60;
+constexpr double kMinutesPerDay = 1'440;
+constexpr double kMinutesPerYear = 365 * kMinutesPerDay; // the longest a check is put off
 constexpr int64_t kShortestPairMs = kMsPerMinute;
 constexpr size_t kPairsForEstimate = 10;
 constexpr size_t kColumns = 9;
@@ -207,7 +210,7 @@ std::optional<Record> recordOf(const std::vector<std::string>& fields) {
     return record;
 }
 
-// Drift.
+// Drift and its words.
 
 double ppmOf(double secondsPerDay) {
     return secondsPerDay / kSecondsPerDay * 1e6;
@@ -226,6 +229,33 @@ void addPair(const Record& first, const Record& second, std::vector<DriftPair>& 
     const double secondsPerDay = driftMs / kMsPerSecond / (spanMs / kMsPerDay);
     if (std::abs(ppmOf(secondsPerDay)) <= kMaxPlausiblePpm)
         pairs.push_back({first.utcMs, second.utcMs, secondsPerDay});
+}
+
+// A value rounded to whole units or tenths, always signed; what rounds to zero
+// reads "+0", never "-0".
+std::string signedText(double value, bool tenths) {
+    const long long units = std::llround(value * (tenths ? 10 : 1));
+    const long long size = units < 0 ? -units : units;
+    std::string text = units < 0 ? "-" : "+";
+    if (!tenths)
+        return text + std::to_string(size);
+    return text + std::to_string(size / 10) + '.' + std::to_string(size % 10);
+}
+
+std::string boundText(int64_t boundMs) {
+    return boundMs % kMsPerSecond == 0 ? std::to_string(boundMs / kMsPerSecond) + " s"
+                                       : std::to_string(boundMs) + " ms";
+}
+
+// Rounded down in the unit that reads best; never "0 minutes".
+std::string intervalText(double minutes) {
+    if (minutes < 2 * kMinutesPerHour) {
+        const long long whole = std::max(1LL, static_cast<long long>(minutes));
+        return std::to_string(whole) + (whole == 1 ? " minute" : " minutes");
+    }
+    if (minutes < 2 * kMinutesPerDay)
+        return std::to_string(static_cast<long long>(minutes / kMinutesPerHour)) + " hours";
+    return std::to_string(static_cast<long long>(minutes / kMinutesPerDay)) + " days";
 }
 
 } // namespace
@@ -303,6 +333,52 @@ std::optional<Drift> estimateDrift(std::span<const Record> records) {
     const double median =
         used % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
     return Drift{median, ppmOf(median), static_cast<int>(used)};
+}
+
+std::string driftText(const std::optional<Drift>& drift) {
+    if (!drift)
+        return "Drift: not enough checks yet";
+    // Tenths below 10 s per day as rounded, so that 9.96 reads "+10", not "+10.0".
+    const bool tenths = std::abs(std::round(drift->secondsPerDay * 10)) < 100;
+    return "Drift: " + signedText(drift->secondsPerDay, tenths) + " s per day (" +
+           signedText(drift->ppm, false) + " ppm), from " + std::to_string(drift->pairs) +
+           (drift->pairs == 1 ? " interval" : " intervals");
+}
+
+std::optional<double> intervalForBound(const Drift& drift, int64_t boundMs) {
+    if (drift.secondsPerDay == 0)
+        return std::nullopt;
+    // One division, so that a bound of exactly a day's drift gives exactly a day.
+    return static_cast<double>(std::max<int64_t>(boundMs, 0)) * kMinutesPerDay /
+           (std::abs(drift.secondsPerDay) * kMsPerSecond);
+}
+
+std::string suggestionText(const Drift& drift, int64_t boundMs) {
+    const std::optional<double> minutes = intervalForBound(drift, boundMs);
+    const double shown = minutes && *minutes < kMinutesPerYear ? *minutes : kMinutesPerYear;
+    return "To stay within " + boundText(boundMs) + ", check every " + intervalText(shown);
+}
+
+int suggestedChoice(const Drift& drift, int64_t boundMs, std::span<const int> offeredMinutes) {
+    if (offeredMinutes.empty())
+        return 0;
+    const std::optional<double> longest = intervalForBound(drift, boundMs);
+    std::optional<int> choice;
+    for (int minutes : offeredMinutes)
+        if ((!longest || minutes <= *longest) && (!choice || minutes > *choice))
+            choice = minutes;
+    return choice ? *choice : *std::min_element(offeredMinutes.begin(), offeredMinutes.end());
+}
+
+std::string countsText(std::span<const Record> records) {
+    long checks = 0, failed = 0;
+    for (const Record& record : records) {
+        if (record.kind == Kind::ClockChanged)
+            continue;
+        ++checks;
+        failed += record.result == Result::Failed;
+    }
+    return "Checks: " + std::to_string(checks) + ", failed: " + std::to_string(failed);
 }
 
 } // namespace tickwell::history
