@@ -205,9 +205,12 @@ TEST_F(InstalledService, InstallsStartsServesAndStops) {
     EXPECT_FALSE(status.lastOutcomeAt.empty());
     const Ran told = runCommand("status");
     EXPECT_EQ(told.exitCode, 0u);
-    EXPECT_THAT(
-        told.output,
-        HasSubstr("Tickwell Time is running.\r\nIt keeps no schedule of its own.\r\nLast: "));
+    // With the settings it reads, as the machine key holds them.
+    EXPECT_THAT(told.output, HasSubstr("Tickwell Time is running.\r\nServers: 127.0.0.1 (port " +
+                                       std::to_string(daytime.port()) +
+                                       ", 1 asked, 4 samples each, time-out 20 s)\r\n"
+                                       "Automatic set: off\r\n"));
+    EXPECT_THAT(told.output, HasSubstr("\r\nIt keeps no schedule of its own.\r\nLast: "));
 
     // The pipe's descriptor, read back by a client.
     {
