@@ -98,8 +98,9 @@ TEST(ServiceProtocol, AnyBytesGiveARequestOrAReason) {
 
 void expectSameReply(const Reply& a, const Reply& b) {
     const auto fields = [](const Reply& r) {
-        return std::tie(r.result, r.server, r.delayMs, r.message, r.difference, r.clockMatches,
-                        r.clockSet, r.lastOutcome, r.lastOutcomeAt, r.nextCheck, r.schedule);
+        return std::tie(r.result, r.server, r.delayMs, r.changeMs, r.message, r.difference,
+                        r.clockMatches, r.clockSet, r.lastOutcome, r.lastOutcomeAt, r.nextCheck,
+                        r.schedule);
     };
     EXPECT_EQ(fields(a), fields(b));
     ASSERT_EQ(a.serverTime.has_value(), b.serverTime.has_value());
@@ -114,6 +115,7 @@ TEST(ServiceProtocol, RepliesComeBackAsWritten) {
     set.server = "time.example";
     set.serverTime = SYSTEMTIME{2024, 2, 4, 29, 23, 59, 58, 7}; // a Thursday
     set.delayMs = 12.5;
+    set.changeMs = -2000.5;
     set.difference = "PC Clock was 2 Seconds Fast";
     set.clockSet = true;
     Reply status = errorReply("");
@@ -127,7 +129,7 @@ TEST(ServiceProtocol, RepliesComeBackAsWritten) {
     failed.delayMs = -0.5;
     failed.clockMatches = true;
     // The lines as other programs may read them.
-    EXPECT_NE(replyText(set).find("\r\nTime: 2024-02-29 23:59:58.007\r\nDelay: 12.5\r\n"),
+    EXPECT_NE(replyText(set).find("\r\nTime: 2024-02-29 23:59:58.007\r\nDelay: 12.5\r\nChange: -2000.5\r\n"),
               std::string::npos);
     EXPECT_EQ(replyText(status).find("Time:"), std::string::npos);
     EXPECT_EQ(replyText(errorReply("x")).rfind("Result: error\r\nServer: \r\n", 0), 0u);

@@ -37,7 +37,7 @@ constexpr ResultName kResults[] = {
 // Delay have their own forms.
 struct Field {
     std::string_view key;
-    enum class Kind { Text, Flag, Time, Delay } kind;
+    enum class Kind { Text, Flag, Time, Delay, Change } kind;
     std::string Reply::*text = nullptr;
     bool Reply::*flag = nullptr;
 };
@@ -46,6 +46,7 @@ constexpr Field kFields[] = {
     {"Server", Kind::Text, &Reply::server},
     {"Time", Kind::Time},
     {"Delay", Kind::Delay},
+    {"Change", Kind::Change},
     {"Message", Kind::Text, &Reply::message},
     {"Difference", Kind::Text, &Reply::difference},
     {"Matches", Kind::Flag, nullptr, &Reply::clockMatches},
@@ -178,6 +179,15 @@ bool readValue(const Field& field, std::string_view value, Reply& reply) {
             std::from_chars(value.data(), value.data() + value.size(), reply.delayMs);
         return !value.empty() && error == std::errc() && end == value.data() + value.size();
     }
+    case Kind::Change: {
+        double change = 0;
+        const auto [end, error] =
+            std::from_chars(value.data(), value.data() + value.size(), change);
+        if (value.empty() || error != std::errc() || end != value.data() + value.size())
+            return false;
+        reply.changeMs = change;
+        return true;
+    }
     }
     return false;
 }
@@ -259,6 +269,10 @@ std::string replyText(const Reply& reply) {
             break;
         case Kind::Delay:
             addLine(text, field.key, delayText(reply.delayMs));
+            break;
+        case Kind::Change:
+            if (reply.changeMs)
+                addLine(text, field.key, delayText(*reply.changeMs));
             break;
         }
     }

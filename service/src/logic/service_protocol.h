@@ -59,6 +59,8 @@ struct Reply {
     std::string server;                   // the cleaned name of the server the time came from
     std::optional<SYSTEMTIME> serverTime; // UTC, to the millisecond
     double delayMs = 0;
+    // The server's time less the PC's, measured before any set (Ok replies).
+    std::optional<double> changeMs;
     std::string message;       // the server's reply, or why there is no time
     std::string difference;    // the worded difference or clock change
     bool clockMatches = false; // difference is "PC Clock Matches"

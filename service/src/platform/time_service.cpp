@@ -110,6 +110,7 @@ Reply TimeService::query(Purpose purpose, const std::string& server,
     reply.server = tw::fromBstr(o.source);
     reply.serverTime = o.serverTime;
     reply.delayMs = o.delayMs;
+    reply.changeMs = o.offsetMs;
     const auto changeMs = static_cast<int64_t>(o.offsetMs);
 
     int32_t matches = 0;
