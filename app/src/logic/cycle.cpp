@@ -113,6 +113,11 @@ CycleEffects Cycle::command(QueryKind kind, bool automatic) {
     }
     queryStartMs_ = nowMs;
     queryServer_ = settings_.currentServer;
+    queryPort_ = settings_.timePort;
+    queryHistoryKind_ = kind == QueryKind::Check ? history::Kind::Check
+                        : !automatic             ? history::Kind::Set
+                        : retrying_              ? history::Kind::Retry
+                                                 : history::Kind::AutoSet;
 
     effects.waitCursor = true;
     if (settings_.useSounds)
@@ -135,6 +140,25 @@ CycleEffects Cycle::command(QueryKind kind, bool automatic) {
     effects.startQuery = std::move(request);
     querying_ = true;
     return effects;
+}
+
+history::Record Cycle::historyRecord(const QueryResult& result) const {
+    history::Record record;
+    record.kind = queryHistoryKind_;
+    record.server = result.source.empty() ? result.server : result.source;
+    record.protocol = queryPort_ == QueryRequest::kNtpPort ? "NTP"
+                      : queryPort_ == kTimeProtocolPort    ? "Time"
+                                                           : "Daytime";
+    record.result = !result.ok                  ? history::Result::Failed
+                    : !result.notSetText.empty() ? history::Result::Refused
+                                                 : history::Result::Ok;
+    if (result.ok) {
+        record.differenceMs = result.offsetMs;
+        record.delayMs = static_cast<int64_t>(result.delay + 0.5);
+        record.errorBoundMs = result.errorBoundMs;
+        record.clockSet = result.clockSet;
+    }
+    return record;
 }
 
 CycleEffects Cycle::queryFinished(const QueryResult& result) {
@@ -161,6 +185,8 @@ CycleEffects Cycle::queryFinished(const QueryResult& result) {
         settings_.currentServer = result.server;
     lastMessage_ = result.message;
     effects.waitCursor = false;
+    if (settings_.logEvents)
+        effects.historyRecord = historyRecord(result);
 
     if (!result.ok) {
         effects.serverTimeText = result.message;
@@ -271,8 +297,12 @@ CycleEffects Cycle::tick() {
     // Not cleared here: a retry dropped by the network gate is tried again on
     // every tick until a connection exists.
     if (retryPending_ && settings_.connectionRetry &&
-        services_.secondsBetween(retryAtText_, now) >= 0)
-        return withRefresh(command(QueryKind::Set, true), std::move(effects));
+        services_.secondsBetween(retryAtText_, now) >= 0) {
+        retrying_ = true;
+        CycleEffects retry = command(QueryKind::Set, true);
+        retrying_ = false;
+        return withRefresh(std::move(retry), std::move(effects));
+    }
     return effects;
 }
 

@@ -16,6 +16,7 @@
 // wait for the rest of the run.
 #pragma once
 
+#include "history.h"
 #include "settings.h"
 
 #include <windows.h>
@@ -85,6 +86,12 @@ struct QueryResult {
     // whether the service set the clock (the difference says why not).
     bool viaService = false;
     bool serviceSetClock = false;
+    // For the history: the PC's clock less the server's, measured before any
+    // set; the error bound of the time (several servers or samples); whether the
+    // clock was set to it.
+    std::optional<int64_t> offsetMs;
+    std::optional<int64_t> errorBoundMs;
+    bool clockSet = false;
 };
 
 // The texts of a change beyond "Maximum automatic change": changeMs is the
@@ -106,6 +113,7 @@ struct CycleEffects {
     std::vector<std::string> logEntries;       // set only while "Log events" is on
     std::optional<bool> waitCursor;            // true: show it, false: restore the arrow
     bool redrawValues = false;                 // repaint the server time and difference
+    std::optional<history::Record> historyRecord; // set only while "Log events" is on
 };
 
 // The platform readings the cycle needs. Production answers them through the
@@ -135,6 +143,8 @@ class CycleServices {
 
 // The status text is held in 128 bytes: longer texts are cut to 127 characters.
 inline constexpr size_t kStatusTextMax = 127;
+// The Time protocol's port (RFC 868); any other TCP port is read as Daytime.
+inline constexpr int32_t kTimeProtocolPort = 37;
 // A failed Set is retried this many minutes later (auto-set and retry on).
 inline constexpr int32_t kRetryMinutes = 5;
 // A "Network Timeout" of 0 or less would let a silent server hold the one query
@@ -191,6 +201,8 @@ class Cycle {
     // Milliseconds until the servers a query would ask first may be asked; 0
     // when they may now.
     uint64_t courtesyLeftMs(uint64_t nowMs) const;
+    // The history's record of the query that ended.
+    history::Record historyRecord(const QueryResult& result) const;
     std::vector<std::string> firstAsked() const;
 
     Settings& settings_;
@@ -202,6 +214,9 @@ class Cycle {
     std::string queryServer_; // the current server as the running query started
     std::optional<QueryKind> waiting_;
     bool waitingAutomatic_ = false; // nobody asked for the waiting command
+    bool retrying_ = false;         // the command now issued is the retry of a failed Set
+    history::Kind queryHistoryKind_ = history::Kind::Check;
+    int32_t queryPort_ = 0;
     bool querying_ = false;
     int32_t clockMatches_ = 0;
     bool retryPending_ = false;

@@ -19,6 +19,10 @@ std::string exeName() {
     return takeBstr(::EXENAME());
 }
 
+std::string errorDescription(int32_t error) {
+    return takeBstr(::GETLASTERRORDESCRIPTION(error, 0));
+}
+
 std::string iniRead(const std::string& file, const std::string& section, const std::string& key,
                     const std::string& defaultValue) {
     auto f = ownedBstr(file), s = ownedBstr(section), k = ownedBstr(key),
@@ -118,6 +122,7 @@ ServersQuery askTimeServers(const std::vector<std::string>& servers, int32_t por
     query.time.server = tw::fromBstr(source.get());
     query.time.message = tw::fromBstr(message.get());
     query.time.delay = outcome->delayMs;
+    query.errorBoundMs = outcome->errorBoundMs;
     query.time.serverUtc = outcome->serverTime;
     return query;
 }

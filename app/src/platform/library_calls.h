@@ -15,6 +15,8 @@ namespace tickwell::lib {
 // zym
 std::string appPath();
 std::string exeName();
+// The system's text for an error number.
+std::string errorDescription(int32_t error);
 std::string iniRead(const std::string& file, const std::string& section, const std::string& key,
                     const std::string& defaultValue);
 bool iniWrite(const std::string& file, const std::string& section, const std::string& key,
@@ -53,6 +55,7 @@ struct AskedServer {
 };
 struct ServersQuery {
     TimeQuery time; // result, source as server, message, delay and the agreed time
+    double errorBoundMs = 0; // the true time lies within the agreed one +- this
     std::vector<AskedServer> asked;
 };
 ServersQuery askTimeServers(const std::vector<std::string>& servers, int32_t port,

@@ -63,9 +63,20 @@ lib::TimeQuery askSeveral(const QueryRequest& request, HWND notify, QueryResult&
             result.rejections.push_back(a.message);
     }
     result.source = asked.time.server;
+    if (asked.time.result == 1)
+        result.errorBoundMs = static_cast<int64_t>(asked.errorBoundMs + 0.5);
     // The current server, cleaned, as a single query leaves it.
     asked.time.server = asked.asked.empty() ? request.server : asked.asked.front().server;
     return asked.time;
+}
+
+// Whether a clock set took: the clock, read right after it, is near the
+// server's time and nearer than before (a refused set leaves it as it was).
+bool clockWasSet(int64_t offsetBeforeMs, int64_t changeAfterMs) {
+    constexpr int64_t kSetWithinMs = 250;
+    const int64_t before = offsetBeforeMs < 0 ? -offsetBeforeMs : offsetBeforeMs;
+    const int64_t after = changeAfterMs < 0 ? -changeAfterMs : changeAfterMs;
+    return after <= kSetWithinMs && after < before;
 }
 
 // The change a clock set would make: the server's time less the PC's, both
@@ -129,6 +140,10 @@ bool setThroughService(const QueryRequest& request, QueryResult& result) {
     if (!result.ok)
         return true;
     result.delay = reply.delayMs;
+    if (reply.changeMs)
+        result.offsetMs = -static_cast<int64_t>(*reply.changeMs >= 0 ? *reply.changeMs + 0.5
+                                                                     : *reply.changeMs - 0.5);
+    result.clockSet = reply.clockSet;
     result.serverUtc = *reply.serverTime;
     result.serverLocal = lib::convertToLocalTime(result.serverUtc);
     localClock().getLocalTime(&result.pcLocal);
@@ -164,6 +179,10 @@ void runQuery(const QueryRequest& request, HWND notify, QueryWorker::Shared& sha
         return;
     }
     result.delay = query.delay;
+    SYSTEMTIME pcBefore{};
+    localClock().getLocalTime(&pcBefore);
+    const int64_t offset = -changeMs(pcBefore, lib::convertToLocalTime(query.serverUtc));
+    result.offsetMs = offset;
     if (request.kind == QueryKind::Set &&
         !changeAllowed(request, notify, query.serverUtc, result)) {
         result.serverUtc = query.serverUtc;
@@ -183,6 +202,8 @@ void runQuery(const QueryRequest& request, HWND notify, QueryWorker::Shared& sha
     if (request.kind == QueryKind::Check)
         result.differenceText =
             lib::differenceText(result.pcLocal, result.serverLocal, result.clockMatches);
+    else
+        result.clockSet = clockWasSet(offset, changeMs(result.pcLocal, result.serverLocal));
 }
 
 unsigned __stdcall workerMain(void* argument) {

@@ -24,6 +24,9 @@ inline void closeKey(HKEY h) {
 inline void deleteObject(HGDIOBJ h) {
     ::DeleteObject(h);
 }
+inline void deleteDc(HDC h) {
+    ::DeleteDC(h);
+}
 inline void destroyIcon(HICON h) {
     ::DestroyIcon(h);
 }
@@ -54,6 +57,8 @@ using unique_hkey = unique_any<HKEY, detail::closeKey>;
 using unique_hfont = unique_any<HFONT, detail::deleteObject>;
 using unique_hbrush = unique_any<HBRUSH, detail::deleteObject>;
 using unique_hbitmap = unique_any<HBITMAP, detail::deleteObject>;
+using unique_hpen = unique_any<HPEN, detail::deleteObject>;
+using unique_hdc = unique_any<HDC, detail::deleteDc>; // from CreateCompatibleDC
 using unique_hicon = unique_any<HICON, detail::destroyIcon>;
 using unique_hmenu = unique_any<HMENU, detail::destroyMenu>;
 using unique_hwnd = unique_any<HWND, detail::destroyWindow>;
