@@ -1,11 +1,15 @@
 // The main window on a thread of its own, as the program runs it, driven from
 // here with the messages a user's clicks and the clock send; the platform
 // seams stand in for the shell, the notification area and the query's thread.
+#include "demo_line.h"
+#include "history_file.h"
 #include "identity.h"
 #include "library_calls.h"
+#include "main_menus.h"
 #include "main_window.h"
 #include "program_ids.h"
 #include "program_seams.h"
+#include "scripted_server.h"
 #include "tw/handles.h"
 #include "tw/temp_folder.h"
 
@@ -15,6 +19,7 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -260,6 +265,154 @@ TEST(SerialMainWindowFault, FaultInAHandlerIsLoggedAndTheWindowCarriesOn) {
     const std::string entry = "Internal error: the shell is gone";
     EXPECT_NE(logged.find(entry), std::string::npos) << logged;
     EXPECT_EQ(logged.find(entry), logged.rfind(entry)) << "a repeated fault is logged once";
+}
+
+
+// A week and more of daily sets against a server, with a PC clock that gains
+// kScriptedDrift seconds a day between them: each set lands in the history,
+// the History window (from the View menu, which the tray menu holds too)
+// shows the drift the checks tell, and its suggestion becomes the interval.
+// The PC clock and the tick count are the test's, moved on a day per set; the
+// clock set moves the test's clock, never the machine's.
+std::atomic<int64_t> gPcShiftMs{0};
+std::atomic<int> gServerAheadSeconds{0};
+void WINAPI shiftedLocalTime(LPSYSTEMTIME time) {
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    FILETIME file{};
+    ::SystemTimeToFileTime(&now, &file);
+    ULARGE_INTEGER units{{file.dwLowDateTime, file.dwHighDateTime}};
+    units.QuadPart += static_cast<ULONGLONG>(gPcShiftMs.load() * 10'000);
+    file = {units.LowPart, units.HighPart};
+    ::FileTimeToSystemTime(&file, time);
+}
+ULONGLONG WINAPI shiftedTicks() {
+    return ::GetTickCount64() + static_cast<ULONGLONG>(gPcShiftMs.load());
+}
+std::string setShiftedClock(SYSTEMTIME& utc, int32_t& matchFlag) {
+    SYSTEMTIME realUtc{};
+    ::GetSystemTime(&realUtc);
+    FILETIME to{}, from{};
+    ::SystemTimeToFileTime(&utc, &to);
+    ::SystemTimeToFileTime(&realUtc, &from);
+    const auto units = [](const FILETIME& f) {
+        return static_cast<int64_t>((static_cast<uint64_t>(f.dwHighDateTime) << 32) | f.dwLowDateTime);
+    };
+    gPcShiftMs = (units(to) - units(from)) / 10'000;
+    matchFlag = 0;
+    return "PC Clock was set";
+}
+service::ClientAnswer noService(const service::Request&, uint32_t) {
+    service::ClientAnswer answer;
+    answer.serviceAbsent = true;
+    return answer;
+}
+int WINAPI noBox(HWND, LPCSTR, LPCSTR, UINT) {
+    return IDOK;
+}
+
+HWND historyWindowOf(DWORD thread) {
+    HWND found = nullptr;
+    for (int i = 0; i < 100 && found == nullptr; ++i) {
+        ::EnumThreadWindows(
+            thread,
+            [](HWND w, LPARAM out) -> BOOL {
+                char title[64] = {};
+                ::GetWindowTextA(w, title, sizeof title);
+                if (std::string(title) == "Tickwell - History")
+                    *reinterpret_cast<HWND*>(out) = w;
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        if (found == nullptr)
+            ::Sleep(20);
+    }
+    return found;
+}
+
+TEST(SerialHistoryWindow, DailySetsShowTheScriptedDriftAndItsSuggestionApplies) {
+    constexpr double kScriptedDrift = 40.0; // seconds a day the PC clock gains
+    constexpr int64_t kDayMs = 86'400'000;
+    constexpr int kSets = 9;
+    const std::string historyPath = lib::appPath() + kHistoryFileName;
+    ::DeleteFileA(historyPath.c_str());
+    // Nine days ago, so that the sets end a day before now.
+    gPcShiftMs = -kSets * kDayMs;
+    gServerAheadSeconds = -kSets * 86'400;
+    tw::ScopedSeam<LocalClockSeam> clock({shiftedLocalTime, shiftedTicks});
+    tw::ScopedSeam<ClockSetterSeam> setter({setShiftedClock});
+    tw::ScopedSeam<TimeServiceSeam> service({noService});
+    tw::ScopedSeam<MessageBoxSeam> boxes({noBox});
+    using namespace tw::testserver;
+    ScriptedServer server({sendFn([] { return tw::demo::daytimeLine(gServerAheadSeconds); })});
+    ASSERT_TRUE(server.listening());
+
+    tw::testing::TempFolder folder;
+    Settings s = quietSettings();
+    s.iniPath = folder.file("Tickwell.ini");
+    s.logEvents = true;
+    s.timePort = server.port();
+    s.networkTimeout = 5;
+    s.maximumAutomaticChange = 0;
+    s.autoSetTime = false;
+    {
+        WindowOnThread ui(s);
+        ASSERT_NE(ui.window(), nullptr);
+        HistoryFile file(historyPath);
+        for (int day = 0; day < kSets; ++day) {
+            ui.command(CMD_SET);
+            for (int i = 0; i < 500 && file.read().size() < static_cast<size_t>(day + 1); ++i)
+                ::Sleep(20);
+            ASSERT_EQ(file.read().size(), static_cast<size_t>(day + 1)) << "set " << day;
+            // A day on the server, and a day and the drift on the PC.
+            gServerAheadSeconds += 86'400;
+            gPcShiftMs += kDayMs + static_cast<int64_t>(kScriptedDrift * 1000);
+        }
+        const std::vector<history::Record> records = file.read();
+        for (const history::Record& r : records) {
+            EXPECT_EQ(r.kind, history::Kind::Set);
+            EXPECT_EQ(r.result, history::Result::Ok);
+            EXPECT_EQ(r.protocol, "Daytime");
+            EXPECT_TRUE(r.clockSet);
+        }
+        EXPECT_NEAR(static_cast<double>(*records.back().differenceMs), kScriptedDrift * 1000, 1500);
+
+        HMENU bar = buildMenuBar(true), tray = buildTrayMenu(true);
+        EXPECT_NE(::GetMenuState(bar, CMD_HISTORY, MF_BYCOMMAND), static_cast<UINT>(-1));
+        EXPECT_NE(::GetMenuState(tray, CMD_HISTORY, MF_BYCOMMAND), static_cast<UINT>(-1));
+        ::DestroyMenu(bar);
+        ::DestroyMenu(tray);
+
+        ui.command(CMD_HISTORY);
+        HWND history = historyWindowOf(::GetWindowThreadProcessId(ui.window(), nullptr));
+        ASSERT_NE(history, nullptr);
+        char text[256] = {};
+        ::GetDlgItemTextA(history, IDC_HISTORY_DRIFT, text, sizeof text);
+        const std::string drift = text;
+        ASSERT_EQ(drift.rfind("Drift: ", 0), 0u) << drift;
+        EXPECT_NEAR(std::strtod(drift.c_str() + 7, nullptr), kScriptedDrift, kScriptedDrift * 0.1)
+            << drift;
+        EXPECT_NE(drift.find("from 8 intervals"), std::string::npos) << drift;
+        ::GetDlgItemTextA(history, IDC_HISTORY_COUNTS, text, sizeof text);
+        EXPECT_EQ(std::string(text), "Checks: 9, failed: 0");
+        // 1 s at 40 s a day: every 36 minutes; the General page's half hour keeps within it.
+        ::GetDlgItemTextA(history, IDC_HISTORY_SUGGESTION, text, sizeof text);
+        EXPECT_EQ(std::string(text).rfind("To stay within 1 s, check every 3", 0), 0u) << text;
+        ::SendMessageA(history, WM_COMMAND, MAKEWPARAM(IDC_HISTORY_APPLY, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(history, IDC_HISTORY_APPLY)));
+        // A new check while it is open shows at once.
+        ui.command(CMD_CHECK);
+        for (int i = 0; i < 500 && file.read().size() < kSets + 1; ++i)
+            ::Sleep(20);
+        ::Sleep(100);
+        ::GetDlgItemTextA(history, IDC_HISTORY_COUNTS, text, sizeof text);
+        EXPECT_EQ(std::string(text), "Checks: 10, failed: 0");
+    }
+    EXPECT_TRUE(s.autoSetTime);
+    EXPECT_EQ(s.interval, 30);
+    // Kept for the guide's picture of the window (scripts/screenshots).
+    ::MoveFileExA(historyPath.c_str(), (lib::appPath() + "history-week.csv").c_str(),
+                  MOVEFILE_REPLACE_EXISTING);
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #define IDD_OPTIONS_FORMAT 105
 #define IDD_ADD_SERVER 106
 #define IDD_TRAY_CHOOSER 107
+#define IDD_HISTORY 108
 
 /* Commands */
 #define CMD_EXIT 3072
@@ -26,6 +27,7 @@
 #define CMD_STATUSBAR_TOGGLE 3079
 #define CMD_RESTORE 3080
 #define CMD_UPDATES 3081
+#define CMD_HISTORY 3082
 
 /* Controls of the main window */
 #define IDC_VALUES_FRAME 1424
@@ -124,6 +126,23 @@
 #define IDC_TRAY_ICON_BASE 1824
 #define IDC_CHOOSER_OK 1839
 #define IDC_CHOOSER_CANCEL 1840
+
+/* The History window */
+#define IDC_HISTORY_PLOT 1900
+#define IDC_HISTORY_RANGE_LABEL 1901
+#define IDC_HISTORY_DAY 1902 /* the four ranges, in this order */
+#define IDC_HISTORY_WEEK 1903
+#define IDC_HISTORY_MONTH 1904
+#define IDC_HISTORY_ALL 1905
+#define IDC_HISTORY_DRIFT 1906
+#define IDC_HISTORY_LAST 1907
+#define IDC_HISTORY_COUNTS 1908
+#define IDC_HISTORY_BOUND_LABEL 1909
+#define IDC_HISTORY_BOUND 1910
+#define IDC_HISTORY_SUGGESTION 1911
+#define IDC_HISTORY_APPLY 1912
+#define IDC_HISTORY_EXPORT 1913
+#define IDC_HISTORY_COPY 1914
 
 /* Resources */
 #define IDI_APP 1024

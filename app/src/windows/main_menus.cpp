@@ -28,6 +28,7 @@ constexpr Entry kFileEntries[] = {{Entry::Kind::Item, CMD_CHECK, kCheckText},
                                   {Entry::Kind::Item, CMD_EXIT, "E&xit"}};
 constexpr Entry kViewEntries[] = {{Entry::Kind::Item, CMD_STATUSBAR_TOGGLE, "&Status Bar"},
                                   {Entry::Kind::Item, CMD_LOGFILE, "&Log File"},
+                                  {Entry::Kind::Item, CMD_HISTORY, "&History..."},
                                   {Entry::Kind::Item, CMD_OPTIONS, "&Options"}};
 constexpr Entry kTrayEntries[] = {{Entry::Kind::Item, CMD_CHECK, kCheckText},
                                   {Entry::Kind::Item, CMD_SET, kSetText},

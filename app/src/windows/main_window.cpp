@@ -2,6 +2,8 @@
 
 #include "data_folder.h"
 #include "event_log.h"
+#include "history_file.h"
+#include "settings_store.h"
 #include "identity.h"
 #include "library_calls.h"
 #include "main_menus.h"
@@ -60,6 +62,18 @@ MainWindow::MainWindow(HINSTANCE instance, Settings& settings, bool startHidden)
         if (tray_->shown())
             tray_->replace(settings_.trayIcon);
     };
+    HistoryHost host;
+    host.records = [] { return programHistory().read(); };
+    host.path = [] { return programHistory().path(); };
+    host.nowMs = utcNowMs;
+    host.timeText = [this](int64_t utcMs) { return services_.formatTime(localTimeOf(utcMs)); };
+    host.applyInterval = [this](int minutes) {
+        settings_.autoSetTime = true;
+        settings_.interval = minutes;
+        settings_.nextCheckText = services_.nextCheckText(minutes);
+        SaveSettings(settings_);
+    };
+    history_ = std::make_unique<HistoryWindow>(instance_, std::move(host));
 }
 
 INT_PTR MainWindow::run() {
@@ -154,6 +168,9 @@ bool MainWindow::onCommand(int id, int code, HWND /*control*/) {
         return true;
     case CMD_LOGFILE:
         openIfExists(dataFolder() + kLogFileName);
+        return true;
+    case CMD_HISTORY:
+        history_->open(window());
         return true;
     case CMD_ABOUT: {
         HICON icon = ::LoadIconA(instance_, MAKEINTRESOURCEA(IDI_CHECK));
@@ -276,9 +293,14 @@ INT_PTR MainWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_TIMECHANGE:
         // The clock was set (by us or anyone): show the new time now, not at the next tick.
         refreshPcTime();
+        clockChanged();
         return 0;
     case WM_QUERY_DONE: {
         const std::unique_ptr<QueryResult> result = worker_.take(lParam);
+        if (result->kind == QueryKind::Set) {
+            setRunning_ = false;
+            lastSetEndedMs_ = localClock().tickCount();
+        }
         apply(cycle_.queryFinished(*result));
         return TRUE;
     }
@@ -379,10 +401,14 @@ void MainWindow::apply(const CycleEffects& effects) {
         lib::playSound(instance_, "WAVE3", "WAV03");
     for (const std::string& entry : effects.logEntries)
         LogEvent(entry);
+    if (effects.historyRecord)
+        recordHistory(*effects.historyRecord);
     if (effects.redrawValues) {
         for (int id : {IDC_SERVER_TIME, IDC_PC_TIME, IDC_DIFFERENCE})
             ::InvalidateRect(item(id), nullptr, TRUE);
     }
+    if (effects.startQuery && effects.startQuery->kind == QueryKind::Set)
+        setRunning_ = true;
     if (effects.startQuery && !worker_.start(window(), *effects.startQuery)) {
         QueryResult failed;
         failed.kind = effects.startQuery->kind;
@@ -390,6 +416,30 @@ void MainWindow::apply(const CycleEffects& effects) {
         failed.message = "The time query could not be started: the system is out of resources";
         apply(cycle_.queryFinished(failed));
     }
+}
+
+void MainWindow::recordHistory(const history::Record& record) {
+    const std::string failure = programHistory().append(record);
+    if (!failure.empty()) {
+        LogEvent(failure);
+        if (settings_.showStatusBar)
+            setStatus(failure);
+    }
+    history_->refresh();
+}
+
+// A time-change notice that none of the program's own sets explains: someone
+// else changed the clock, and no drift is measured across that.
+void MainWindow::clockChanged() {
+    constexpr ULONGLONG kOwnSetEchoMs = 5'000;
+    if (setRunning_ || (lastSetEndedMs_ != 0 &&
+                        localClock().tickCount() - lastSetEndedMs_ < kOwnSetEchoMs))
+        return;
+    if (!settings_.logEvents)
+        return;
+    history::Record changed;
+    changed.kind = history::Kind::ClockChanged;
+    recordHistory(changed);
 }
 
 void MainWindow::setStatus(const std::string& text) {

@@ -7,6 +7,7 @@
 
 #include "cycle.h"
 #include "cycle_readings.h"
+#include "history_window.h"
 #include "options_dialog.h"
 #include "query_worker.h"
 #include "settings.h"
@@ -62,6 +63,8 @@ class MainWindow final : public tw::Dialog {
     void openOptions();
     void growBy(int dialogUnits);
     void openIfExists(const std::string& path);
+    void recordHistory(const history::Record& record);
+    void clockChanged();
     void addToolTips();
     void setButtonIcons();
     bool hidden() const;
@@ -91,6 +94,11 @@ class MainWindow final : public tw::Dialog {
     bool optionsOpen_ = false;
     int ticksWithoutTrayIcon_ = 0;
     std::string lastInternalError_;
+    std::unique_ptr<HistoryWindow> history_;
+    // The program's own clock sets: a time-change notice while one runs, or
+    // soon after, is not someone else's.
+    bool setRunning_ = false;
+    ULONGLONG lastSetEndedMs_ = 0;
 };
 
 } // namespace tickwell
