@@ -297,6 +297,54 @@ TEST(CycleResult, OnlySetSuccessClearsRetryAndCheckLeavesSchedule) {
     EXPECT_FALSE(rig.cycle.retryPending());
 }
 
+// The history's record of each query: what made it, how it ended, the numbers
+// the worker measured, and none while "Log events" is off.
+TEST(CycleResult, EachQueryLeavesAHistoryRecordOfItsOrigin) {
+    Rig rig;
+    rig.settings.logEvents = true;
+    rig.settings.autoSetTime = 1;
+    rig.settings.connectionRetry = 1;
+    rig.settings.timePort = 123;
+    using history::Kind;
+    using history::Result;
+    const auto finish = [&](const CycleEffects& started, QueryResult result) {
+        EXPECT_TRUE(started.startQuery);
+        return rig.cycle.queryFinished(result).historyRecord;
+    };
+    QueryResult measured = outcome(QueryKind::Check, true);
+    measured.offsetMs = -2000;
+    measured.delay = 12.6;
+    measured.errorBoundMs = 9;
+    auto record = finish(rig.cycle.command(QueryKind::Check), measured);
+    ASSERT_TRUE(record);
+    EXPECT_EQ(*record, (history::Record{0, Kind::Check, "time.example", "NTP", Result::Ok, -2000,
+                                        13, 9, false}));
+
+    rig.services.now += 60;
+    QueryResult set = outcome(QueryKind::Set, true);
+    set.clockSet = true;
+    record = finish(rig.cycle.command(QueryKind::Set), set);
+    EXPECT_EQ(record->kind, Kind::Set);
+    EXPECT_TRUE(record->clockSet);
+
+    // The schedule's Set fails: the retry follows, each named as such.
+    rig.services.now = 1'000'000;
+    record = finish(rig.cycle.tick(), outcome(QueryKind::Set, false));
+    EXPECT_EQ(record->kind, Kind::AutoSet);
+    EXPECT_EQ(record->result, Result::Failed);
+    EXPECT_FALSE(record->differenceMs);
+    rig.services.now += 60 * kRetryMinutes;
+    QueryResult refused = outcome(QueryKind::Set, true);
+    refused.notSetText = "Not set: too far";
+    record = finish(rig.cycle.tick(), refused);
+    EXPECT_EQ(record->kind, Kind::Retry);
+    EXPECT_EQ(record->result, Result::Refused);
+
+    rig.settings.logEvents = false;
+    rig.services.now += 60;
+    EXPECT_FALSE(finish(rig.cycle.command(QueryKind::Check), measured));
+}
+
 TEST(CycleResult, ClockMatchesFollowsEachWordedDifference) {
     struct Step {
         QueryKind kind;

@@ -82,20 +82,24 @@ void drawText(HDC dc, int x, int y, const std::string& text) {
 } // namespace
 
 PlotSpan plotSpan(HistoryRange range, std::span<const history::Record> records, int64_t nowMs) {
+    int64_t from = nowMs - kDayMs;
     switch (range) {
     case HistoryRange::Day:
-        return {nowMs - kDayMs, nowMs};
+        break;
     case HistoryRange::Week:
-        return {nowMs - 7 * kDayMs, nowMs};
+        from = nowMs - 7 * kDayMs;
+        break;
     case HistoryRange::Month:
-        return {nowMs - 30 * kDayMs, nowMs};
+        from = nowMs - 30 * kDayMs;
+        break;
     case HistoryRange::All:
+        from = nowMs - kHourMs;
+        for (const history::Record& r : records)
+            from = std::min(from, r.utcMs);
         break;
     }
-    int64_t first = nowMs;
-    for (const history::Record& r : records)
-        first = std::min(first, r.utcMs);
-    return {std::min(first, nowMs - kHourMs), nowMs};
+    // A little room after now, so that the newest check shows whole.
+    return {from, nowMs + (nowMs - from) / 40};
 }
 
 std::vector<double> valueTicks(double low, double high, int maxTicks) {

@@ -23,7 +23,8 @@ struct PlotSpan {
     int64_t fromMs = 0, toMs = 0; // UTC milliseconds
 };
 
-// The time the plot shows for the range, ending now (All: from the first record).
+// The time the plot shows for the range, up to now and a fortieth more (All:
+// from the first record).
 PlotSpan plotSpan(HistoryRange range, std::span<const history::Record> records, int64_t nowMs);
 
 // Tick positions of an axis: round values a person reads ("1 ms, 2 ms, 5 ms" up
