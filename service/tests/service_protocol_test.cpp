@@ -103,9 +103,11 @@ void expectSameReply(const Reply& a, const Reply& b) {
                         r.schedule);
     };
     EXPECT_EQ(fields(a), fields(b));
-    ASSERT_EQ(a.serverTime.has_value(), b.serverTime.has_value());
-    if (a.serverTime) {
-        EXPECT_EQ(std::memcmp(&*a.serverTime, &*b.serverTime, sizeof(SYSTEMTIME)), 0);
+    for (auto time : {&Reply::serverTime, &Reply::scheduledAt}) {
+        ASSERT_EQ((a.*time).has_value(), (b.*time).has_value());
+        if (a.*time) {
+            EXPECT_EQ(std::memcmp(&*(a.*time), &*(b.*time), sizeof(SYSTEMTIME)), 0);
+        }
     }
 }
 
@@ -123,6 +125,8 @@ TEST(ServiceProtocol, RepliesComeBackAsWritten) {
     status.lastOutcomeAt = "06/05/2024 07:08";
     status.nextCheck = "06/05/2024 19:08";
     status.schedule = true;
+    status.scheduledAt = SYSTEMTIME{2024, 6, 3, 5, 5, 8, 1, 250};
+    status.changeMs = 1500.0;
     Reply failed = errorReply("b.example");
     failed.result = Reply::Result::Failed;
     failed.serverTime = SYSTEMTIME{1601, 1, 1, 1, 0, 0, 0, 0};
@@ -131,7 +135,9 @@ TEST(ServiceProtocol, RepliesComeBackAsWritten) {
     // The lines as other programs may read them.
     EXPECT_NE(replyText(set).find("\r\nTime: 2024-02-29 23:59:58.007\r\nDelay: 12.5\r\nChange: -2000.5\r\n"),
               std::string::npos);
-    EXPECT_EQ(replyText(status).find("Time:"), std::string::npos);
+    EXPECT_EQ(replyText(status).find("\r\nTime:"), std::string::npos);
+    EXPECT_NE(replyText(status).find("\r\nScheduled set: 2024-06-05 05:08:01.250\r\n"),
+              std::string::npos);
     EXPECT_EQ(replyText(errorReply("x")).rfind("Result: error\r\nServer: \r\n", 0), 0u);
 
     for (const Reply& reply : {set, status, failed, errorReply("Too soon")}) {

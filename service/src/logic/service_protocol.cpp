@@ -40,11 +40,12 @@ struct Field {
     enum class Kind { Text, Flag, Time, Delay, Change } kind;
     std::string Reply::*text = nullptr;
     bool Reply::*flag = nullptr;
+    std::optional<SYSTEMTIME> Reply::*time = nullptr;
 };
 using Kind = Field::Kind;
 constexpr Field kFields[] = {
     {"Server", Kind::Text, &Reply::server},
-    {"Time", Kind::Time},
+    {"Time", Kind::Time, nullptr, nullptr, &Reply::serverTime},
     {"Delay", Kind::Delay},
     {"Change", Kind::Change},
     {"Message", Kind::Text, &Reply::message},
@@ -55,6 +56,7 @@ constexpr Field kFields[] = {
     {"Last at", Kind::Text, &Reply::lastOutcomeAt},
     {"Next", Kind::Text, &Reply::nextCheck},
     {"Schedule", Kind::Flag, nullptr, &Reply::schedule},
+    {"Scheduled set", Kind::Time, nullptr, nullptr, &Reply::scheduledAt},
 };
 constexpr size_t kTextFields = static_cast<size_t>(std::count_if(
     std::begin(kFields), std::end(kFields), [](const Field& f) { return f.kind == Kind::Text; }));
@@ -172,8 +174,8 @@ bool readValue(const Field& field, std::string_view value, Reply& reply) {
         reply.*field.flag = value == "1";
         return true;
     case Kind::Time:
-        reply.serverTime = parseTime(value);
-        return reply.serverTime.has_value();
+        reply.*field.time = parseTime(value);
+        return (reply.*field.time).has_value();
     case Kind::Delay: {
         const auto [end, error] =
             std::from_chars(value.data(), value.data() + value.size(), reply.delayMs);
@@ -264,8 +266,8 @@ std::string replyText(const Reply& reply) {
             addLine(text, field.key, reply.*field.flag ? "1" : "0");
             break;
         case Kind::Time:
-            if (reply.serverTime)
-                addLine(text, field.key, timeText(*reply.serverTime));
+            if (reply.*field.time)
+                addLine(text, field.key, timeText(*(reply.*field.time)));
             break;
         case Kind::Delay:
             addLine(text, field.key, delayText(reply.delayMs));

@@ -70,6 +70,9 @@ struct Reply {
     std::string lastOutcome;
     std::string lastOutcomeAt;
     std::string nextCheck;
+    // STATUS: when the last set on the service's own schedule was made (UTC);
+    // Server, Delay, Change, Difference and Set then tell that set.
+    std::optional<SYSTEMTIME> scheduledAt;
     bool schedule = false;
 };
 

@@ -60,6 +60,16 @@ void TimeService::remember(const std::string& outcome) {
     lastOutcomeAt_ = tw::takeBstr(::SETNEXTCHECKTIME(&now));
 }
 
+// The last set on the schedule, for STATUS: a program that keeps a history of
+// the clock records it as its own automatic sets.
+void TimeService::rememberScheduled(const Reply& reply) {
+    const std::lock_guard lock(stateMutex_);
+    lastScheduled_ = reply;
+    SYSTEMTIME now{};
+    ::GetSystemTime(&now);
+    lastScheduled_->scheduledAt = now;
+}
+
 Reply TimeService::query(Purpose purpose, const std::string& server,
                          const MachineSettings& settings, bool& refusedByLimit) {
     refusedByLimit = false;
@@ -158,6 +168,14 @@ Reply TimeService::handle(const Request& request) {
         const std::lock_guard lock(stateMutex_);
         reply.lastOutcome = lastOutcome_;
         reply.lastOutcomeAt = lastOutcomeAt_;
+        if (lastScheduled_) {
+            reply.scheduledAt = lastScheduled_->scheduledAt;
+            reply.server = lastScheduled_->server;
+            reply.delayMs = lastScheduled_->delayMs;
+            reply.changeMs = lastScheduled_->changeMs;
+            reply.difference = lastScheduled_->difference;
+            reply.clockSet = lastScheduled_->clockSet;
+        }
         // As the machine settings stand now; the schedule follows them within a minute.
         reply.schedule = settings.autoSet;
         if (settings.autoSet && schedule_) {
@@ -216,8 +234,10 @@ void TimeService::runSchedule(HANDLE stop) {
                 text += "; " + reply.difference;
             log_.write(outcome == SetOutcome::Failed ? Severity::Warning : Severity::Information,
                        text);
-            if (reply.result != Reply::Result::Error)
+            if (reply.result != Reply::Result::Error) {
                 remember(outcomeText(reply, true, refusedByLimit));
+                rememberScheduled(reply);
+            }
             const std::lock_guard lock(stateMutex_);
             schedule_->finished(outcome, nowMs());
         }

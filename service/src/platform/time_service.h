@@ -39,6 +39,7 @@ class TimeService {
     Reply query(Purpose purpose, const std::string& server, const MachineSettings& settings,
                 bool& refusedByLimit);
     void remember(const std::string& outcome);
+    void rememberScheduled(const Reply& reply);
 
     ServiceLog& log_;
     std::mutex queryMutex_; // one query at a time
@@ -49,6 +50,7 @@ class TimeService {
     ServerCourtesy courtesy_;
     std::string lastOutcome_;
     std::string lastOutcomeAt_;
+    std::optional<Reply> lastScheduled_; // its scheduledAt set
     std::optional<ServiceSchedule> schedule_;
 };
 
