@@ -21,6 +21,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -413,6 +414,54 @@ TEST(SerialHistoryWindow, DailySetsShowTheScriptedDriftAndItsSuggestionApplies) 
     // Kept for the guide's picture of the window (scripts/screenshots).
     ::MoveFileExA(historyPath.c_str(), (lib::appPath() + "history-week.csv").c_str(),
                   MOVEFILE_REPLACE_EXISTING);
+}
+
+// The service's own sets, as its STATUS tells the last one, are kept once as
+// automatic sets, and a time change one of them explains is no one else's; a
+// change nothing explains is kept as such.
+std::optional<service::Reply> gStatus;
+service::ClientAnswer statusOnly(const service::Request& request, uint32_t) {
+    service::ClientAnswer answer;
+    if (request.verb != service::Verb::Status || !gStatus)
+        answer.serviceAbsent = true;
+    else
+        answer.reply = gStatus;
+    return answer;
+}
+
+TEST(SerialHistoryWindow, TheServicesSetsAndOtherClockChangesAreKept) {
+    const std::string historyPath = lib::appPath() + kHistoryFileName;
+    ::DeleteFileA(historyPath.c_str());
+    tw::ScopedSeam<TimeServiceSeam> service({statusOnly});
+    service::Reply status;
+    status.result = service::Reply::Result::Ok;
+    status.server = "ntp.corp.example";
+    status.delayMs = 7.4;
+    status.changeMs = 1200.0;
+    status.clockSet = true;
+    SYSTEMTIME now{};
+    ::GetSystemTime(&now);
+    status.scheduledAt = now;
+    gStatus = status;
+    tw::testing::TempFolder folder;
+    Settings s = quietSettings();
+    s.iniPath = folder.file("Tickwell.ini");
+    s.logEvents = true;
+    WindowOnThread ui(s);
+    ASSERT_NE(ui.window(), nullptr);
+    HistoryFile file(historyPath);
+    ::SendMessageA(ui.window(), WM_TIMECHANGE, 0, 0);
+    ::SendMessageA(ui.window(), WM_TIMECHANGE, 0, 0);
+    std::vector<history::Record> kept = file.read();
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0], (history::Record{utcMsOf(now), history::Kind::AutoSet, "ntp.corp.example",
+                                        "", history::Result::Ok, -1200, 7, std::nullopt, true}));
+    gStatus.reset(); // no service: nobody Tickwell knows changed the clock
+    ::SendMessageA(ui.window(), WM_TIMECHANGE, 0, 0);
+    kept = file.read();
+    ASSERT_EQ(kept.size(), 2u);
+    EXPECT_EQ(kept[1].kind, history::Kind::ClockChanged);
+    ::DeleteFileA(historyPath.c_str());
 }
 
 } // namespace

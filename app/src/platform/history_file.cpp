@@ -53,10 +53,15 @@ int64_t utcNowMs() {
     localClock().getLocalTime(&local);
     if (!::TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc))
         ::GetSystemTime(&utc);
-    FILETIME now{};
-    ::SystemTimeToFileTime(&utc, &now);
-    const int64_t units =
-        static_cast<int64_t>((static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
+    return utcMsOf(utc);
+}
+
+int64_t utcMsOf(const SYSTEMTIME& utc) {
+    FILETIME file{};
+    if (!::SystemTimeToFileTime(&utc, &file))
+        return 0;
+    const int64_t units = static_cast<int64_t>(
+        (static_cast<uint64_t>(file.dwHighDateTime) << 32) | file.dwLowDateTime);
     return (units - kUnixEpochUnits) / 10'000;
 }
 

@@ -50,6 +50,9 @@ HistoryFile& programHistory();
 // Milliseconds since 1970-01-01 00:00 UTC.
 int64_t utcNowMs();
 
+// A UTC time in milliseconds since 1970-01-01 00:00 UTC.
+int64_t utcMsOf(const SYSTEMTIME& utc);
+
 // Such a time as local time (as UTC when the system cannot convert it).
 SYSTEMTIME localTimeOf(int64_t utcMs);
 

@@ -13,6 +13,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <cmath>
 #include <span>
 
 namespace tickwell {
@@ -200,6 +202,11 @@ bool MainWindow::onTimer(UINT_PTR timerId) {
     if (timerId != IDT_CLOCK)
         return false;
     keepTrayIcon();
+    constexpr int kServiceAskTicks = 60;
+    if (++ticksSinceServiceAsked_ >= kServiceAskTicks) {
+        ticksSinceServiceAsked_ = 0;
+        recordServiceSet();
+    }
     // The outcome of a query whose worker could not report it: the slot comes back.
     if (std::optional<QueryResult> lost = worker_.lostQuery())
         apply(cycle_.queryFinished(*lost));
@@ -428,6 +435,47 @@ void MainWindow::recordHistory(const history::Record& record) {
     history_->refresh();
 }
 
+// The last set on the Tickwell Time service's own schedule, kept once in the
+// history as an automatic set (the program's checks and sets are kept as they
+// end). True when it was made within the last minute: it explains a time change.
+bool MainWindow::recordServiceSet() {
+    constexpr uint32_t kStatusWaitMs = 500;
+    constexpr int64_t kRecentMs = 60'000;
+    if (!settings_.logEvents)
+        return false;
+    const service::ClientAnswer answer =
+        timeService().ask(service::Request{service::Verb::Status, {}}, kStatusWaitMs);
+    if (!answer.reply || !answer.reply->scheduledAt)
+        return false;
+    const service::Reply& status = *answer.reply;
+    const int64_t at = utcMsOf(*status.scheduledAt);
+    const bool recent = utcNowMs() - at < kRecentMs;
+    if (at == lastServiceSetMs_)
+        return recent;
+    lastServiceSetMs_ = at;
+    history::Record set;
+    set.utcMs = at;
+    set.kind = history::Kind::AutoSet;
+    set.server = status.server;
+    if (!status.changeMs) {
+        set.result = history::Result::Failed;
+    } else {
+        set.result = !status.clockSet && status.difference.rfind("Not set:", 0) == 0
+                         ? history::Result::Refused
+                         : history::Result::Ok;
+        set.differenceMs = -static_cast<int64_t>(std::llround(*status.changeMs));
+        set.delayMs = static_cast<int64_t>(std::llround(status.delayMs));
+        set.clockSet = status.clockSet;
+    }
+    // Once, even across runs of the program.
+    const std::vector<history::Record> kept = programHistory().read();
+    if (std::none_of(kept.begin(), kept.end(), [&](const history::Record& r) {
+            return r.utcMs == at && r.kind == history::Kind::AutoSet && r.server == set.server;
+        }))
+        recordHistory(set);
+    return recent;
+}
+
 // A time-change notice that none of the program's own sets explains: someone
 // else changed the clock, and no drift is measured across that.
 void MainWindow::clockChanged() {
@@ -435,7 +483,7 @@ void MainWindow::clockChanged() {
     if (setRunning_ || (lastSetEndedMs_ != 0 &&
                         localClock().tickCount() - lastSetEndedMs_ < kOwnSetEchoMs))
         return;
-    if (!settings_.logEvents)
+    if (!settings_.logEvents || recordServiceSet())
         return;
     history::Record changed;
     changed.kind = history::Kind::ClockChanged;

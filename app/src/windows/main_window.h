@@ -65,6 +65,7 @@ class MainWindow final : public tw::Dialog {
     void openIfExists(const std::string& path);
     void recordHistory(const history::Record& record);
     void clockChanged();
+    bool recordServiceSet();
     void addToolTips();
     void setButtonIcons();
     bool hidden() const;
@@ -99,6 +100,9 @@ class MainWindow final : public tw::Dialog {
     // soon after, is not someone else's.
     bool setRunning_ = false;
     ULONGLONG lastSetEndedMs_ = 0;
+    // The Tickwell Time service's own sets, as its STATUS tells the last one.
+    int64_t lastServiceSetMs_ = 0;
+    int ticksSinceServiceAsked_ = 0;
 };
 
 } // namespace tickwell
