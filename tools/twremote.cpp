@@ -21,6 +21,7 @@
 //   twremote settext TITLE ID TEXT    type TEXT into the edit ID
 //   twremote address TITLE ID A.B.C.D fill the IP address control ID
 //   twremote close TITLE              cancel the dialog
+//   twremote size TITLE W H           resize its frame to W x H pixels
 //   twremote rect [TITLE]             print its frame as WxH+X+Y
 #include "identity.h"
 #include "program_ids.h"
@@ -143,7 +144,7 @@ int main(int argc, char** argv) {
         return shown ? 0 : 1;
     }
     if ((verb == "click" || verb == "settext" || verb == "address" || verb == "close" ||
-         (verb == "rect" && argc == 3)) &&
+         (verb == "size" && argc == 5) || (verb == "rect" && argc == 3)) &&
         argc >= 3) {
         HWND dialog = findDialog(argv[2]);
         if (dialog == nullptr) {
@@ -155,6 +156,12 @@ int main(int argc, char** argv) {
         if (verb == "close") {
             ::PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
             ::Sleep(300);
+            return 0;
+        }
+        if (verb == "size") {
+            ::SetWindowPos(dialog, nullptr, 0, 0, std::atoi(argv[3]), std::atoi(argv[4]),
+                           SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            ::Sleep(300); // let it paint
             return 0;
         }
         if (argc < 4)

@@ -1,5 +1,7 @@
 #include "history.h"
 
+#include "tw/civil_days.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -27,39 +29,9 @@ constexpr std::string_view kResultWords[] = {"ok", "failed", "refused"};
 
 // Calendar: milliseconds since 1970 and UTC dates.
 
-constexpr int64_t floorDiv(int64_t a, int64_t b) {
-    return a / b - (a % b < 0 ? 1 : 0);
-} // b > 0
-
-// Days from 1970-01-01 to a proleptic Gregorian date, month 1..12 (H. Hinnant's
-// days_from_civil). Any year a 64-bit millisecond count reaches stays far from overflow.
-constexpr int64_t daysFromCivil(int64_t y, int64_t m, int64_t d) {
-    y -= m <= 2;
-    const int64_t era = floorDiv(y, 400);
-    const int64_t yoe = y - era * 400;                                   // 0..399
-    const int64_t doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1; // 0..365
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;           // 0..146096
-    return era * 146097 + doe - 719468;
-}
-
-struct Civil {
-    int64_t year, month, day;
-};
-
-constexpr Civil civilFromDays(int64_t days) {
-    const int64_t z = days + 719468;
-    const int64_t era = floorDiv(z, 146097);
-    const int64_t doe = z - era * 146097;                                      // 0..146096
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365; // 0..399
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);               // 0..365
-    const int64_t mp = (5 * doy + 2) / 153;                                    // 0..11, from March
-    const int64_t m = mp < 10 ? mp + 3 : mp - 9;
-    return {yoe + era * 400 + (m <= 2), m, doy - (153 * mp + 2) / 5 + 1};
-}
-
-static_assert(daysFromCivil(1970, 1, 1) == 0);
-static_assert(daysFromCivil(2000, 3, 1) == 11017);
-static_assert(civilFromDays(11017).month == 3 && civilFromDays(-1).year == 1969);
+using tw::Civil;
+using tw::civilFromDays;
+using tw::daysFromCivil;
 
 constexpr int64_t daysInMonth(int64_t year, int64_t month) {
     if (month == 2)
@@ -70,7 +42,7 @@ constexpr int64_t daysInMonth(int64_t year, int64_t month) {
 // "2026-12-08T02:55:01.123Z". A time outside 1970-9999 is written as it is and
 // read back as no record.
 std::string utcText(int64_t utcMs) {
-    const int64_t days = floorDiv(utcMs, kMsPerDay);
+    const int64_t days = tw::floorDivide(utcMs, kMsPerDay);
     const int64_t msOfDay = utcMs - days * kMsPerDay;
     const Civil date = civilFromDays(days);
     char text[40]; // the year of any 64-bit count fits an int

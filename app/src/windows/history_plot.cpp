@@ -98,8 +98,9 @@ PlotSpan plotSpan(HistoryRange range, std::span<const history::Record> records, 
             from = std::min(from, r.utcMs);
         break;
     }
-    // A little room after now, so that the newest check shows whole.
-    return {from, nowMs + (nowMs - from) / 40};
+    // A little room on either side, so that the first and the newest check show whole.
+    const int64_t room = (nowMs - from) / 40;
+    return {range == HistoryRange::All ? from - room : from, nowMs + room};
 }
 
 std::vector<double> valueTicks(double low, double high, int maxTicks) {

@@ -24,7 +24,7 @@ struct PlotSpan {
 };
 
 // The time the plot shows for the range, up to now and a fortieth more (All:
-// from the first record).
+// from a fortieth before the first record).
 PlotSpan plotSpan(HistoryRange range, std::span<const history::Record> records, int64_t nowMs);
 
 // Tick positions of an axis: round values a person reads ("1 ms, 2 ms, 5 ms" up

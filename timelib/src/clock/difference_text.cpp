@@ -3,6 +3,7 @@
 #include "calendar/calendar.h"
 #include "shared/number_text.h"
 #include "shared/time_units.h"
+#include "tw/civil_days.h"
 
 #include <algorithm>
 #include <utility>
@@ -11,36 +12,9 @@ namespace zymdate {
 
 namespace {
 
-// Days from 1 January 1970 to a proleptic Gregorian date with month 1..12
-// (H. Hinnant's days_from_civil; exact for any int32-sized year).
-constexpr int64_t daysFromCivil(int64_t y, int64_t m, int64_t d) {
-    y -= m <= 2;
-    const int64_t era = floorDiv(y, 400);
-    const int64_t yoe = y - era * 400;                                   // 0..399
-    const int64_t doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1; // 0..365
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;           // 0..146096
-    return era * 146097 + doe - 719468;
-}
-
-struct Civil {
-    int64_t year, month, day; // month 1..12, day 1..31
-};
-
-constexpr Civil civilFromDays(int64_t z) {
-    z += 719468;
-    const int64_t era = floorDiv(z, 146097);
-    const int64_t doe = z - era * 146097;
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int64_t mp = (5 * doy + 2) / 153;
-    const int64_t d = doy - (153 * mp + 2) / 5 + 1;
-    const int64_t m = mp < 10 ? mp + 3 : mp - 9;
-    return {yoe + era * 400 + (m <= 2), m, d};
-}
-
-static_assert(daysFromCivil(1970, 1, 1) == 0);
-static_assert(daysFromCivil(2000, 3, 1) == 11017);
-static_assert(civilFromDays(11017).month == 3);
+using tw::Civil;
+using tw::civilFromDays;
+using tw::daysFromCivil;
 
 ClockReading readingOf(const SYSTEMTIME& t) {
     return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
