@@ -66,7 +66,9 @@ HistoryWindow::HistoryWindow(HINSTANCE instance, HistoryHost host)
     : instance_(instance), host_(std::move(host)) {}
 
 HistoryWindow::~HistoryWindow() {
-    destroy();
+    // Its owner, the main window, usually took it along when it was destroyed.
+    if (isOpen())
+        destroy();
 }
 
 void HistoryWindow::open(HWND owner) {
