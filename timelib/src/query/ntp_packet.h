@@ -21,6 +21,10 @@ inline constexpr int kStratumKiss = 0;          // a kiss-o'-death: the referenc
 inline constexpr int kStratumMax = 15;          // 16 means unsynchronized, above is invalid
 inline constexpr uint32_t kShortOne = 1u << 16; // one second in the 16.16 fields
 
+// The kiss code (as referenceText reads it) of an NTS NAK: the server could not use
+// the request's cookie, so a new key exchange is due (RFC 8915 5.7).
+inline constexpr std::string_view kKissNtsNak = "NTSN";
+
 // Seconds since the start of the timestamp's era in the high 32 bits, the
 // fraction of a second in the low 32. Era 0 began on 1 January 1900 UTC and
 // ends on 7 February 2036 06:28:16 UTC, when the seconds wrap to 0: a
