@@ -10,6 +10,7 @@
 #include "program_ids.h"
 #include "program_seams.h"
 #include "scripted_server.h"
+#include "tw/filetime.h"
 #include "tw/handles.h"
 #include "tw/temp_folder.h"
 
@@ -280,12 +281,8 @@ std::atomic<int> gServerAheadSeconds{0};
 void WINAPI shiftedLocalTime(LPSYSTEMTIME time) {
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
-    FILETIME file{};
-    ::SystemTimeToFileTime(&now, &file);
-    ULARGE_INTEGER units{{file.dwLowDateTime, file.dwHighDateTime}};
-    units.QuadPart += static_cast<ULONGLONG>(gPcShiftMs.load() * 10'000);
-    file = {units.LowPart, units.HighPart};
-    ::FileTimeToSystemTime(&file, time);
+    tw::unitsToSystemTime(tw::systemTimeToUnits(now) + gPcShiftMs.load() * tw::kUnitsPerMillisecond,
+                          *time);
 }
 ULONGLONG WINAPI shiftedTicks() {
     return ::GetTickCount64() + static_cast<ULONGLONG>(gPcShiftMs.load());
@@ -293,13 +290,8 @@ ULONGLONG WINAPI shiftedTicks() {
 std::string setShiftedClock(SYSTEMTIME& utc, int32_t& matchFlag) {
     SYSTEMTIME realUtc{};
     ::GetSystemTime(&realUtc);
-    FILETIME to{}, from{};
-    ::SystemTimeToFileTime(&utc, &to);
-    ::SystemTimeToFileTime(&realUtc, &from);
-    const auto units = [](const FILETIME& f) {
-        return static_cast<int64_t>((static_cast<uint64_t>(f.dwHighDateTime) << 32) | f.dwLowDateTime);
-    };
-    gPcShiftMs = (units(to) - units(from)) / 10'000;
+    gPcShiftMs = (tw::systemTimeToUnits(utc) - tw::systemTimeToUnits(realUtc)) /
+                 tw::kUnitsPerMillisecond;
     matchFlag = 0;
     return "PC Clock was set";
 }

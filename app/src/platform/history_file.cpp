@@ -3,6 +3,7 @@
 #include "data_folder.h"
 #include "library_calls.h"
 #include "program_seams.h"
+#include "tw/filetime.h"
 #include "tw/handles.h"
 
 #include <windows.h>
@@ -11,14 +12,9 @@ namespace tickwell {
 
 namespace {
 
-// 100-ns units from 1601 to 1970.
-constexpr int64_t kUnixEpochUnits = 116'444'736'000'000'000;
-
 std::string failureText(const std::string& path, DWORD error) {
-    std::string reason = lib::errorDescription(static_cast<int32_t>(error));
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
-        reason.pop_back();
-    return "The history could not be written to " + path + ": " + reason;
+    return "The history could not be written to " + path + ": " +
+           lib::errorDescription(static_cast<int32_t>(error));
 }
 
 std::optional<std::string> readWhole(const std::string& path) {
@@ -60,16 +56,12 @@ int64_t utcMsOf(const SYSTEMTIME& utc) {
     FILETIME file{};
     if (!::SystemTimeToFileTime(&utc, &file))
         return 0;
-    const int64_t units = static_cast<int64_t>(
-        (static_cast<uint64_t>(file.dwHighDateTime) << 32) | file.dwLowDateTime);
-    return (units - kUnixEpochUnits) / 10'000;
+    return (tw::toUnits(file) - tw::kUnitsFrom1601To1970) / tw::kUnitsPerMillisecond;
 }
 
 SYSTEMTIME localTimeOf(int64_t utcMs) {
-    const int64_t units = utcMs * 10'000 + kUnixEpochUnits;
-    const FILETIME file{static_cast<DWORD>(units & 0xFFFFFFFF), static_cast<DWORD>(units >> 32)};
     SYSTEMTIME utc{}, local{};
-    ::FileTimeToSystemTime(&file, &utc);
+    tw::unitsToSystemTime(utcMs * tw::kUnitsPerMillisecond + tw::kUnitsFrom1601To1970, utc);
     if (!::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local))
         local = utc;
     return local;

@@ -20,7 +20,10 @@ std::string exeName() {
 }
 
 std::string errorDescription(int32_t error) {
-    return takeBstr(::GETLASTERRORDESCRIPTION(error, 0));
+    std::string text = takeBstr(::GETLASTERRORDESCRIPTION(error, 0));
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
+    return text;
 }
 
 std::string iniRead(const std::string& file, const std::string& section, const std::string& key,

@@ -15,7 +15,7 @@ namespace tickwell::lib {
 // zym
 std::string appPath();
 std::string exeName();
-// The system's text for an error number.
+// The system's text for an error number, without the line end it may carry.
 std::string errorDescription(int32_t error);
 std::string iniRead(const std::string& file, const std::string& section, const std::string& key,
                     const std::string& defaultValue);

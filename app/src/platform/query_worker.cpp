@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <mutex>
 
 namespace tickwell {
@@ -141,8 +142,7 @@ bool setThroughService(const QueryRequest& request, QueryResult& result) {
         return true;
     result.delay = reply.delayMs;
     if (reply.changeMs)
-        result.offsetMs = -static_cast<int64_t>(*reply.changeMs >= 0 ? *reply.changeMs + 0.5
-                                                                     : *reply.changeMs - 0.5);
+        result.offsetMs = -static_cast<int64_t>(std::llround(*reply.changeMs));
     result.clockSet = reply.clockSet;
     result.serverUtc = *reply.serverTime;
     result.serverLocal = lib::convertToLocalTime(result.serverUtc);

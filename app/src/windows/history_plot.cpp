@@ -14,8 +14,6 @@ namespace {
 constexpr int64_t kMinuteMs = 60'000;
 constexpr int64_t kHourMs = 60 * kMinuteMs;
 constexpr int64_t kDayMs = 24 * kHourMs;
-// 100-ns units from 1601 to 1970.
-constexpr int64_t kUnixEpochUnits = 116'444'736'000'000'000;
 
 constexpr COLORREF kBackground = RGB(255, 255, 255);
 constexpr COLORREF kFrame = RGB(128, 128, 128);
@@ -29,12 +27,8 @@ constexpr COLORREF kChanged = RGB(240, 170, 170);
 
 // Local time less UTC at utcMs, in milliseconds.
 int64_t localBiasMs(int64_t utcMs) {
-    const SYSTEMTIME local = localTimeOf(utcMs);
-    FILETIME file{};
-    ::SystemTimeToFileTime(&local, &file);
-    const int64_t units =
-        static_cast<int64_t>((static_cast<uint64_t>(file.dwHighDateTime) << 32) | file.dwLowDateTime);
-    return (units - kUnixEpochUnits) / 10'000 - utcMs;
+    // The local record read as if it were UTC.
+    return utcMsOf(localTimeOf(utcMs)) - utcMs;
 }
 
 int64_t timeStep(const PlotSpan& span, int maxTicks) {

@@ -1,6 +1,7 @@
 #include "history_window.h"
 
 #include "identity.h"
+#include "library_calls.h"
 #include "options_rules.h"
 #include "program_ids.h"
 #include "program_seams.h"
@@ -219,12 +220,9 @@ void HistoryWindow::exportRecords() {
     if (!out ||
         !::WriteFile(out.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
         written != bytes.size()) {
-        const DWORD error = ::GetLastError();
-        char reason[512] = {};
-        ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-                         0, reason, sizeof reason, nullptr);
-        const std::string message =
-            std::string("The history could not be saved to ") + file + ": " + reason;
+        const auto error = static_cast<int32_t>(::GetLastError());
+        const std::string message = std::string("The history could not be saved to ") + file +
+                                    ": " + lib::errorDescription(error);
         messageBox().show(window(), message.c_str(), kProgramName, MB_ICONEXCLAMATION | MB_OK);
     }
 }

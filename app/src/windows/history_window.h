@@ -21,7 +21,6 @@ namespace tickwell {
 
 struct HistoryHost {
     std::function<std::vector<history::Record>()> records; // what the file holds, oldest first
-    std::function<std::string()> path;                     // the file, for Export...
     std::function<int64_t()> nowMs;                        // UTC milliseconds
     std::function<std::string(int64_t utcMs)> timeText;    // as the main window shows a time
     std::function<void(int minutes)> applyInterval;        // auto-set every this many minutes

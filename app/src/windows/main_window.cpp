@@ -66,7 +66,6 @@ MainWindow::MainWindow(HINSTANCE instance, Settings& settings, bool startHidden)
     };
     HistoryHost host;
     host.records = [] { return programHistory().read(); };
-    host.path = [] { return programHistory().path(); };
     host.nowMs = utcNowMs;
     host.timeText = [this](int64_t utcMs) { return services_.formatTime(localTimeOf(utcMs)); };
     host.applyInterval = [this](int minutes) {

@@ -13,6 +13,8 @@ inline constexpr int64_t kUnitsPerMillisecond = 10'000;
 inline constexpr int64_t kUnitsPerSecond = 10'000'000;
 // 1 January 1900 00:00:00 UTC: 109,207 days after 1 January 1601.
 inline constexpr int64_t kUnitsFrom1601To1900 = 94'354'848'000'000'000;
+// 1 January 1970 00:00:00 UTC: 134,774 days after 1 January 1601.
+inline constexpr int64_t kUnitsFrom1601To1970 = 116'444'736'000'000'000;
 
 inline int64_t toUnits(const FILETIME& ft) {
     return static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) |
