@@ -6,6 +6,9 @@
 //   timequery --demo [--rfc868 | --ntp] [--log]
 //                                     start a local time server on 127.0.0.1 and query it
 //                                     (--ntp: an NTP server on UDP port 123)
+//   HOST may be "nts://name[:port]": NTP with Network Time Security (its key
+//   exchange on port 4460 unless given); --ca FILE checks its certificate against
+//   the authorities of a PEM file instead of the Windows certificate store.
 //   --log appends the outcome to tickwell.log beside the program, as Tickwell does.
 //   --set sets this PC's clock to the server time (it needs the system-time
 //   privilege; under Wine the clock is never moved and the refusal is shown).
@@ -30,15 +33,18 @@
 namespace {
 
 int usage() {
-    std::fputs("usage: timequery HOST [PORT] [TIMEOUT] [--set] [--log]\n"
+    std::fputs("usage: timequery HOST [PORT] [TIMEOUT] [--ca FILE] [--set] [--log]\n"
                "       timequery --demo [--rfc868 | --ntp] [--set] [--log]\n"
                "       timequery --nist | --rfc868 | --inet\n"
-               "  HOST     time server name or address (a note after a space is ignored)\n"
+               "  HOST     time server name or address (a note after a space is ignored);\n"
+               "           nts://NAME[:PORT] asks NAME over NTP with Network Time Security\n"
                "  PORT     13 (Daytime over TCP) by default; 37 is the Time protocol, 123\n"
                "           NTP (SNTP over UDP)\n"
                "  TIMEOUT  seconds to wait for data, 10 by default, 0 for no limit\n"
                "  --demo   query a time server started on 127.0.0.1 that serves this PC's clock\n"
                "           (--ntp: on UDP port 123, which must be free)\n"
+               "  --ca     check an NTS server's certificate against the authorities in\n"
+               "           the PEM file FILE instead of the Windows certificate store\n"
                "  --set    set this PC's clock to the server's time and say how far it moved\n"
                "  --log    append the outcome to tickwell.log beside this program\n"
                "  --nist, --rfc868, --inet   print this PC's UTC time as a Daytime line in the\n"
@@ -121,6 +127,17 @@ int main(int argc, char** argv) {
         return true;
     };
     logOutcome = takeSwitch("--log");
+    if (const auto ca = std::find(args.begin(), args.end(), "--ca"); ca != args.end()) {
+        if (ca + 1 == args.end())
+            return usage();
+        const tw::unique_bstr file = tw::ownedBstr(*(ca + 1));
+        if (!::SETNTSCAFILE(file.get())) {
+            std::fprintf(stderr, "timequery: the CA file \"%s\" cannot be read\n",
+                         (ca + 1)->c_str());
+            return 2;
+        }
+        args.erase(ca, ca + 2);
+    }
     setClock = takeSwitch("--set");
     if (args.empty())
         return usage();

@@ -60,6 +60,7 @@ BSTR     WINAPI SETNEXTCHECKTIME(int32_t* minutes);
 
 /* ZYMDATE_SERVER_ANSWER.flags */
 #define ZYMDATE_ANSWER_RATE_KISS 1 /* it asked to be asked less often (kiss-o'-death RATE) */
+#define ZYMDATE_ANSWER_AUTHENTICATED 2 /* an NTS server ("nts://host"): its time authenticated */
 
 typedef struct ZYMDATE_SERVER_ANSWER {
     BSTR server;           /* the cleaned name */
@@ -99,6 +100,12 @@ int32_t WINAPI ASKTIMESERVERS(BSTR servers, int32_t port, int32_t timeoutSeconds
                               int32_t serversToAsk, int32_t samplesPerServer,
                               ZYMDATE_PROGRESS progress, void* context,
                               ZYMDATE_TIME_OUTCOME* outcome);
+
+/* The authorities that NTS servers' certificates are checked against from now on
+ * in this process: a PEM file (a private server's CA). NULL or empty: the Windows
+ * certificate store, as at the start. Returns 1, or 0 when the file cannot be
+ * read (the setting then stays as it was). */
+int32_t WINAPI SETNTSCAFILE(BSTR path);
 
 /* clang-format off */
 

@@ -7,4 +7,8 @@
  * with the kiss-o'-death code RATE: it asks to be asked less often. */
 #define ZYMDATE_RATE_KISS_TEXT "kiss-o'-death code RATE"
 
+/* The messages of a time from an NTS server (Network Time Security: the key
+ * exchange over TLS, every reply authenticated) say this. */
+#define ZYMDATE_NTS_TEXT "authenticated (NTS)"
+
 #endif

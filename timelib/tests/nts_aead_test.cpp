@@ -1,11 +1,12 @@
 // AES-SIV as NTS uses it, against RFC 5297's own examples (appendix A.1, the
-// deterministic one; A.2, with two associated data and a nonce), and a packet
-// changed anywhere fails to open.
+// deterministic one; A.2, with two associated data and a nonce), and an NTS-shaped
+// case (a header as associated data, a 16-byte nonce) with an empty and a short
+// plaintext, computed with an independent implementation; a packet changed
+// anywhere fails to open.
 #include <gtest/gtest.h>
 
 #include "query/nts_aead.h"
 
-#include <array>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,11 @@ TEST(NtsAead, RfcExamplesSealAndOpen) {
          "696e6720 5349562d 414553",
          "7bdb6e3b 432667eb 06f4d14b ff2fbd0f cb900f2f ddbe4043 26601965 c889bf17 dba77ceb "
          "094fa663 b7a3f748 ba8af829 ea64ad54 4a272e9c 485b62a3 fd5c0d"},
+        {"request, nothing encrypted", "00010203 04050607 08090a0b 0c0d0e0f 10111213 14151617 18191a1b 1c1d1e1f", {"00010203 04050607 08090a0b 0c0d0e0f 10111213 14151617 18191a1b 1c1d1e1f 20212223 24252627 28292a2b 2c2d2e2f", "64656667 68696a6b 6c6d6e6f 70717273"}, "",
+         "8b32b42c a38fcd8b 70bbd37a 0dc8d164"},
+        {"reply, a short plaintext", "00010203 04050607 08090a0b 0c0d0e0f 10111213 14151617 18191a1b 1c1d1e1f", {"00010203 04050607 08090a0b 0c0d0e0f 10111213 14151617 18191a1b 1c1d1e1f 20212223 24252627 28292a2b 2c2d2e2f", "64656667 68696a6b 6c6d6e6f 70717273"},
+         "00010203 04050607 08090a0b 0c0d0e0f 10111213",
+         "28098690 a026f041 7f92a2c2 aa198b72 083ef07b 1bdbdbe7 ce7d054c 18bbc8fd ad8d6e77"},
     };
     for (const Example& e : examples) {
         SCOPED_TRACE(e.name);
@@ -67,9 +73,11 @@ TEST(NtsAead, RfcExamplesSealAndOpen) {
         std::vector<uint8_t> changed = expected;
         changed[0] ^= 1;
         EXPECT_FALSE(sivOpen(k, components, changed)) << "tag";
-        changed = expected;
-        changed.back() ^= 0x80;
-        EXPECT_FALSE(sivOpen(k, components, changed)) << "ciphertext";
+        if (!plaintext.empty()) {
+            changed = expected;
+            changed.back() ^= 0x80;
+            EXPECT_FALSE(sivOpen(k, components, changed)) << "ciphertext";
+        }
         parts.front()[0] ^= 1;
         std::vector<ByteView> altered(parts.begin(), parts.end());
         EXPECT_FALSE(sivOpen(k, altered, expected)) << "associated data";
@@ -78,18 +86,6 @@ TEST(NtsAead, RfcExamplesSealAndOpen) {
         EXPECT_FALSE(sivOpen(SivKey(otherKey.data(), kSivKeyBytes), components, expected)) << "key";
         EXPECT_FALSE(sivOpen(k, components, ByteView(expected.data(), kSivTagBytes - 1)));
     }
-}
-
-TEST(NtsAead, EmptyPlaintextSealsToATagAlone) {
-    const std::array<uint8_t, kSivKeyBytes> key{1, 2, 3};
-    const std::array<uint8_t, 4> associated{9, 9, 9, 9};
-    const ByteView components[] = {associated};
-    const std::optional<std::vector<uint8_t>> sealed = sivSeal(key, components, {});
-    ASSERT_TRUE(sealed);
-    EXPECT_EQ(sealed->size(), kSivTagBytes);
-    const std::optional<std::vector<uint8_t>> opened = sivOpen(key, components, *sealed);
-    ASSERT_TRUE(opened);
-    EXPECT_TRUE(opened->empty());
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "zymdate.h"
 
 #include "query/rfc868.h"
+#include "query/nts_client.h"
 #include "query/servers_query.h"
 #include "query/time_query.h"
 #include "tw/bstr.h"
@@ -10,6 +11,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <string>
 
 extern "C" int32_t WINAPI RFC868TOSYSTEMTIME(uint32_t value, SYSTEMTIME* time) {
     if (time != nullptr)
@@ -64,6 +67,7 @@ extern "C" int32_t WINAPI ASKTIMESERVERS(BSTR servers, int32_t port, int32_t tim
                                    : 0;
             request.serversToAsk = serversToAsk;
             request.samplesPerServer = samplesPerServer;
+            request.ntsCaFile = zymdate::nts::caFile();
             zymdate::QueryProgress told;
             if (progress != nullptr)
                 told = [progress, context](const std::string& text) {
@@ -80,7 +84,8 @@ extern "C" int32_t WINAPI ASKTIMESERVERS(BSTR servers, int32_t port, int32_t tim
                 to.verdict = static_cast<int32_t>(a.verdict);
                 to.answered = a.samples > 0 ? 1 : 0;
                 to.samples = a.samples;
-                to.flags = a.rateKiss ? ZYMDATE_ANSWER_RATE_KISS : 0;
+                to.flags = (a.rateKiss ? ZYMDATE_ANSWER_RATE_KISS : 0) |
+                           (a.authenticated ? ZYMDATE_ANSWER_AUTHENTICATED : 0);
                 to.offsetMs = millisecondsOf(a.offsetUnits);
                 to.delayMs = millisecondsOf(a.delayUnits);
                 to.rootDistanceMs = millisecondsOf(a.rootDistanceUnits);
@@ -101,4 +106,14 @@ extern "C" int32_t WINAPI ASKTIMESERVERS(BSTR servers, int32_t port, int32_t tim
             if (outcome->message == nullptr)
                 outcome->message = tw::makeBstr("The time query failed unexpectedly");
         });
+}
+
+extern "C" int32_t WINAPI SETNTSCAFILE(BSTR path) {
+    return tw::atEdge<int32_t>(0, [&] {
+        const std::string file = tw::fromBstr(path);
+        if (!file.empty() && !std::ifstream(file, std::ios::binary).good())
+            return 0;
+        zymdate::nts::setCaFile(file);
+        return 1;
+    });
 }

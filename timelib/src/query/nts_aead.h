@@ -1,9 +1,9 @@
 // AEAD_AES_SIV_CMAC_256 (RFC 5297 with a 256-bit key, RFC 5116 algorithm 15), as
 // NTS seals and opens the encrypted part of its packets: the associated data
 // components (for NTS: the packet up to the authenticator, then the nonce), and
-// the 16-byte synthetic IV, which is the tag, before the ciphertext. OpenSSL's
-// AES-128-SIV cipher does the work (it takes the two 128-bit halves as its
-// 256-bit key).
+// the 16-byte synthetic IV, which is the tag, before the ciphertext. Built on
+// OpenSSL's CMAC and AES-128-CTR: the first 128-bit half of the key is the CMAC
+// key, the second the CTR key.
 #pragma once
 
 #include <cstddef>

@@ -4,6 +4,8 @@
 #include "query/ntp_exchange.h"
 #include "query/ntp_judgement.h"
 #include "query/ntp_packet.h"
+#include "query/nts_client.h"
+#include "query/nts_ke.h"
 #include "query/query_failure.h"
 #include "query/query_messages.h"
 #include "query/sntp_query.h"
@@ -18,11 +20,14 @@
 #include "socket/udp_socket.h"
 #include "tw/filetime.h"
 #include "tw/server_name.h"
+#include "zymdate_texts.h"
 
 #include <winsock2.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
+#include <thread>
 
 namespace zymdate {
 
@@ -33,15 +38,78 @@ constexpr uint32_t kNever = UINT32_MAX;
 // anywhere within a second of what it says.
 constexpr int64_t kWholeSecondReplyUnits = tw::kUnitsPerSecond;
 
+// While a key exchange runs on its thread, the peer looks this often whether it is done.
+constexpr uint32_t kKeyExchangePollMs = 10;
+
+// A key exchange on a thread of its own, so that the other servers' datagrams are
+// read on time meanwhile. It ends within its budget by itself.
+class KeyExchangeJob {
+  public:
+    KeyExchangeJob(std::string server, nts::KeTarget target, std::string caFile,
+                   uint32_t budgetMs)
+        : thread_([this, server = std::move(server), target = std::move(target),
+                   caFile = std::move(caFile), budgetMs] {
+              result_ = nts::exchangeKeys(server, target, caFile, budgetMs);
+              done_.store(true);
+          }) {}
+    ~KeyExchangeJob() { thread_.join(); }
+    KeyExchangeJob(const KeyExchangeJob&) = delete;
+    KeyExchangeJob& operator=(const KeyExchangeJob&) = delete;
+
+    bool done() const { return done_.load(); }
+    nts::KeyExchange& result() { return result_; } // once done
+
+  private:
+    nts::KeyExchange result_;
+    std::atomic<bool> done_{false};
+    std::thread thread_; // last: it starts once the rest is made
+};
+
+// What an NTS server adds to an NTP one: the association with its keys and
+// cookies, each request's unique identifier, and the key exchange under way.
+struct NtsPart {
+    nts::KeTarget target;
+    std::string caFile;
+    std::string storeKey;
+    std::optional<nts::Association> association;
+    std::vector<nts::SealedRequest> sealed; // beside sent_, one for each request
+    std::unique_ptr<KeyExchangeJob> job;
+    bool exchanged = false; // a key exchange was run by this query
+};
+
 // One NTP server being asked: its first request repeated for datagrams lost on
-// the way (each of its addresses in turn), then the rest of its burst.
+// the way (each of its addresses in turn), then the rest of its burst. An NTS
+// server first gets its keys and cookies (kept from an earlier query or from a key
+// exchange), and only replies that authenticate count.
 class NtpPeer {
   public:
-    NtpPeer(std::string server, int samplesWanted, uint32_t spacingMs)
-        : server_(std::move(server)), wanted_(samplesWanted), spacingMs_(spacingMs) {}
+    NtpPeer(std::string server, int samplesWanted, uint32_t spacingMs, const std::string& caFile)
+        : server_(std::move(server)), wanted_(samplesWanted), spacingMs_(spacingMs) {
+        if (auto target = nts::keTarget(server_)) {
+            nts_ = std::make_unique<NtsPart>();
+            nts_->target = std::move(*target);
+            nts_->caFile = caFile;
+            nts_->storeKey = tw::serverIdentity(server_) + "\n" + caFile;
+        }
+    }
+    ~NtpPeer() {
+        nts_.reset(); // waits for a key exchange under way
+    }
 
     void start(int port, uint32_t nowMs, uint32_t contactMs) {
         contactEndMs_ = nowMs + contactMs;
+        if (nts_) {
+            if (nts_->target.host.empty()) {
+                fail(server_ + " is not an NTS server name: write nts://host or nts://host:port");
+                return;
+            }
+            nts_->association = nts::takeAssociation(nts_->storeKey);
+            if (nts_->association)
+                resolveNtp(nowMs);
+            else
+                beginKeyExchange(nowMs);
+            return;
+        }
         if (const int resolved = net::resolve(server_, port, SOCK_DGRAM, addresses_);
             resolved != net::kOk) {
             fail(failureText(server_, QueryStage::Reaching, resolved));
@@ -50,14 +118,25 @@ class NtpPeer {
         openAddress(nowMs);
     }
 
+    // What is left of an NTS server's cookies, kept for the next query.
+    void keepCookies() {
+        if (nts_ && nts_->association)
+            nts::keepAssociation(nts_->storeKey, std::move(*nts_->association));
+    }
+
     bool finished() const { return state_ == State::Finished; }
     bool answered() const { return !samples_.empty(); }
     const std::string& server() const { return server_; }
     int samplesRequested() const { return samplesRequested_; }
-    SOCKET handle() const { return socket_.handle(); }
+    // INVALID_SOCKET while a key exchange runs.
+    SOCKET handle() const {
+        return state_ == State::Exchanging ? INVALID_SOCKET : socket_.handle();
+    }
 
-    uint32_t nextEventMs() const {
+    uint32_t nextEventMs(uint32_t nowMs) const {
         switch (state_) {
+        case State::Exchanging:
+            return std::min(nowMs + kKeyExchangePollMs, contactEndMs_);
         case State::Contacting:
             return std::min(addressEndMs_,
                             requestsToAddress_ < kNtpRequestsPerAddress ? nextSendMs_ : kNever);
@@ -70,6 +149,27 @@ class NtpPeer {
     }
 
     void onTime(uint32_t nowMs, const TimeLine& line) {
+        if (state_ == State::Exchanging) {
+            if (!nts_->job->done())
+                return;
+            nts::KeyExchange& keys = nts_->job->result();
+            if (!keys.ok) {
+                fail(std::move(keys.failure));
+                return;
+            }
+            nts::Association association;
+            association.clientToServer = keys.clientToServer;
+            association.serverToClient = keys.serverToClient;
+            for (auto& cookie : keys.response.cookies)
+                association.cookies.push_back(std::move(cookie));
+            association.ntpHost = keys.response.ntpServer.empty() ? nts_->target.host
+                                                                  : keys.response.ntpServer;
+            association.ntpPort = keys.response.ntpPort != 0 ? keys.response.ntpPort : ntp::kPort;
+            nts_->association = std::move(association);
+            nts_->job.reset();
+            resolveNtp(nowMs);
+            return;
+        }
         if (state_ == State::Contacting) {
             if (nowMs >= addressEndMs_)
                 nextAddress(nowMs);
@@ -113,6 +213,8 @@ class NtpPeer {
             }
             return;
         }
+        if (nts_ && !authentic(datagram, nowMs))
+            return;
         NtpJudgement judged = judgeNtpReply(server_, datagram, sent_, receivedAt);
         if (isIgnored(judged.finding))
             return;
@@ -129,6 +231,8 @@ class NtpPeer {
             fail(std::move(judged.message));
             return;
         }
+        if (nts_)
+            judged.message += ", " ZYMDATE_NTS_TEXT;
         samples_.push_back(Sample{judged.offsetUnits, judged.delayUnits, judged.rootDistanceUnits,
                                   std::move(judged.message)});
         const auto packet = ntp::parse(datagram);
@@ -156,6 +260,7 @@ class NtpPeer {
         ServerAnswer a;
         a.server = server_;
         a.rateKiss = rateKiss_;
+        a.authenticated = nts_ != nullptr && !samples_.empty();
         a.samples = static_cast<int>(samples_.size());
         if (samples_.empty()) {
             a.message = refusal_;
@@ -170,7 +275,59 @@ class NtpPeer {
     }
 
   private:
-    enum class State { Contacting, Bursting, Finished };
+    enum class State { Exchanging, Contacting, Bursting, Finished };
+
+    void beginKeyExchange(uint32_t nowMs) {
+        nts_->exchanged = true;
+        nts_->association.reset();
+        nts_->job = std::make_unique<KeyExchangeJob>(
+            server_, nts_->target, nts_->caFile,
+            contactEndMs_ > nowMs ? contactEndMs_ - nowMs : 1);
+        state_ = State::Exchanging;
+    }
+
+    void resolveNtp(uint32_t nowMs) {
+        const nts::Association& a = *nts_->association;
+        addresses_.clear();
+        addressIndex_ = 0;
+        if (const int resolved = net::resolve(a.ntpHost, a.ntpPort, SOCK_DGRAM, addresses_);
+            resolved != net::kOk) {
+            fail(failureText(server_, QueryStage::Reaching, resolved));
+            return;
+        }
+        state_ = State::Contacting;
+        openAddress(nowMs);
+    }
+
+    // Whether an NTS server's datagram answers one of its requests and verifies;
+    // an NTS NAK starts a new key exchange (once a query) or ends the server's turn.
+    bool authentic(const std::string& datagram, uint32_t nowMs) {
+        const auto packet = ntp::parse(datagram);
+        if (!packet || !nts_->association)
+            return false;
+        size_t i = 0;
+        while (i < sent_.size() && sent_[i].transmit != packet->originate)
+            ++i;
+        if (i == sent_.size() || i >= nts_->sealed.size())
+            return false;
+        nts::OpenedReply opened = nts::openReply(datagram, nts_->sealed[i], *nts_->association);
+        if (opened.verdict == nts::ReplyVerdict::Forged)
+            return false;
+        if (opened.verdict == nts::ReplyVerdict::Nak) {
+            if (samples_.empty() && !nts_->exchanged) {
+                socket_ = net::DatagramSocket();
+                beginKeyExchange(nowMs);
+            } else {
+                nts_->association.reset();
+                fail(server_ + " refused its NTS cookie (NTS NAK) again after a new key exchange");
+            }
+            return false;
+        }
+        for (auto& cookie : opened.cookies)
+            if (nts_->association->cookies.size() < nts::kCookiesKept)
+                nts_->association->cookies.push_back(std::move(cookie));
+        return true;
+    }
 
     void openAddress(uint32_t nowMs) {
         for (; addressIndex_ < addresses_.size(); ++addressIndex_) {
@@ -189,6 +346,8 @@ class NtpPeer {
             nextSendMs_ = nowMs;
             requestsToAddress_ = 0;
             sent_.clear();
+            if (nts_)
+                nts_->sealed.clear();
             error_ = net::kTimedOut;
             stage_ = QueryStage::AwaitingReply;
             return;
@@ -204,9 +363,27 @@ class NtpPeer {
     bool send(uint32_t nowMs, const TimeLine& line) {
         SentRequest request;
         request.transmit = requestCookie(line);
+        std::string datagram;
+        if (nts_) {
+            auto sealed = nts_->association ? nts::sealRequest(request.transmit, *nts_->association)
+                                            : std::nullopt;
+            if (!sealed) {
+                // Every cookie spent on requests whose replies were lost.
+                if (samples_.empty() && !nts_->exchanged)
+                    beginKeyExchange(nowMs);
+                else if (samples_.empty())
+                    fail(server_ + " used up its NTS cookies without an authenticated reply");
+                else
+                    finish();
+                return false;
+            }
+            datagram = std::move(sealed->datagram);
+            nts_->sealed.push_back(std::move(*sealed));
+        } else {
+            datagram = ntp::clientRequest(request.transmit);
+        }
         request.sentAt = line.now();
-        if (const int result = socket_.send(ntp::clientRequest(request.transmit));
-            result != net::kOk) {
+        if (const int result = socket_.send(datagram); result != net::kOk) {
             if (state_ == State::Contacting) {
                 error_ = result;
                 stage_ = QueryStage::Reaching;
@@ -251,6 +428,7 @@ class NtpPeer {
     QueryStage stage_ = QueryStage::Reaching;
     bool rateKiss_ = false;
     std::string refusal_;
+    std::unique_ptr<NtsPart> nts_; // an NTS server only
 };
 
 // Tells the caller what is under way when that changes.
@@ -284,7 +462,7 @@ std::vector<ServerAnswer> askNtpServers(const std::vector<std::string>& servers,
         while (nextServer < servers.size() && engaged() < request.serversToAsk &&
                overall.leftMs() > 0) {
             auto peer = std::make_unique<NtpPeer>(servers[nextServer], request.samplesPerServer,
-                                                  request.sampleSpacingMs);
+                                                  request.sampleSpacingMs, request.ntsCaFile);
             ++nextServer;
             peer->start(request.port, overall.spentMs(),
                         contactShareMs(overall.leftMs(), servers.size() - nextServer));
@@ -316,28 +494,35 @@ std::vector<ServerAnswer> askNtpServers(const std::vector<std::string>& servers,
         else
             report(messages::askingSeveral(active.size()));
 
+        const uint32_t spent = overall.spentMs();
         uint32_t wake = kNever;
         for (NtpPeer* p : active)
-            wake = std::min(wake, p->nextEventMs());
-        const uint32_t spent = overall.spentMs();
+            wake = std::min(wake, p->nextEventMs(spent));
         const uint32_t waitMs =
             std::min(overall.leftMs(), wake > spent ? wake - spent : uint32_t{0});
         fd_set readable;
         FD_ZERO(&readable);
         for (NtpPeer* p : active)
-            FD_SET(p->handle(), &readable);
+            if (p->handle() != INVALID_SOCKET)
+                FD_SET(p->handle(), &readable);
+        if (readable.fd_count == 0) {
+            ::Sleep(waitMs); // only key exchanges under way; select() needs a socket
+            continue;
+        }
         timeval limit{static_cast<long>(waitMs / 1000), static_cast<long>(waitMs % 1000) * 1000};
         const int ready = ::select(0, &readable, nullptr, nullptr, &limit);
         if (ready <= 0)
             continue; // a time-out; an error of select itself shows on the next read
         const uint32_t arrived = overall.spentMs();
         for (NtpPeer* p : active)
-            if (FD_ISSET(p->handle(), &readable))
+            if (p->handle() != INVALID_SOCKET && FD_ISSET(p->handle(), &readable))
                 p->onReadable(arrived, line);
     }
     std::vector<ServerAnswer> answers;
-    for (const auto& p : peers)
+    for (const auto& p : peers) {
+        p->keepCookies();
         answers.push_back(p->answer());
+    }
     return answers;
 }
 
@@ -350,6 +535,17 @@ std::vector<ServerAnswer> askTcpServers(const std::vector<std::string>& servers,
         const uint32_t share = contactShareMs(overall.leftMs(), servers.size() - i - 1);
         if (share == 0)
             break;
+        if (nts::keTarget(servers[i])) {
+            // Named as NTS: asked over NTP, whatever port the plain servers use.
+            const net::Deadline turn(share);
+            ServersRequest one = request;
+            one.serversToAsk = 1;
+            std::vector<ServerAnswer> got =
+                askNtpServers({servers[i]}, one, turn, line, report);
+            answered += got.front().samples > 0 ? 1 : 0;
+            answers.push_back(std::move(got.front()));
+            continue;
+        }
         report(messages::asking(servers[i], 1, 1));
         // The connect and every wait within the share, and the whole reply too.
         const uint32_t waitMs = std::max<uint32_t>(1, share / (1 + net::kExchangeBoundFactor));

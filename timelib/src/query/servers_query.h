@@ -2,7 +2,8 @@
 // time most of them agree on. A server that gives no time is skipped and the
 // next one of the list asked in its place, all within one time budget. Over
 // NTP (port 123) the servers are asked side by side, each at its own courtesy
-// spacing; Daytime and Time protocol replies carry whole seconds, so over TCP
+// spacing; a server named "nts://host" is asked over NTP with Network Time
+// Security whatever the port, and only its authenticated replies count; Daytime and Time protocol replies carry whole seconds, so over TCP
 // each server is asked once, one after another.
 #pragma once
 
@@ -29,6 +30,7 @@ struct ServerAnswer {
     std::string server; // the cleaned name
     AnswerVerdict verdict = AnswerVerdict::Refused;
     bool rateKiss = false; // it asked to be asked less often (kiss-o'-death RATE)
+    bool authenticated = false; // an NTS server whose samples all authenticated
     int samples = 0;       // answers taken from it; 0 when it gave no time
     // Of its chosen sample, in 100-ns units (answered only). For TCP the delay
     // is the whole exchange and the root distance the second its reply is cut to.
@@ -46,6 +48,7 @@ struct ServersOutcome {
     int64_t errorBoundUnits = 0;       // the true time lies within serverTime +- this
     int64_t delayUnits = 0;            // of the source's chosen sample
     std::string source;                // the server the time came from (ok only)
+    bool authenticated = false;        // the source is an NTS server (ok only)
     std::string message;               // one line: every server asked and its offset, or why not
 };
 
@@ -61,6 +64,9 @@ struct ServersRequest {
     // Between the samples of a burst: the public servers' courtesy interval.
     // Only a benchmark against its own server asks faster.
     uint32_t sampleSpacingMs = kSampleSpacingMs;
+    // The authorities NTS servers' certificates are checked against, a PEM file;
+    // empty: the Windows certificate store.
+    std::string ntsCaFile;
 };
 
 ServersOutcome askTimeServers(const ServersRequest& request, const QueryProgress& progress);

@@ -3,6 +3,7 @@
 #include "query/query_messages.h"
 #include "query/time_selection.h"
 #include "tw/filetime.h"
+#include "zymdate_texts.h"
 
 namespace zymdate {
 
@@ -82,6 +83,7 @@ ServersOutcome combineAnswers(std::vector<ServerAnswer> answers, int64_t pcNowUn
     out.errorBoundUnits = selection.errorBoundUnits();
     out.delayUnits = answers[source].delayUnits;
     out.source = answers[source].server;
+    out.authenticated = answers[source].authenticated;
     // To the nearest millisecond the record keeps.
     if (!tw::unitsToSystemTime(pcNowUnits + out.offsetUnits + tw::kUnitsPerMillisecond / 2,
                                out.serverTime)) {
@@ -96,7 +98,9 @@ ServersOutcome combineAnswers(std::vector<ServerAnswer> answers, int64_t pcNowUn
         std::vector<messages::AskedServer> asked;
         for (const ServerAnswer& a : answers)
             asked.push_back({a.server, a.samples > 0, a.offsetUnits, summaryNote(a.verdict)});
-        out.message = messages::serversSummary(out.source, out.errorBoundUnits, asked);
+        out.message = messages::serversSummary(
+            out.authenticated ? out.source + ", " ZYMDATE_NTS_TEXT "," : out.source,
+            out.errorBoundUnits, asked);
     }
     out.answers = std::move(answers);
     return out;

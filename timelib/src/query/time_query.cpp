@@ -2,6 +2,9 @@
 
 #include "clock/pc_clock_seam.h"
 #include "query/ntp_packet.h"
+#include "query/nts_client.h"
+#include "query/nts_ke.h"
+#include "query/servers_query.h"
 #include "query/query_failure.h"
 #include "query/sntp_query.h"
 #include "query/tcp_reply_judgement.h"
@@ -9,6 +12,7 @@
 #include "shared/time_units.h"
 #include "socket/socket_errors.h"
 #include "socket/tcp_connection.h"
+#include "tw/filetime.h"
 #include "tw/server_name.h"
 
 #include <cstdint>
@@ -59,6 +63,21 @@ QueryOutcome askTcpServer(const std::string& server, int port, uint32_t waitMs) 
 QueryOutcome checkAtomicTime(std::string_view serverName, int port, int timeoutSeconds) {
     HighPriorityScope priority;
     const std::string server = tw::cleanServerName(serverName);
+    if (nts::keTarget(server)) {
+        ServersRequest request;
+        request.servers = {server};
+        request.port = port;
+        request.budgetMs = waitMilliseconds(timeoutSeconds);
+        request.ntsCaFile = nts::caFile();
+        const ServersOutcome asked = askTimeServers(request, {});
+        QueryOutcome out;
+        out.server = server;
+        out.ok = asked.ok;
+        out.serverTime = asked.serverTime;
+        out.delay = static_cast<double>(asked.delayUnits) / tw::kUnitsPerMillisecond;
+        out.message = asked.message;
+        return out;
+    }
     if (port == ntp::kPort)
         return askNtpServer(server, port, waitMilliseconds(timeoutSeconds));
     return askTcpServer(server, port, waitMilliseconds(timeoutSeconds));

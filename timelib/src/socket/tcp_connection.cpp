@@ -81,6 +81,11 @@ int Connection::open(std::span<const Address> addresses, uint32_t connectWaitMs)
 }
 
 int Connection::connectAny(std::span<const Address> addresses, uint32_t connectWaitMs) {
+    return connectStream(addresses, connectWaitMs, socket_);
+}
+
+int connectStream(std::span<const Address> addresses, uint32_t connectWaitMs,
+                  tw::unique_socket& connected) {
     const Deadline overall(connectWaitMs);
     int result = kConnectionFailed;
     for (size_t i = 0; i < addresses.size(); ++i) {
@@ -101,7 +106,7 @@ int Connection::connectAny(std::span<const Address> addresses, uint32_t connectW
                      sizeof(on));
         result = connectBounded(s.get(), address, Deadline(shareMs));
         if (result == kOk) {
-            socket_ = std::move(s);
+            connected = std::move(s);
             return kOk;
         }
     }

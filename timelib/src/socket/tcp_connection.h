@@ -54,4 +54,10 @@ class Connection {
     tw::unique_socket socket_;
 };
 
+// Connects to addresses in turn, as Connection::open does, into connected (a
+// blocking socket), without taking the library's slot: for an exchange that runs
+// inside a query already holding it, on a thread of its own.
+int connectStream(std::span<const Address> addresses, uint32_t connectWaitMs,
+                  tw::unique_socket& connected);
+
 } // namespace zymdate::net
