@@ -13,7 +13,7 @@ function(tw_add_test name)
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main twcommon)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/common/testing)
-    add_test(NAME ${name} COMMAND ${name} --gtest_brief=1 --gtest_filter=-Tz*:Serial*)
+    add_test(NAME ${name} COMMAND ${name} --gtest_brief=1 --gtest_filter=-Tz*:Serial*:Chrony*)
     set_tests_properties(${name} PROPERTIES TIMEOUT 300 ENVIRONMENT "TZ=UTC")
 endfunction()
 

@@ -2,6 +2,7 @@
 
 #include "query/nts_aead.h"
 #include "query/nts_wire.h"
+#include "tw/server_name.h"
 
 #include <openssl/rand.h>
 
@@ -34,6 +35,10 @@ std::span<const uint8_t> bytesOf(std::string_view text) {
 }
 
 } // namespace
+
+std::string associationKey(std::string_view server, std::string_view caFile) {
+    return tw::serverIdentity(server) + '\n' + std::string(caFile);
+}
 
 std::optional<Association> takeAssociation(const std::string& key) {
     const std::lock_guard guard(storeLock());

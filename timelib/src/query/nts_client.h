@@ -28,8 +28,11 @@ struct Association {
     int ntpPort = ntp::kPort;
 };
 
-// The association kept for key (the server's name and the trust it was checked
-// with), taken out so that no other query spends its cookies; none when there is
+// What an association is kept under: the server as named (in any case) and the
+// CA file its certificate was checked with (empty: the Windows store).
+std::string associationKey(std::string_view server, std::string_view caFile);
+
+// The association kept for key, taken out so that no other query spends its cookies; none when there is
 // none or it has no cookie left. keepAssociation puts one back, replacing what was kept.
 std::optional<Association> takeAssociation(const std::string& key);
 void keepAssociation(const std::string& key, Association association);

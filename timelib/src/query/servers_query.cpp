@@ -52,11 +52,16 @@ class KeyExchangeJob {
               result_ = nts::exchangeKeys(server, target, caFile, budgetMs);
               done_.store(true);
           }) {}
-    ~KeyExchangeJob() { thread_.join(); }
+    ~KeyExchangeJob() { wait(); }
     KeyExchangeJob(const KeyExchangeJob&) = delete;
     KeyExchangeJob& operator=(const KeyExchangeJob&) = delete;
 
     bool done() const { return done_.load(); }
+    // It ends within its budget by itself.
+    void wait() {
+        if (thread_.joinable())
+            thread_.join();
+    }
     nts::KeyExchange& result() { return result_; } // once done
 
   private:
@@ -89,7 +94,7 @@ class NtpPeer {
             nts_ = std::make_unique<NtsPart>();
             nts_->target = std::move(*target);
             nts_->caFile = caFile;
-            nts_->storeKey = tw::serverIdentity(server_) + "\n" + caFile;
+            nts_->storeKey = nts::associationKey(server_, caFile);
         }
     }
     ~NtpPeer() {
@@ -250,6 +255,14 @@ class NtpPeer {
     void endAtDeadline() {
         if (finished())
             return;
+        if (state_ == State::Exchanging) {
+            // Its budget ends with the query's: the reason it gives is the better one.
+            nts_->job->wait();
+            nts::KeyExchange& keys = nts_->job->result();
+            fail(keys.ok ? server_ + ": the NTS key exchange took the whole time-out"
+                         : std::move(keys.failure));
+            return;
+        }
         if (answered())
             finish();
         else

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <wincrypt.h>
 
+#include <cstddef>
 #include <memory>
 
 namespace zymdate::net {
@@ -18,6 +19,24 @@ struct CertificateFree {
 struct ChainFree {
     void operator()(const CERT_CHAIN_CONTEXT* c) const { ::CertFreeCertificateChain(c); }
 };
+struct EngineFree {
+    void operator()(void* engine) const {
+        ::CertFreeCertificateChainEngine(static_cast<HCERTCHAINENGINE>(engine));
+    }
+};
+
+// An engine of its own for each check: the default one reads the root store once
+// per process, and a root an administrator adds (or Group Policy brings) while the
+// service runs must count at the next key exchange. The configuration as every
+// Windows version knows it; nullptr (the default engine) if none can be made.
+std::unique_ptr<void, EngineFree> freshEngine() {
+    CERT_CHAIN_ENGINE_CONFIG config{};
+    config.cbSize = offsetof(CERT_CHAIN_ENGINE_CONFIG, CycleDetectionModulus) + sizeof(DWORD);
+    HCERTCHAINENGINE engine = nullptr;
+    if (!::CertCreateCertificateChainEngine(&config, &engine))
+        engine = nullptr;
+    return std::unique_ptr<void, EngineFree>(engine);
+}
 
 std::wstring wide(std::string_view text) {
     if (text.empty())
@@ -97,8 +116,9 @@ std::string windowsCertificateProblem(const std::vector<std::vector<uint8_t>>& c
     para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
     para.RequestedUsage.Usage.cUsageIdentifier = 1;
     para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
+    const auto engine = freshEngine();
     PCCERT_CHAIN_CONTEXT chainContext = nullptr;
-    if (!::CertGetCertificateChain(nullptr, leaf.get(), nullptr, sent.get(), &para, 0, nullptr,
+    if (!::CertGetCertificateChain(static_cast<HCERTCHAINENGINE>(engine.get()), leaf.get(), nullptr, sent.get(), &para, 0, nullptr,
                                    &chainContext))
         return "the server's certificate could not be checked (" + hexCode(::GetLastError()) + ")";
     std::unique_ptr<const CERT_CHAIN_CONTEXT, ChainFree> built(chainContext);
