@@ -69,11 +69,15 @@ start_timeserver() {
     "$runner" --prefix "$prefix" "$bin/timeserver.exe" 0 --offset "$offset" "$@" >"$served" 2>&1 &
     demo_pid=$!
     port=""
-    for _ in $(seq 1 150); do
+    # Up to two minutes: the first program of a new Wine server also starts the
+    # prefix's services, which on a loaded machine takes more than half a minute.
+    for _ in $(seq 1 600); do
         port=$(sed -n 's/^serving .* on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$served")
         [ -n "$port" ] && break
+        kill -0 "$demo_pid" 2>/dev/null || break
         sleep 0.2
     done
+    [ -n "$port" ] || sed 's/^/      timeserver: /' "$served"
     rm -f "$served"
     [ -n "$port" ]
 }
