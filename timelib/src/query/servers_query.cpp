@@ -80,6 +80,7 @@ struct NtsPart {
     std::vector<nts::SealedRequest> sealed; // beside sent_, one for each request
     std::unique_ptr<KeyExchangeJob> job;
     bool exchanged = false; // a key exchange was run by this query
+    std::string warnings;   // of the key exchange, for the answer's text
 };
 
 // One NTP server being asked: its first request repeated for datagrams lost on
@@ -171,6 +172,8 @@ class NtpPeer {
                                                                   : keys.response.ntpServer;
             association.ntpPort = keys.response.ntpPort != 0 ? keys.response.ntpPort : ntp::kPort;
             nts_->association = std::move(association);
+            for (const uint16_t code : keys.response.warnings)
+                nts_->warnings += "; its key exchange warned (code " + std::to_string(code) + ")";
             nts_->job.reset();
             resolveNtp(nowMs);
             return;
@@ -284,6 +287,8 @@ class NtpPeer {
         a.delayUnits = best.delayUnits;
         a.rootDistanceUnits = best.rootDistanceUnits;
         a.message = messages::leastDelayOf(best.summary, a.samples);
+        if (nts_)
+            a.message += nts_->warnings;
         return a;
     }
 
