@@ -7,6 +7,7 @@
 #include "identity.h"
 #include "library_calls.h"
 #include "main_menus.h"
+#include "nts_ca_file.h"
 #include "program_ids.h"
 #include "program_title.h"
 #include "program_seams.h"
@@ -60,6 +61,7 @@ MainWindow::MainWindow(HINSTANCE instance, Settings& settings, bool startHidden)
     : instance_(instance), settings_(settings), startHidden_(startHidden),
       cycle_(settings, services_, kCreditLine) {
     optionsHost_.showStatusBar = [this](bool shown) { showStatusBar(shown); };
+    optionsHost_.settingsApplied = [this] { applyNtsCaFile(); };
     optionsHost_.trayIconChanged = [this] {
         if (tray_->shown())
             tray_->replace(settings_.trayIcon);
@@ -115,6 +117,7 @@ bool MainWindow::onInit() {
         ::SetWindowTextA(statusBar_, kCreditLine);
     if (settings_.logEvents)
         LogEvent(std::string(kProgramName) + " started");
+    applyNtsCaFile(); // before the first tick, which may start a scheduled Set
     return true;
 }
 
@@ -432,6 +435,19 @@ void MainWindow::recordHistory(const history::Record& record) {
             setStatus(failure);
     }
     history_->refresh();
+}
+
+void MainWindow::applyNtsCaFile() {
+    const std::string path = ntsCaFilePath(settings_);
+    if (lib::setNtsCaFile(path))
+        return;
+    // The library keeps the file it had: the text below would not be true.
+    lib::setNtsCaFile("");
+    const std::string text = ntsCaFileUnreadableText(path);
+    if (settings_.logEvents)
+        LogEvent(text);
+    if (settings_.showStatusBar)
+        setStatus(text);
 }
 
 // The last set on the Tickwell Time service's own schedule, kept once in the

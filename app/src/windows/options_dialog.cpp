@@ -333,6 +333,8 @@ bool OptionsDialog::apply() {
         host_.showStatusBar(settings_.showStatusBar);
     SaveSettings(settings_);
     enable(IDC_APPLY, false);
+    if (host_.settingsApplied)
+        host_.settingsApplied();
 
     // Said once everything is applied: the message box lets the main window tick.
     if (starts != wanted) {
