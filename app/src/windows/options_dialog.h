@@ -77,6 +77,7 @@ class OptionsDialog final : public tw::Dialog {
     void selectPage(int index, bool shown);
     void chooseServer();
     void addServer();
+    void browseNtsCaFile();
     // Apply: false when a number was refused, and nothing was applied.
     bool apply();
 
