@@ -48,6 +48,12 @@ constexpr std::array<ToolButton, 7> kToolButtons = {{
     {CMD_HELP, IDI_HELP, "Help"},
 }};
 
+// The outside work the program carries (in zymdate.dll), with its licence; the
+// licence's text lies beside the program as OpenSSL-LICENSE.txt. One line of the
+// About box: "Authenticated time (NTS) uses ..., licensed under ..." took two,
+// and the box cut the second.
+constexpr char kOpenSslCredit[] = "NTS uses OpenSSL " TW_OPENSSL_VERSION " (Apache License 2.0)";
+
 } // namespace
 
 HFONT MakeFont(const char* face, int points) {
@@ -178,7 +184,8 @@ bool MainWindow::onCommand(int id, int code, HWND /*control*/) {
         return true;
     case CMD_ABOUT: {
         HICON icon = ::LoadIconA(instance_, MAKEINTRESOURCEA(IDI_CHECK));
-        lib::showAbout(window(), kProgramName, kVersionText, kCredit1,
+        lib::showAbout(window(), kProgramName, kVersionText,
+                       std::string(kCredit1) + "\n" + kOpenSslCredit,
                        std::string(kCredit2) + "\n" + dataFolderWords(), kWebAddress, icon);
         return true;
     }
