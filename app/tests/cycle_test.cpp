@@ -345,6 +345,47 @@ TEST(CycleResult, EachQueryLeavesAHistoryRecordOfItsOrigin) {
     EXPECT_FALSE(finish(rig.cycle.command(QueryKind::Check), measured));
 }
 
+// A time from an nts:// server (in any case, on any port: the library asks it
+// with NTS and never falls back) says in the status bar that it was
+// authenticated, and the history names it NTS; the source of several decides,
+// not the current server. Other protocols follow the port.
+TEST(CycleResult, AnNtsTimeIsSaidAuthenticatedAndRecordedAsNts) {
+    const struct {
+        const char* server; // as the query left the current server
+        const char* source; // of several servers; "" for one
+        int32_t port;
+        bool ok;
+        const char* status; // "" for the credit line
+        const char* protocol;
+    } cases[] = {
+        {"nts://time.example", "", 123, true, "Time from nts://time.example, authenticated (NTS)",
+         "NTS"},
+        {"NTS://Time.example:4460", "", 13, true,
+         "Time from NTS://Time.example:4460, authenticated (NTS)", "NTS"},
+        {"nts://time.example", "", 123, false, "Connection refused", "NTS"},
+        {"time.example", "nts://b.example", 123, true,
+         "Time from nts://b.example, authenticated (NTS)", "NTS"},
+        {"nts://time.example", "b.example", 123, true, "Time from b.example", "NTP"},
+        {"time.example", "", 123, true, "", "NTP"},
+        {"ntp.example", "", 37, true, "", "Time"},
+        {"ntsc.example", "", 13, true, "", "Daytime"},
+    };
+    for (const auto& c : cases) {
+        Rig rig;
+        rig.settings.logEvents = true;
+        rig.settings.timePort = c.port;
+        rig.settings.currentServer = c.server;
+        ASSERT_TRUE(rig.cycle.command(QueryKind::Check).startQuery);
+        QueryResult r = outcome(QueryKind::Check, c.ok);
+        r.server = c.server;
+        r.source = c.source;
+        const CycleEffects e = rig.cycle.queryFinished(r);
+        EXPECT_EQ(e.statusText, *c.status ? c.status : kCredit) << c.server << " " << c.source;
+        ASSERT_TRUE(e.historyRecord);
+        EXPECT_EQ(e.historyRecord->protocol, c.protocol) << c.server << " " << c.source;
+    }
+}
+
 TEST(CycleResult, ClockMatchesFollowsEachWordedDifference) {
     struct Step {
         QueryKind kind;

@@ -205,6 +205,17 @@ TEST(OptionsRules, EachBoxStoresItsOwnSetting) {
     }
 }
 
+TEST(OptionsRules, TheCaFileIsShownAndStoredWithoutBlanksAround) {
+    Settings s;
+    s.ntsCaFile = "C:\\certs\\ca.pem";
+    OptionsInput input = asShown(initialView(s));
+    EXPECT_EQ(input.texts[IDC_NTS_CA_FILE], s.ntsCaFile);
+    input.texts[IDC_NTS_CA_FILE] = "  D:\\private CA.pem \t";
+    EXPECT_EQ(planApply(s, input).settings.ntsCaFile, "D:\\private CA.pem");
+    input.texts[IDC_NTS_CA_FILE] = " ";
+    EXPECT_EQ(planApply(s, input).settings.ntsCaFile, ""); // the Windows store again
+}
+
 TEST(OptionsRules, NumbersOutsideTheirRangeAreRefusedAndPutBack) {
     const std::string port = "Time Port must be a whole number from 1 to 65535.";
     const std::string timeout = "Network Timeout must be a whole number of seconds from 1 to 3600.";
@@ -266,7 +277,8 @@ TEST(OptionsRules, NumbersOutsideTheirRangeAreRefusedAndPutBack) {
 TEST(ServerList, TheCurrentServerIsFoundByItsCleanedNameAndKeptWithoutOne) {
     Settings s;
     for (const char* server : {"time-a.example", "  time-b.example (campus)",
-                               "time-c.example(backup)", "time-a.example"})
+                               "time-c.example(backup)", "time-a.example",
+                               "nts://time-a.example:4460 (authenticated)"})
         s.serverList[++s.serverCount] = server;
     const struct {
         const char* current;
@@ -275,6 +287,8 @@ TEST(ServerList, TheCurrentServerIsFoundByItsCleanedNameAndKeptWithoutOne) {
         {"time-a.example", 0}, {"  time-b.example (campus)", 1}, // as chosen from the list
         {"time-b.example", 1},                                   // as a query leaves it
         {"time-c.example", 2}, {"time-d.example", -1},           {"   ", -1}, {"time", -1},
+        // NTS at the same host is another server: the scheme and port are kept.
+        {"nts://time-a.example:4460", 4}, {"nts://time-a.example", -1},
     };
     for (const auto& c : cases) {
         s.currentServer = c.current;
@@ -299,6 +313,7 @@ TEST(ServerList, AddTakesTheTrimmedNameElseTheAddress) {
         {13, "", (10u << 24) | 1u, Kind::Add, "10.0.0.1"},
         {13, "   ", 0xC0A80A0Bu, Kind::Add, "192.168.10.11"},
         {13, " \t ", 0, Kind::NothingEntered, ""}, // 0.0.0.0 is no server
+        {13, " nts://[2001:db8::123]:4460\t", 0, Kind::Add, "nts://[2001:db8::123]:4460"},
         {24, "last.example", 0, Kind::Add, "last.example"},
         {25, "one.too.many", 0, Kind::ListFull, ""},
     };

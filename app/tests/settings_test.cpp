@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "library_calls.h"
+#include "nts_ca_file.h"
 #include "settings_codec.h"
 #include "settings_store.h"
 #include "settings_table.h"
@@ -90,6 +91,31 @@ TEST(SettingsCodec, PicturesFollowTheTimeStyle) {
     }
 }
 
+// A relative CA file is found beside the settings, not in the working folder
+// (system32 for a program that starts with Windows); one that names its place
+// is taken as it is.
+TEST(SettingsCodec, NtsCaFileIsTakenFromTheSettingsFolderUnlessRooted) {
+    const struct {
+        const char* setting;
+        const char* path;
+    } cases[] = {
+        {"", ""},
+        {" \t ", ""},
+        {"ca.pem", "C:\\Users\\u\\Tickwell\\ca.pem"},
+        {" certs\\ca.pem ", "C:\\Users\\u\\Tickwell\\certs\\ca.pem"},
+        {"D:\\certs\\ca.pem", "D:\\certs\\ca.pem"},
+        {"\\certs\\ca.pem", "\\certs\\ca.pem"},
+        {"\\\\server\\share\\ca.pem", "\\\\server\\share\\ca.pem"},
+        {"Z:/tmp/ca.pem", "Z:/tmp/ca.pem"},
+    };
+    Settings s;
+    s.iniPath = "C:\\Users\\u\\Tickwell\\Tickwell.ini";
+    for (const auto& c : cases) {
+        s.ntsCaFile = c.setting;
+        EXPECT_EQ(ntsCaFilePath(s), c.path) << '"' << c.setting << '"';
+    }
+}
+
 const char* const kSaveKeysGeneral[] = {"Show Splash Screen", "Show Status bar",
                                         "Use Sounds",         "Stay on top",
                                         "Run in System Tray", "Log events",
@@ -129,8 +155,8 @@ TEST(SettingsFile, FirstStartWritesEveryDefaultAndTheServers) {
     EXPECT_EQ(iniKeys(ini, "Network"),
               (std::vector<std::string>{"Time Port", "Network Timeout", "CurrentNISTServer",
                                         "Use Proxy Server", "Proxy Port", "Proxy Server address",
-                                        "Connection Retry", "Wait for connection",
-                                        "Servers to ask", "Samples per server"}));
+                                        "Connection Retry", "Wait for connection", "Servers to ask",
+                                        "Samples per server", "NTS CA file"}));
     EXPECT_EQ(iniKeys(ini, "Format"),
               (std::vector<std::string>{"Display NIST Time", "Display LOCAL Time", "Time Style"}));
     EXPECT_EQ(iniKeys(ini, "TimeServers").size(), 14u);
@@ -337,6 +363,7 @@ TEST(SettingsFile, EveryKeyReadsBackWhatWasWritten) {
     written.useProxyServer = 1;
     written.proxyPort = 8080;
     written.proxyServerAddress = "proxy.example";
+    written.ntsCaFile = "C:\\Certs\\private CA.pem";
     written.connectionRetry = 0;
     written.waitForConnection = 1;
     written.displayNistTime = 2;

@@ -6,6 +6,7 @@
 #include "server_list.h"
 #include "tw/change_limit.h"
 #include "tw/server_name.h"
+#include "zymdate_texts.h"
 
 #include <algorithm>
 #include <utility>
@@ -54,6 +55,13 @@ std::string askChangeText(int64_t changeMs, int32_t limitSeconds) {
 std::string declinedChangeText(int64_t changeMs) {
     return "Not set: the server's time is " + tw::changeWords(changeMs) +
            " away and the PC clock was left as it is.";
+}
+
+std::string historyProtocol(const std::string& server, int32_t port) {
+    return tw::isNtsServerName(server)      ? "NTS"
+           : port == QueryRequest::kNtpPort ? "NTP"
+           : port == kTimeProtocolPort      ? "Time"
+                                            : "Daytime";
 }
 
 Cycle::Cycle(Settings& settings, CycleServices& services, std::string creditLine)
@@ -146,9 +154,7 @@ history::Record Cycle::historyRecord(const QueryResult& result) const {
     history::Record record;
     record.kind = queryHistoryKind_;
     record.server = result.source.empty() ? result.server : result.source;
-    record.protocol = queryPort_ == QueryRequest::kNtpPort ? "NTP"
-                      : queryPort_ == kTimeProtocolPort    ? "Time"
-                                                           : "Daytime";
+    record.protocol = historyProtocol(record.server, queryPort_);
     record.result = !result.ok                  ? history::Result::Failed
                     : !result.notSetText.empty() ? history::Result::Refused
                                                  : history::Result::Ok;
@@ -243,9 +249,14 @@ CycleEffects Cycle::queryFinished(const QueryResult& result) {
         effects.sound = Sound::Success;
     if (settings_.showStatusBar) {
         std::string status = creditLine_;
-        if (!result.source.empty() || result.viaService) {
-            // Where the time came from, who was outvoted, and who set the clock.
-            status = "Time from " + (result.source.empty() ? result.server : result.source);
+        const std::string& from = result.source.empty() ? result.server : result.source;
+        const bool authenticated = tw::isNtsServerName(from);
+        if (!result.source.empty() || result.viaService || authenticated) {
+            // Where the time came from, whether it was authenticated, who was
+            // outvoted, and who set the clock.
+            status = "Time from " + from;
+            if (authenticated)
+                status += ", " ZYMDATE_NTS_TEXT;
             for (const std::string& rejection : result.rejections)
                 status += "; " + rejection;
             if (result.viaService)

@@ -145,6 +145,10 @@ class CycleServices {
 inline constexpr size_t kStatusTextMax = 127;
 // The Time protocol's port (RFC 868); any other TCP port is read as Daytime.
 inline constexpr int32_t kTimeProtocolPort = 37;
+// The history's protocol of a time from `server` asked on `port`: "NTS" for an
+// nts:// server (asked with NTS whatever the port), else "NTP", "Time" or
+// "Daytime" by the port.
+std::string historyProtocol(const std::string& server, int32_t port);
 // A failed Set is retried this many minutes later (auto-set and retry on).
 inline constexpr int32_t kRetryMinutes = 5;
 // A "Network Timeout" of 0 or less would let a silent server hold the one query

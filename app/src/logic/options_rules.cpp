@@ -104,6 +104,7 @@ OptionsView initialView(const Settings& s) {
     view.texts[IDC_PROXY_ADDRESS] = s.proxyServerAddress;
     view.texts[IDC_PROXY_PORT] = encodeInt(s.proxyPort);
     view.texts[IDC_MAXIMUM_CHANGE] = encodeInt(s.maximumAutomaticChange);
+    view.texts[IDC_NTS_CA_FILE] = s.ntsCaFile;
     for (const NumberList& list : kNumberLists)
         view.numbers[list.id] = s.*list.field;
 
@@ -200,6 +201,7 @@ ApplyOutcome planApply(const Settings& current, const OptionsInput& input) {
     // A disabled proxy port keeps a good number and drops a bad one.
     s.proxyPort = proxyPort.value_or(current.proxyPort);
     s.maximumAutomaticChange = *limit;
+    s.ntsCaFile = std::string(tw::trimmed(textOf(input.texts, IDC_NTS_CA_FILE), tw::kSpaceAndTab));
     // A list with nothing selected keeps the number in force.
     for (const NumberList& list : kNumberLists) {
         const auto shown = input.numbers.find(list.id);

@@ -72,7 +72,7 @@ int intervalOption(int minutes);
 // What Apply reads from the pages.
 struct OptionsInput {
     ControlStates checked;
-    ControlTexts texts;      // time port, time-out, proxy address, proxy port, the limit
+    ControlTexts texts;      // time port, time-out, proxy address, proxy port, the limit, CA file
     ControlNumbers numbers;  // the drop lists of numbers
     std::string shownServer; // the drop list's text; empty with nothing selected
 };

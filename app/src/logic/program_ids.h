@@ -99,6 +99,10 @@
 #define IDC_SAMPLES_LABEL 1555
 #define IDC_SAMPLES_PER_SERVER 1556
 #define IDC_SAMPLES_NOTE 1557
+#define IDC_NTS_FRAME 1559
+#define IDC_NTS_CA_FILE_LABEL 1560
+#define IDC_NTS_CA_FILE 1561
+#define IDC_NTS_CA_BROWSE 1562
 /* Page "General": the Tickwell Time service's schedule, in place of the auto-set choices */
 #define IDC_SERVICE_SCHEDULE 1558
 /* Page "Format"; both frames are 1532 */

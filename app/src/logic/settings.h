@@ -50,6 +50,10 @@ struct Settings {
     bool waitForConnection;
     int serversToAsk;     // 1..kMaxServersToAsk; 1 asks only the current server
     int samplesPerServer; // 1..kMaxSamplesPerServer, NTP only
+    // "NTS CA file": the PEM file of the authorities that NTS servers'
+    // certificates are checked against (a private server's CA); empty for the
+    // Windows certificate store. A relative path is from the settings file's folder.
+    std::string ntsCaFile;
 
     // "Format"
     int displayNistTime;  // 0 local, 1 GMT, 2 raw Daytime line

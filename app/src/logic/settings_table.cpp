@@ -63,6 +63,7 @@ constexpr SettingKey kKeys[] = {
     rangeKey(kNetwork, "Servers to ask", &Settings::serversToAsk, 1, 1, kMaxServersToAsk, kSaved),
     rangeKey(kNetwork, "Samples per server", &Settings::samplesPerServer, 1, 1,
              kMaxSamplesPerServer, kSaved),
+    textKey(kNetwork, "NTS CA file", &Settings::ntsCaFile, TextDefault::Empty, kSaved),
 
     intKey(kFormat, "Display NIST Time", &Settings::displayNistTime, 1, kSaved),
     intKey(kFormat, "Display LOCAL Time", &Settings::displayLocalTime, 0, kSaved),

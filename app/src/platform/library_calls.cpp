@@ -130,6 +130,11 @@ ServersQuery askTimeServers(const std::vector<std::string>& servers, int32_t por
     return query;
 }
 
+bool setNtsCaFile(const std::string& path) {
+    const auto p = ownedBstr(path);
+    return ::SETNTSCAFILE(p.get()) != 0;
+}
+
 std::string setPcTime(SYSTEMTIME& utc, int32_t& matchFlag) {
     return takeBstr(::SETPCTIME(&utc, &matchFlag));
 }

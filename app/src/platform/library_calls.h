@@ -62,6 +62,10 @@ ServersQuery askTimeServers(const std::vector<std::string>& servers, int32_t por
                             int32_t timeoutSeconds, int32_t serversToAsk,
                             int32_t samplesPerServer,
                             const std::function<void(const std::string&)>& progress);
+// The PEM file NTS servers' certificates are checked against from now on, for
+// the whole process; empty for the Windows certificate store. False when the
+// file cannot be read: the library then keeps what it had.
+bool setNtsCaFile(const std::string& path);
 // Sets the clock to utc (whose milliseconds the library adjusts); the worded change.
 std::string setPcTime(SYSTEMTIME& utc, int32_t& matchFlag);
 std::string differenceText(const SYSTEMTIME& first, const SYSTEMTIME& second, int32_t& matchFlag);

@@ -7,6 +7,7 @@
 #include "identity.h"
 #include "library_calls.h"
 #include "main_menus.h"
+#include "nts_ca_file.h"
 #include "program_ids.h"
 #include "program_title.h"
 #include "program_seams.h"
@@ -47,6 +48,12 @@ constexpr std::array<ToolButton, 7> kToolButtons = {{
     {CMD_HELP, IDI_HELP, "Help"},
 }};
 
+// The outside work the program carries (in zymdate.dll), with its licence; the
+// licence's text lies beside the program as OpenSSL-LICENSE.txt. One line of the
+// About box: "Authenticated time (NTS) uses ..., licensed under ..." took two,
+// and the box cut the second.
+constexpr char kOpenSslCredit[] = "NTS uses OpenSSL " TW_OPENSSL_VERSION " (Apache License 2.0)";
+
 } // namespace
 
 HFONT MakeFont(const char* face, int points) {
@@ -60,6 +67,7 @@ MainWindow::MainWindow(HINSTANCE instance, Settings& settings, bool startHidden)
     : instance_(instance), settings_(settings), startHidden_(startHidden),
       cycle_(settings, services_, kCreditLine) {
     optionsHost_.showStatusBar = [this](bool shown) { showStatusBar(shown); };
+    optionsHost_.settingsApplied = [this] { applyNtsCaFile(); };
     optionsHost_.trayIconChanged = [this] {
         if (tray_->shown())
             tray_->replace(settings_.trayIcon);
@@ -115,6 +123,7 @@ bool MainWindow::onInit() {
         ::SetWindowTextA(statusBar_, kCreditLine);
     if (settings_.logEvents)
         LogEvent(std::string(kProgramName) + " started");
+    applyNtsCaFile(); // before the first tick, which may start a scheduled Set
     return true;
 }
 
@@ -175,7 +184,8 @@ bool MainWindow::onCommand(int id, int code, HWND /*control*/) {
         return true;
     case CMD_ABOUT: {
         HICON icon = ::LoadIconA(instance_, MAKEINTRESOURCEA(IDI_CHECK));
-        lib::showAbout(window(), kProgramName, kVersionText, kCredit1,
+        lib::showAbout(window(), kProgramName, kVersionText,
+                       std::string(kCredit1) + "\n" + kOpenSslCredit,
                        std::string(kCredit2) + "\n" + dataFolderWords(), kWebAddress, icon);
         return true;
     }
@@ -432,6 +442,19 @@ void MainWindow::recordHistory(const history::Record& record) {
             setStatus(failure);
     }
     history_->refresh();
+}
+
+void MainWindow::applyNtsCaFile() {
+    const std::string path = ntsCaFilePath(settings_);
+    if (lib::setNtsCaFile(path))
+        return;
+    // The library keeps the file it had: the text below would not be true.
+    lib::setNtsCaFile("");
+    const std::string text = ntsCaFileUnreadableText(path);
+    if (settings_.logEvents)
+        LogEvent(text);
+    if (settings_.showStatusBar)
+        setStatus(text);
 }
 
 // The last set on the Tickwell Time service's own schedule, kept once in the

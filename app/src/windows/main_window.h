@@ -64,6 +64,9 @@ class MainWindow final : public tw::Dialog {
     void growBy(int dialogUnits);
     void openIfExists(const std::string& path);
     void recordHistory(const history::Record& record);
+    // Hands "NTS CA file" to the library; an unreadable file is said in the
+    // status bar and the log, and the Windows store is used instead.
+    void applyNtsCaFile();
     void clockChanged();
     bool recordServiceSet();
     void addToolTips();

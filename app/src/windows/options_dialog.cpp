@@ -15,6 +15,7 @@
 #include "tray_icon_chooser.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 
 #include <algorithm>
 #include <iterator>
@@ -39,8 +40,8 @@ struct StylePreview {
 };
 constexpr StylePreview kStylePreviews[] = {{IDC_STYLE_LONG, 0, " - "}, {IDC_STYLE_24H, 1, "  "}};
 
-constexpr int kEditFields[] = {IDC_TIME_PORT, IDC_TIMEOUT, IDC_PROXY_ADDRESS, IDC_PROXY_PORT,
-                               IDC_MAXIMUM_CHANGE};
+constexpr int kEditFields[] = {IDC_TIME_PORT,  IDC_TIMEOUT,        IDC_PROXY_ADDRESS,
+                               IDC_PROXY_PORT, IDC_MAXIMUM_CHANGE, IDC_NTS_CA_FILE};
 // Nine digits always make an int, so a typed limit is never refused as too large.
 constexpr WPARAM kLongestLimitText = 9;
 
@@ -62,6 +63,30 @@ std::string comboItemText(HWND combo, LRESULT index) {
     ::SendMessageA(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<size_t>(length));
     return text;
+}
+
+// The list opens wide enough for its longest server (a note after a name, an
+// nts:// name with its port), however narrow the closed drop list is.
+void fitDroppedWidth(HWND combo) {
+    HDC dc = ::GetDC(combo);
+    if (dc == nullptr)
+        return;
+    const HGDIOBJ old =
+        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(combo, WM_GETFONT, 0, 0)));
+    LONG widest = 0;
+    const LRESULT count = ::SendMessageA(combo, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        const std::string text = comboItemText(combo, i);
+        SIZE extent{};
+        ::GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+        widest = std::max(widest, extent.cx);
+    }
+    ::SelectObject(dc, old);
+    ::ReleaseDC(combo, dc);
+    // The items' margins, the list's border and its scroll bar; never narrower
+    // than the control (the list keeps to that itself).
+    const int margins = 4 * ::GetSystemMetrics(SM_CXEDGE) + ::GetSystemMetrics(SM_CXVSCROLL);
+    ::SendMessageA(combo, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(widest + margins), 0);
 }
 
 } // namespace
@@ -131,6 +156,7 @@ void OptionsDialog::showView() {
     for (const std::string& server : view.servers)
         ::SendMessageA(servers, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(server.c_str()));
     ::SendMessageA(servers, CB_SETCURSEL, static_cast<WPARAM>(view.serverSelection), 0);
+    fitDroppedWidth(servers);
 
     for (const NumberList& list : kNumberLists) {
         HWND numbers = pageOf(list.id).item(list.id);
@@ -141,6 +167,9 @@ void OptionsDialog::showView() {
     }
     ::SendMessageA(pageOf(IDC_MAXIMUM_CHANGE).item(IDC_MAXIMUM_CHANGE), EM_LIMITTEXT,
                    kLongestLimitText, 0);
+    // What an empty CA file means, in grey inside the edit (common controls 6).
+    ::SendMessageW(pageOf(IDC_NTS_CA_FILE).item(IDC_NTS_CA_FILE), EM_SETCUEBANNER, TRUE,
+                   reinterpret_cast<LPARAM>(L"the Windows certificate store"));
 
     for (const StylePreview& preview : kStylePreviews) {
         const Pictures pictures = picturesForStyle(preview.timeStyle);
@@ -250,6 +279,10 @@ bool OptionsDialog::onPageCommand(int id, int code, HWND /*control*/) {
     }
     if (code != BN_CLICKED)
         return false;
+    if (id == IDC_NTS_CA_BROWSE) {
+        browseNtsCaFile(); // the edit's change marks the dialog changed
+        return true;
+    }
     if (id == IDC_CHOOSE_TRAY_ICON) {
         if (TrayIconChooser(instance_, settings_, host_.pendingTrayIcon).run(window()) == 1 &&
             host_.trayIconChanged)
@@ -296,7 +329,27 @@ void OptionsDialog::addServer() {
     const LRESULT index = ::SendMessageA(servers, CB_ADDSTRING, 0,
                                          reinterpret_cast<LPARAM>(settings_.currentServer.c_str()));
     ::SendMessageA(servers, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    fitDroppedWidth(servers);
     markChanged();
+}
+
+// The common Open dialog for the CA file, starting where the one named lies.
+void OptionsDialog::browseNtsCaFile() {
+    OptionsPage& page = pageOf(IDC_NTS_CA_FILE);
+    char file[MAX_PATH] = "";
+    const std::string named = page.text(IDC_NTS_CA_FILE);
+    if (named.size() < sizeof file)
+        named.copy(file, named.size());
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = window();
+    dialog.lpstrFilter = "Certificates (*.pem, *.crt)\0*.pem;*.crt\0All files\0*.*\0";
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = sizeof file;
+    dialog.lpstrTitle = "The CA file for NTS servers";
+    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    if (::GetOpenFileNameA(&dialog))
+        page.setText(IDC_NTS_CA_FILE, file);
 }
 
 bool OptionsDialog::apply() {
@@ -333,6 +386,8 @@ bool OptionsDialog::apply() {
         host_.showStatusBar(settings_.showStatusBar);
     SaveSettings(settings_);
     enable(IDC_APPLY, false);
+    if (host_.settingsApplied)
+        host_.settingsApplied();
 
     // Said once everything is applied: the message box lets the main window tick.
     if (starts != wanted) {

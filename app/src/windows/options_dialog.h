@@ -42,6 +42,8 @@ class OptionsPage final : public tw::Dialog {
 struct OptionsHost {
     // Shows or hides the main window's status bar, as Apply asks.
     std::function<void(bool shown)> showStatusBar;
+    // Apply stored the settings (the dialog may stay open).
+    std::function<void()> settingsApplied;
     // "Tray Icon" was changed in the chooser: show the new picture.
     std::function<void()> trayIconChanged;
     // The tray icon clicked last in the chooser (0 before any click); the
@@ -75,6 +77,7 @@ class OptionsDialog final : public tw::Dialog {
     void selectPage(int index, bool shown);
     void chooseServer();
     void addServer();
+    void browseNtsCaFile();
     // Apply: false when a number was refused, and nothing was applied.
     bool apply();
 

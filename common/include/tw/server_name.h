@@ -27,4 +27,18 @@ inline std::string serverIdentity(std::string_view name) {
     return key;
 }
 
+// A server asked with Network Time Security: its name starts "nts://" (in any
+// case), as zymdate.dll reads it. The library never falls back to plain NTP for
+// such a server, so a time from one was authenticated.
+inline bool isNtsServerName(std::string_view name) {
+    constexpr std::string_view kScheme = "nts://";
+    name = trimmed(name, kSpace);
+    if (name.size() < kScheme.size())
+        return false;
+    for (size_t i = 0; i < kScheme.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(name[i])) != kScheme[i])
+            return false;
+    return true;
+}
+
 } // namespace tw
