@@ -2,14 +2,21 @@
  * the server's UTC time, its answer, this PC's time as a NIST Daytime line and
  * how far this PC's clock is from the server's, as Tickwell words it.
  *
- *   query_time [HOST [PORT [TIMEOUT]]]   time.nist.gov, port 13, 10 seconds by default
- *   query_time HOST,HOST[,...] [PORT [TIMEOUT]]
+ *   query_time [--ca FILE] [HOST [PORT [TIMEOUT]]]   time.nist.gov, port 13, 10 seconds by default
+ *   query_time [--ca FILE] HOST,HOST[,...] [PORT [TIMEOUT]]
  *
  * With several hosts (comma-separated) it asks them all through ASKTIMESERVERS,
  * with a burst of four samples from each over NTP (port 123), and prints what
  * became of each server and the time most of them agree on.
  *
- * Exit code 0 when a time was received, 1 when the query failed, 2 on bad arguments.
+ * A host written nts://host or nts://host:port (the key-exchange port, 4460 by
+ * default) is an NTS server: asked over NTP with Network Time Security whatever
+ * PORT says, its time authenticated ("authenticated (NTS)"). --ca FILE checks
+ * NTS servers' certificates against the authorities of that PEM file instead of
+ * the Windows certificate store (SETNTSCAFILE), as a private NTS server needs.
+ *
+ * Exit code 0 when a time was received, 1 when the query failed, 2 on bad arguments
+ * or a CA file that cannot be read.
  *
  * Build from the kit's folder (see docs/library.md), then put bin\x64\zymdate.dll
  * and bin\x64\zym.dll (or the x86 pair) beside query_time.exe:
@@ -92,6 +99,9 @@ static int ask_servers(const char *hosts, int32_t port, int32_t timeout)
         if (a->answered)
             printf(", offset %+.1f ms, delay %.1f ms, %d sample(s)", a->offsetMs, a->delayMs,
                    (int)a->samples);
+        /* An NTS server whose replies were authenticated. */
+        if (a->flags & ZYMDATE_ANSWER_AUTHENTICATED)
+            printf(", " ZYMDATE_NTS_TEXT);
         printf("\n");
         print_text("            ", a->message);
     }
@@ -119,13 +129,33 @@ static int ask_servers(const char *hosts, int32_t port, int32_t timeout)
 
 int main(int argc, char **argv)
 {
+    /* --ca FILE may stand anywhere; the other arguments keep their order. */
+    const char *ca = NULL;
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (strcmp(argv[i], "--ca") == 0 && i + 1 < argc)
+            ca = argv[++i];
+        else
+            argv[kept++] = argv[i];
+    }
+    argc = kept;
     const char *host = argc > 1 ? argv[1] : "time.nist.gov";
     int32_t port = 13;
     int32_t timeout = 10;
     if (argc > 4 || (argc > 2 && !parse_number(argv[2], 1, 65535, &port)) ||
         (argc > 3 && !parse_number(argv[3], 0, 86400, &timeout))) {
-        fputs("usage: query_time [HOST[,HOST...] [PORT [TIMEOUT]]]\n", stderr);
+        fputs("usage: query_time [--ca FILE] [HOST[,HOST...] [PORT [TIMEOUT]]]\n", stderr);
         return 2;
+    }
+    if (ca != NULL) {
+        /* For every NTS server this process asks from now on. */
+        BSTR path = text_from(ca);
+        const int32_t read = SETNTSCAFILE(path);
+        SysFreeString(path);
+        if (!read) {
+            fprintf(stderr, "query_time: the CA file %s cannot be read\n", ca);
+            return 2;
+        }
     }
     if (strchr(host, ',') != NULL)
         return ask_servers(host, port, timeout);

@@ -2,12 +2,19 @@
 and prints the server's UTC time, its answer, this PC's time as a NIST Daytime
 line and how far this PC's clock is from the server's, as Tickwell words it.
 
-    python query_time.py [HOST [PORT [TIMEOUT]]]   time.nist.gov, port 13, 10 s by default
+    python query_time.py [--ca FILE] [HOST [PORT [TIMEOUT]]]   time.nist.gov, port 13, 10 s by default
+
+A host written nts://host or nts://host:port (the key-exchange port, 4460 by
+default) is an NTS server: asked over NTP with Network Time Security whatever
+PORT says; its answer then says "authenticated (NTS)". --ca FILE checks NTS
+servers' certificates against the authorities of that PEM file instead of the
+Windows certificate store (SETNTSCAFILE), as a private NTS server needs.
 
 Runs on Windows with a Python of the same bitness as the DLLs: 64-bit Python
 with bin\\x64\\zymdate.dll and zym.dll, 32-bit Python with the bin\\x86 pair.
 Looks for the DLLs beside this file, then in the kit's bin folder.
-Exit code 0 when a time was received, 1 when the query failed.
+Exit code 0 when a time was received, 1 when the query failed, 2 when the CA
+file cannot be read.
 """
 
 import ctypes
@@ -64,6 +71,8 @@ zymdate.CONVERTTOLOCALTIME.argtypes = [POINTER(SYSTEMTIME), POINTER(SYSTEMTIME)]
 zymdate.CONVERTTOLOCALTIME.restype = c_int32
 zymdate.DIFFERENCETEXT.argtypes = [POINTER(SYSTEMTIME), POINTER(SYSTEMTIME), POINTER(c_int32)]
 zymdate.DIFFERENCETEXT.restype = BSTR
+zymdate.SETNTSCAFILE.argtypes = [BSTR]
+zymdate.SETNTSCAFILE.restype = c_int32
 
 
 def to_bstr(text):
@@ -87,6 +96,19 @@ def take_bstr(bstr):
 
 
 def main(argv):
+    # --ca FILE may stand anywhere; the other arguments keep their order.
+    argv = list(argv)
+    if "--ca" in argv[1:-1]:
+        at = argv.index("--ca", 1)
+        path = to_bstr(argv[at + 1])
+        try:
+            # For every NTS server this process asks from now on.
+            if not zymdate.SETNTSCAFILE(path):
+                print("query_time: the CA file %s cannot be read" % argv[at + 1], file=sys.stderr)
+                return 2
+        finally:
+            oleaut32.SysFreeString(path)
+        del argv[at:at + 2]
     host = argv[1] if len(argv) > 1 else "time.nist.gov"
     port = c_int32(int(argv[2]) if len(argv) > 2 else 13)
     timeout = int(argv[3]) if len(argv) > 3 else 10
@@ -107,6 +129,7 @@ def main(argv):
         utc.wYear, utc.wMonth, utc.wDay, utc.wHour, utc.wMinute, utc.wSecond,
         utc.wMilliseconds))
     print("delay:      %.0f ms (half the exchange, already added to the time)" % delay.value)
+    # An NTS server's answer ends in "authenticated (NTS)" (include/zymdate_texts.h).
     print("answer:     " + take_bstr(message.value))
 
     # This PC's own clock as a Daytime line; an advance of 0 becomes 50 ms.

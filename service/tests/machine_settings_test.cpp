@@ -113,5 +113,36 @@ TEST(MachineSettings, ServersAreSplitAndEachKeptOnce) {
     }
 }
 
+// A path as the registry holds it: the policy's unless blank, blanks and the
+// quotes of a copied path dropped; none leaves the Windows store (empty).
+TEST(MachineSettings, NtsCaFileFromPolicyThenMachine) {
+    const struct {
+        std::optional<std::string> policy, machine;
+        std::string expected;
+    } cases[] = {
+        {{}, {}, ""},
+        {{}, "C:\\ca\\corp.pem", "C:\\ca\\corp.pem"},
+        {"D:\\policy ca.pem", "C:\\ca\\corp.pem", "D:\\policy ca.pem"},
+        {" \t", " C:\\ca\\corp.pem\r\n", "C:\\ca\\corp.pem"},
+        {"\"C:\\Program Files\\ca.pem\"", {}, "C:\\Program Files\\ca.pem"},
+        {"\"\"", "\" \"", ""},
+    };
+    for (const auto& c : cases) {
+        FakeKey policy, machine;
+        if (c.policy)
+            policy.texts["NTS CA file"] = *c.policy;
+        if (c.machine)
+            machine.texts["NTS CA file"] = *c.machine;
+        const MachineSettings settings = settingsFrom(policy, machine);
+        EXPECT_EQ(settings.ntsCaFile, c.expected) << c.policy.value_or("-");
+        // Shown by "tickwellsvc status" only when set.
+        const std::string shown = settingsText(settings);
+        if (c.expected.empty())
+            EXPECT_EQ(shown.find("NTS CA file"), std::string::npos) << shown;
+        else
+            EXPECT_TRUE(shown.ends_with("\nNTS CA file: " + c.expected + "\n")) << shown;
+    }
+}
+
 } // namespace
 } // namespace tickwell::service

@@ -11,7 +11,7 @@ namespace {
 
 TEST(RequestRules, ServerAllowedByCleanedNameOrByTheMachine) {
     MachineSettings settings;
-    settings.servers = {"time.example", "Other.Example(note)"};
+    settings.servers = {"time.example", "Other.Example(note)", "nts://ntp.example:4460"};
     const struct {
         const char* server;
         bool allowUsers, allowed;
@@ -24,6 +24,12 @@ TEST(RequestRules, ServerAllowedByCleanedNameOrByTheMachine) {
         {"(time.example)", false, false},
         {"evil.example", false, false},
         {"evil.example", true, true},
+        {"NTS://ntp.example:4460", false, true},
+        // Not the listed NTS server: asked without authentication, or elsewhere.
+        {"ntp.example", false, false},
+        {"nts://ntp.example:4461", false, false},
+        {"nts://time.example", false, false},
+        {"nts://evil.example", true, true},
     };
     for (const auto& c : cases) {
         settings.allowUsersServers = c.allowUsers;

@@ -9,6 +9,7 @@
 #include "service_client.h"
 #include "service_names.h"
 #include "tw/handles.h"
+#include "zymdate_texts.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -19,6 +20,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -339,6 +342,85 @@ TEST_F(InstalledService, InstallsStartsServesAndStops) {
     EXPECT_EQ(::RegGetValueA(HKEY_LOCAL_MACHINE, kSettingsKey, "Servers", RRF_RT_REG_SZ, &type,
                              nullptr, nullptr),
               static_cast<LONG>(ERROR_SUCCESS));
+}
+
+std::string env(const char* name) {
+    char value[1024] = {};
+    const DWORD n = ::GetEnvironmentVariableA(name, value, sizeof value);
+    return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
+}
+
+// What the service's log has gained since from (a length read before).
+std::string serviceLog(size_t from = 0) {
+    std::ifstream file(env("ProgramData") + "\\" + kDataFolderName + "\\" + kLogFileName,
+                       std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    const std::string all = text.str();
+    return from < all.size() ? all.substr(from) : std::string();
+}
+
+size_t count(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+// Against chrony's chronyd as an NTS server on loopback, with a certificate
+// from a test CA that only the machine's "NTS CA file" names. Started by the
+// script tickwellsvc-nts-test, which tells the port and the CA file.
+class ChronyNtsService : public InstalledService {
+  protected:
+    void SetUp() override {
+        if (env("TW_NTS_RIGHT").empty())
+            GTEST_SKIP() << "no NTS server: run through service/tests/tickwellsvc-nts-test";
+    }
+};
+
+TEST_F(ChronyNtsService, ChecksWithTheMachinesCaFileAndOnlyWithIt) {
+    const std::string server = "nts://localhost:" + env("TW_NTS_RIGHT");
+    const std::string ca = env("TW_NTS_CA");
+    const std::string missing = ca + ".missing";
+    setMachineValue("Servers", server);
+    setMachineValue("Servers to ask", 1);
+    setMachineValue("Samples per server", 1);
+    setMachineValue("Timeout", 20);
+    setMachineValue("Automatic set", 0);
+    setMachineValue("NTS CA file", missing);
+    const size_t logStart = serviceLog().size();
+    ASSERT_EQ(runCommand("install").exitCode, 0u);
+    Ran started = runCommand("start");
+    ASSERT_EQ(started.exitCode, 0u) << started.output;
+
+    // A CA file the service cannot read: the Windows store, which does not
+    // know the test CA, so no time, and none asked without NTS. Said once.
+    for (int i = 0; i < 2; ++i) {
+        if (i > 0)
+            std::this_thread::sleep_for(4100ms); // the courtesy interval
+        const Reply refused = ask(Verb::Check);
+        EXPECT_EQ(refused.result, Reply::Result::Failed) << refused.message;
+        EXPECT_THAT(refused.message, HasSubstr("certificate")) << refused.message;
+    }
+    EXPECT_EQ(count(serviceLog(logStart), "The NTS CA file " + missing + " "), 1u)
+        << serviceLog(logStart);
+
+    // The machine's CA file: an authenticated time from the server the
+    // client named, as the machine lists it; the plain host is another server.
+    setMachineValue("NTS CA file", ca);
+    EXPECT_THAT(runCommand("status").output, HasSubstr("\r\nNTS CA file: " + ca + "\r\n"));
+    const Reply plain = ask(Verb::Check, "localhost");
+    EXPECT_EQ(plain.result, Reply::Result::Error);
+    EXPECT_THAT(plain.message, HasSubstr("not in this PC's list"));
+    std::this_thread::sleep_for(4100ms);
+    const Reply checked = ask(Verb::Check, server);
+    ASSERT_EQ(checked.result, Reply::Result::Ok) << checked.message;
+    EXPECT_EQ(checked.server, server);
+    EXPECT_THAT(checked.message, HasSubstr(ZYMDATE_NTS_TEXT));
+    const std::string logged = serviceLog(logStart);
+    EXPECT_EQ(count(logged, "Check for a user: "), 3u) << logged;
+    EXPECT_EQ(count(logged, ZYMDATE_NTS_TEXT), 1u) << logged;
+    EXPECT_EQ(runCommand("uninstall").exitCode, 0u);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "tw/change_limit.h"
 #include "tw/default_servers.h"
 #include "tw/server_name.h"
+#include "tw/trim.h"
 
 #include <algorithm>
 #include <array>
@@ -13,11 +14,13 @@ namespace tickwell::service {
 
 namespace {
 
-// One value and the setting it fills: a number, a flag, or (neither) the server list.
+// One value and the setting it fills: a number, a flag, a text, or (none of
+// them) the server list.
 struct Field {
     MachineValue value;
     int32_t MachineSettings::*number = nullptr;
     bool MachineSettings::*flag = nullptr;
+    std::string MachineSettings::*text = nullptr;
 };
 
 using Kind = MachineValue::Kind;
@@ -32,6 +35,7 @@ constexpr Field kFields[] = {
     {{"Maximum automatic change", Kind::Number, 0, 2147483647},
      &MachineSettings::maximumChangeSeconds},
     {{"Allow users' servers", Kind::Number, 0, 1}, nullptr, &MachineSettings::allowUsersServers},
+    {{"NTS CA file", Kind::Text}, nullptr, nullptr, &MachineSettings::ntsCaFile},
 };
 
 constexpr auto kValues = [] {
@@ -68,6 +72,20 @@ std::optional<int64_t> numberIn(const ValueReader& reader, const MachineValue& v
     return *number;
 }
 
+// A text without its surrounding blanks, or the quotes Explorer's "Copy as
+// path" puts around a path; none when nothing is left.
+std::optional<std::string> textIn(const ValueReader& reader, const MachineValue& value) {
+    if (!reader.text)
+        return std::nullopt;
+    const std::optional<std::string> text = reader.text(value.name);
+    if (!text)
+        return std::nullopt;
+    std::string_view kept = tw::trimmed(*text, tw::kWhiteSpace);
+    if (kept.size() >= 2 && kept.front() == '"' && kept.back() == '"')
+        kept = tw::trimmed(kept.substr(1, kept.size() - 2), tw::kWhiteSpace);
+    return kept.empty() ? std::nullopt : std::optional<std::string>(kept);
+}
+
 std::vector<std::string> serversIn(const ValueReader& reader, const MachineValue& value) {
     if (!reader.text)
         return {};
@@ -84,6 +102,14 @@ std::span<const MachineValue> machineValues() {
 MachineSettings machineSettings(const ValueReader& policy, const ValueReader& machine) {
     MachineSettings settings;
     for (const Field& field : kFields) {
+        if (field.text != nullptr) {
+            std::optional<std::string> text = textIn(policy, field.value);
+            if (!text)
+                text = textIn(machine, field.value);
+            if (text)
+                settings.*field.text = std::move(*text);
+            continue;
+        }
         if (field.value.kind == Kind::Text) {
             settings.servers = serversIn(policy, field.value);
             if (settings.servers.empty())
@@ -124,6 +150,8 @@ std::string settingsText(const MachineSettings& s) {
                       : std::string("Automatic set: off\n");
     text += s.allowUsersServers ? "Users' servers: allowed\n"
                                 : "Users' servers: only those listed\n";
+    if (!s.ntsCaFile.empty())
+        text += "NTS CA file: " + s.ntsCaFile + "\n";
     return text;
 }
 

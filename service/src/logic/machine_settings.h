@@ -26,6 +26,9 @@ struct MachineSettings {
     int32_t intervalMinutes = 720;
     int32_t maximumChangeSeconds = 54000; // 0: no limit
     bool allowUsersServers = false;
+    // A PEM file of the authorities NTS servers' certificates are checked
+    // against; empty: the Windows certificate store.
+    std::string ntsCaFile;
 };
 
 // One registry value the service reads: its name, its type, and the range a
@@ -51,7 +54,8 @@ struct ValueReader {
 MachineSettings machineSettings(const ValueReader& policy, const ValueReader& machine);
 
 // The settings in force, as "tickwellsvc status" shows them: one line each for
-// the servers, the schedule and the users' servers, each ending in a line feed.
+// the servers, the schedule, the users' servers and (when set) the NTS CA file,
+// each ending in a line feed.
 std::string settingsText(const MachineSettings& settings);
 
 // The default server list (the program's own defaults).

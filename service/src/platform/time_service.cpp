@@ -52,6 +52,34 @@ std::string outcomeText(const Reply& reply, bool set, bool refusedByLimit) {
 
 TimeService::TimeService(ServiceLog& log) : log_(log) {}
 
+// The machine's NTS CA file for the queries from now on (the library holds it
+// per process). One that cannot be read leaves the Windows certificate store in
+// force, said in the log once per change of the setting; it is tried again at
+// each query, so that a file put in place later is taken up.
+void TimeService::useNtsCaFile(const std::string& file) {
+    const bool changed = ntsCaFileSetting_ != file;
+    ntsCaFileSetting_ = file;
+    if (ntsCaFileInUse_ == file)
+        return;
+    const tw::unique_bstr path = tw::ownedBstr(file);
+    if (::SETNTSCAFILE(path.get()) == 1) {
+        ntsCaFileInUse_ = file;
+        if (!changed) // it could not be read before
+            log_.write(Severity::Information, "The NTS CA file " + file +
+                                                  " is read now: NTS servers' certificates are "
+                                                  "checked against it");
+        return;
+    }
+    ::SETNTSCAFILE(nullptr);
+    ntsCaFileInUse_ = std::string();
+    if (changed)
+        log_.write(Severity::Warning,
+                   "The NTS CA file " + file +
+                       " (machine setting \"NTS CA file\") cannot be read by the service: NTS "
+                       "servers' certificates are checked against the Windows certificate store "
+                       "until it can");
+}
+
 void TimeService::remember(const std::string& outcome) {
     const std::lock_guard lock(stateMutex_);
     lastOutcome_ = outcome;
@@ -92,6 +120,7 @@ Reply TimeService::query(Purpose purpose, const std::string& server,
             courtesy_.asked(s, now);
     }
 
+    useNtsCaFile(settings.ntsCaFile);
     tw::OwnedTimeOutcome asked;
     const tw::unique_bstr list = tw::ownedBstr(joinedLines(servers));
     const int32_t result =

@@ -38,11 +38,14 @@ class TimeService {
     enum class Purpose { Check, SetForClient, SetOnSchedule };
     Reply query(Purpose purpose, const std::string& server, const MachineSettings& settings,
                 bool& refusedByLimit);
+    void useNtsCaFile(const std::string& file);
     void remember(const std::string& outcome);
     void rememberScheduled(const Reply& reply);
 
     ServiceLog& log_;
-    std::mutex queryMutex_; // one query at a time
+    std::mutex queryMutex_;                       // one query at a time, and what follows
+    std::optional<std::string> ntsCaFileSetting_; // the machine's, at the last query
+    std::optional<std::string> ntsCaFileInUse_;   // the library's; none: not yet told
     std::timed_mutex setMutex_;
     std::atomic<bool> allowSet_{true};
     std::mutex stateMutex_; // what follows
