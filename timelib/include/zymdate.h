@@ -104,7 +104,7 @@ int32_t WINAPI ASKTIMESERVERS(BSTR servers, int32_t port, int32_t timeoutSeconds
 /* The authorities that NTS servers' certificates are checked against from now on
  * in this process: a PEM file (a private server's CA). NULL or empty: the Windows
  * certificate store, as at the start. Returns 1, or 0 when the file cannot be
- * read (the setting then stays as it was). */
+ * read or holds no certificate (the setting then stays as it was). */
 int32_t WINAPI SETNTSCAFILE(BSTR path);
 
 /* clang-format off */

@@ -3,6 +3,7 @@
 
 #include "query/rfc868.h"
 #include "query/nts_client.h"
+#include "query/nts_ke.h"
 #include "query/servers_query.h"
 #include "query/time_query.h"
 #include "tw/bstr.h"
@@ -11,7 +12,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <string>
 
 extern "C" int32_t WINAPI RFC868TOSYSTEMTIME(uint32_t value, SYSTEMTIME* time) {
@@ -111,7 +111,7 @@ extern "C" int32_t WINAPI ASKTIMESERVERS(BSTR servers, int32_t port, int32_t tim
 extern "C" int32_t WINAPI SETNTSCAFILE(BSTR path) {
     return tw::atEdge<int32_t>(0, [&] {
         const std::string file = tw::fromBstr(path);
-        if (!file.empty() && !std::ifstream(file, std::ios::binary).good())
+        if (!file.empty() && !zymdate::nts::caFileUsable(file))
             return 0;
         zymdate::nts::setCaFile(file);
         return 1;

@@ -7,6 +7,7 @@
 #include "socket/socket_errors.h"
 #include "socket/tcp_connection.h"
 #include "tw/handles.h"
+#include "tw/server_name.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -15,8 +16,11 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
+#include <openssl/pem.h>
+
 #include <algorithm>
-#include <cctype>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -113,6 +117,34 @@ std::string named(std::string_view server, const std::string& why) {
     return std::string(server) + ": the NTS key exchange failed: " + why;
 }
 
+struct BioFree {
+    void operator()(BIO* b) const { BIO_free(b); }
+};
+struct X509Free {
+    void operator()(X509* c) const { X509_free(c); }
+};
+
+// Every certificate of a PEM file into store (when given). The file is read here,
+// its name in the ANSI code page as every other path of the library, not by
+// OpenSSL, which may take a name for UTF-8.
+size_t loadAuthorities(const std::string& file, X509_STORE* store) {
+    std::ifstream in(file, std::ios::binary);
+    const std::string pem((std::istreambuf_iterator<char>(in)), {});
+    if (!in.good() && !in.eof())
+        return 0;
+    std::unique_ptr<BIO, BioFree> bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
+    size_t count = 0;
+    while (bio) {
+        std::unique_ptr<X509, X509Free> cert(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
+        if (!cert)
+            break;
+        if (store == nullptr || X509_STORE_add_cert(store, cert.get()) == 1)
+            ++count;
+    }
+    ERR_clear_error(); // the end of the file reads as an error
+    return count;
+}
+
 std::vector<std::vector<uint8_t>> peerChain(SSL* ssl) {
     std::vector<std::vector<uint8_t>> chain;
     STACK_OF(X509)* sent = SSL_get_peer_cert_chain(ssl); // the server's own first
@@ -132,11 +164,9 @@ std::vector<std::vector<uint8_t>> peerChain(SSL* ssl) {
 } // namespace
 
 std::optional<KeTarget> keTarget(std::string_view server) {
-    if (server.size() < kScheme.size())
+    server = tw::trimmed(server, tw::kSpace);
+    if (!tw::isNtsServerName(server))
         return std::nullopt;
-    for (size_t i = 0; i < kScheme.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(server[i])) != kScheme[i])
-            return std::nullopt;
     std::string_view rest = server.substr(kScheme.size());
     if (!rest.empty() && rest.back() == '/')
         rest.remove_suffix(1);
@@ -179,6 +209,10 @@ std::optional<KeTarget> keTarget(std::string_view server) {
     return target;
 }
 
+bool caFileUsable(const std::string& file) {
+    return loadAuthorities(file, nullptr) > 0;
+}
+
 KeyExchange exchangeKeys(std::string_view server, const KeTarget& target,
                          const std::string& caFile, uint32_t budgetMs) {
     KeyExchange out;
@@ -210,9 +244,8 @@ KeyExchange exchangeKeys(std::string_view server, const KeTarget& target,
     SSL_CTX_set_alpn_protos(context.get(), alpn, sizeof(alpn));
     const bool ownAuthorities = !caFile.empty();
     if (ownAuthorities) {
-        if (SSL_CTX_load_verify_locations(context.get(), caFile.c_str(), nullptr) != 1) {
-            out.failure = named(server, "the CA file " + caFile + " could not be read");
-            ERR_clear_error();
+        if (loadAuthorities(caFile, SSL_CTX_get_cert_store(context.get())) == 0) {
+            out.failure = named(server, "the CA file " + caFile + " holds no certificate it could read");
             return out;
         }
         SSL_CTX_set_verify(context.get(), SSL_VERIFY_PEER, nullptr);

@@ -38,6 +38,9 @@ struct KeyExchange {
     std::array<uint8_t, kKeyBytes> serverToClient{};
 };
 
+// Whether file is a PEM file holding at least one certificate.
+bool caFileUsable(const std::string& file);
+
 // caFile: a PEM file of the authorities to trust instead of the Windows store
 // (empty: the store). server is the name the texts show.
 KeyExchange exchangeKeys(std::string_view server, const KeTarget& target,
