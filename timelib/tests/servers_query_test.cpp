@@ -287,7 +287,7 @@ TEST(AskTimeServers, ABurstKeepsTheSampleWithTheLeastDelay) {
     ASSERT_EQ(asked.result, 1) << asked.message();
     const int samples = asked.outcome.answers[0].samples;
     EXPECT_TRUE(samples == 4 || samples == 8) << samples;
-    EXPECT_LT(asked.outcome.delayMs, 20);
+    EXPECT_LT(asked.outcome.delayMs, 26); // the 12 ms ones, not the 30 ms one, on a loaded machine too
     EXPECT_GE(asked.outcome.delayMs, 11);
     ASSERT_EQ(arrivals.size(), static_cast<size_t>(samples));
     for (size_t i = 1; i < arrivals.size(); ++i)
