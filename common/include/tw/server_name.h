@@ -27,16 +27,19 @@ inline std::string serverIdentity(std::string_view name) {
     return key;
 }
 
-// A server asked with Network Time Security: its name starts "nts://" (in any
+// The scheme that makes a server of a list an NTS one: "nts://host" or
+// "nts://host:port" (the key-exchange port; an IPv6 address in brackets).
+inline constexpr std::string_view kNtsScheme = "nts://";
+
+// A server asked with Network Time Security: its name starts kNtsScheme (in any
 // case), as zymdate.dll reads it. The library never falls back to plain NTP for
 // such a server, so a time from one was authenticated.
 inline bool isNtsServerName(std::string_view name) {
-    constexpr std::string_view kScheme = "nts://";
     name = trimmed(name, kSpace);
-    if (name.size() < kScheme.size())
+    if (name.size() < kNtsScheme.size())
         return false;
-    for (size_t i = 0; i < kScheme.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(name[i])) != kScheme[i])
+    for (size_t i = 0; i < kNtsScheme.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(name[i])) != kNtsScheme[i])
             return false;
     return true;
 }

@@ -36,6 +36,17 @@ std::span<const uint8_t> bytesOf(std::string_view text) {
 
 } // namespace
 
+Association associationOf(KeyExchange& keys, const std::string& keHost) {
+    Association a;
+    a.clientToServer = keys.clientToServer;
+    a.serverToClient = keys.serverToClient;
+    for (auto& cookie : keys.response.cookies)
+        a.cookies.push_back(std::move(cookie));
+    a.ntpHost = keys.response.ntpServer.empty() ? keHost : keys.response.ntpServer;
+    a.ntpPort = keys.response.ntpPort != 0 ? keys.response.ntpPort : ntp::kPort;
+    return a;
+}
+
 std::string associationKey(std::string_view server, std::string_view caFile) {
     return tw::serverIdentity(server) + '\n' + std::string(caFile);
 }

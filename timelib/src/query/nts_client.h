@@ -4,6 +4,7 @@
 #pragma once
 
 #include "query/nts_fields.h"
+#include "query/nts_ke.h"
 #include "query/nts_records.h"
 #include "query/ntp_packet.h"
 
@@ -27,6 +28,10 @@ struct Association {
     std::string ntpHost;                      // where NTP goes
     int ntpPort = ntp::kPort;
 };
+
+// What a key exchange with keHost gave: its keys, its cookies (taken from keys) and
+// where it sends NTP (keHost on port 123 unless it named others).
+Association associationOf(KeyExchange& keys, const std::string& keHost);
 
 // What an association is kept under: the server as named (in any case) and the
 // CA file its certificate was checked with (empty: the Windows store).

@@ -167,7 +167,7 @@ std::optional<KeTarget> keTarget(std::string_view server) {
     server = tw::trimmed(server, tw::kSpace);
     if (!tw::isNtsServerName(server))
         return std::nullopt;
-    std::string_view rest = server.substr(kScheme.size());
+    std::string_view rest = server.substr(tw::kNtsScheme.size());
     if (!rest.empty() && rest.back() == '/')
         rest.remove_suffix(1);
     KeTarget target;

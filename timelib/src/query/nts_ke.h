@@ -16,10 +16,6 @@
 
 namespace zymdate::nts {
 
-// The scheme that makes a server of a list an NTS one: "nts://host" or
-// "nts://host:port" (the key-exchange port; an IPv6 address in brackets).
-inline constexpr std::string_view kScheme = "nts://";
-
 struct KeTarget {
     std::string host; // a name, a dotted IPv4 address or an IPv6 address without brackets
     int port = kKePort;

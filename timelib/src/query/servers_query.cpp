@@ -98,9 +98,6 @@ class NtpPeer {
             nts_->storeKey = nts::associationKey(server_, caFile);
         }
     }
-    ~NtpPeer() {
-        nts_.reset(); // waits for a key exchange under way
-    }
 
     void start(int port, uint32_t nowMs, uint32_t contactMs) {
         contactEndMs_ = nowMs + contactMs;
@@ -163,15 +160,7 @@ class NtpPeer {
                 fail(std::move(keys.failure));
                 return;
             }
-            nts::Association association;
-            association.clientToServer = keys.clientToServer;
-            association.serverToClient = keys.serverToClient;
-            for (auto& cookie : keys.response.cookies)
-                association.cookies.push_back(std::move(cookie));
-            association.ntpHost = keys.response.ntpServer.empty() ? nts_->target.host
-                                                                  : keys.response.ntpServer;
-            association.ntpPort = keys.response.ntpPort != 0 ? keys.response.ntpPort : ntp::kPort;
-            nts_->association = std::move(association);
+            nts_->association = nts::associationOf(keys, nts_->target.host);
             for (const uint16_t code : keys.response.warnings)
                 nts_->warnings += "; its key exchange warned (code " + std::to_string(code) + ")";
             nts_->job.reset();
@@ -446,7 +435,9 @@ class NtpPeer {
     QueryStage stage_ = QueryStage::Reaching;
     bool rateKiss_ = false;
     std::string refusal_;
-    std::unique_ptr<NtsPart> nts_; // an NTS server only
+    // An NTS server only. Destroyed first, so a key exchange under way is waited for
+    // while the rest still stands.
+    std::unique_ptr<NtsPart> nts_;
 };
 
 // Tells the caller what is under way when that changes.
